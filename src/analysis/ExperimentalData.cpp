@@ -1,0 +1,121 @@
+// The experimental data file (*.nT, *.pT): a 17-line header read by position
+// (labels are never compared, only their lengths count) followed by the
+// points, three numbers each, separated by any white space.
+#include "Analysis.h"
+#include "NumberFormat.h"
+#include "TextFile.h"
+
+#include <sstream>
+
+namespace {
+
+// Lines longer than this did not fit the original reader's 500-byte buffer;
+// such a file is refused rather than read in pieces.
+constexpr std::size_t maxLineLength = 499;
+
+std::string afterLabel(const std::string& line, std::size_t labelLength)
+{
+    return line.size() > labelLength ? line.substr(labelLength) : std::string();
+}
+
+std::string at(const std::string& file, std::size_t lineNumber)
+{
+    return file + ", line " + std::to_string(lineNumber) + ": ";
+}
+
+} // namespace
+
+bool Analysis::readExperimentalData()
+{
+    lastError.clear();
+    std::vector<std::string> lines;
+    if (!textfile::readLines(experimentalDataFileName, lines, lastError))
+        return false;
+    const std::string& file = experimentalDataFileName;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].size() > maxLineLength) {
+            lastError = at(file, i + 1) + "the line is longer than " +
+                        std::to_string(maxLineLength) + " characters.";
+            return false;
+        }
+    }
+    if (lines.size() < 17) {
+        lastError = file + ": the header is incomplete (" + std::to_string(lines.size()) +
+                    " of 17 lines).";
+        return false;
+    }
+    originalFileName = afterLabel(lines[2], 17);
+    measurementName = afterLabel(lines[4], 23);
+    measurementDate = afterLabel(lines[5], 23);
+    analysisName = afterLabel(lines[6], 20);
+    analysisDate = afterLabel(lines[7], 20);
+    sampleNumber = afterLabel(lines[8], 17);
+    semiconductor = afterLabel(lines[9], 17);
+    conductionType = afterLabel(lines[10], 19);
+
+    struct NumberLine { std::size_t index; std::size_t label; double* field; };
+    for (const NumberLine& n : {NumberLine{11, 29, &sampleThickness},
+                                NumberLine{12, 22, &magneticField},
+                                NumberLine{13, 15, &current}}) {
+        std::string text = afterLabel(lines[n.index], n.label);
+        if (!numfmt::parseDouble(text, *n.field)) {
+            lastError = at(file, n.index + 1) + numfmt::notValidFloat(text);
+            return false;
+        }
+    }
+    std::string countText = afterLabel(lines[14], 18);
+    int count = 0;
+    if (!numfmt::parseInt(countText, count)) {
+        lastError = at(file, 15) + numfmt::notValidInteger(countText);
+        return false;
+    }
+    if (count < 0) {
+        lastError = at(file, 15) + "the number of data must not be negative.";
+        return false;
+    }
+    comment = afterLabel(lines[15], 2);
+
+    // The points: 3 * count numbers from line 18 on, white space anywhere.
+    DoubleArray values;
+    values.reserve(static_cast<std::size_t>(count) * 3);
+    for (std::size_t i = 17; i < lines.size() && values.size() < std::size_t(count) * 3; ++i) {
+        for (const std::string& token : textfile::tokens(lines[i])) {
+            if (values.size() == std::size_t(count) * 3)
+                break;
+            double v = 0;
+            if (!numfmt::parseDouble(token, v)) {
+                lastError = at(file, i + 1) + numfmt::notValidFloat(token);
+                return false;
+            }
+            values.push_back(v);
+        }
+    }
+    if (values.size() < std::size_t(count) * 3) {
+        lastError = file + ": the file holds " + std::to_string(values.size() / 3) +
+                    " complete data rows, but its header announces " + std::to_string(count) +
+                    " (\"% Number of data:\", line 15).";
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        temperature.push_back(values[3 * i]);
+        concentration.push_back(values[3 * i + 1]);
+        reliability.push_back(values[3 * i + 2]);
+    }
+    dataCount = count;
+    return true;
+}
+
+bool Analysis::writeExperimentalData()
+{
+    lastError.clear();
+    std::ostringstream out;
+    HeaderOptions h;
+    h.title = "% Data of Hall-Effect Measurement";
+    h.sampleGroup = true;
+    writeHeaderBlock(out, h);
+    textfile::putLine(out, "% Temperature [K]   Majority-Carrier Concentration [cm^-3]   Reliability   ");
+    for (int i = 0; i < dataCount; ++i)
+        textfile::putLine(out, numfmt::g(temperature[i]) + "     " + numfmt::g(concentration[i]) +
+                                   "     " + numfmt::g(reliability[i]));
+    return textfile::writeAtomic(experimentalDataFileName, out.str(), lastError);
+}

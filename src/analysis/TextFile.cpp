@@ -1,0 +1,94 @@
+#include "TextFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace textfile {
+
+void putLine(std::ostream& out, const std::string& text)
+{
+    out << text << "\r\n";
+}
+
+bool writeAtomic(const std::string& path, const std::string& content, std::string& error)
+{
+    if (path.empty()) {
+        error = "No file name was given.";
+        return false;
+    }
+    std::random_device rd;
+    std::string tmp = path + ".tmp" + std::to_string(rd() % 1000000);
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            error = "Cannot create the file " + path + " (" + std::strerror(errno) + ").";
+            return false;
+        }
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.flush();
+        if (!out) {
+            error = "Cannot write the file " + path + ".";
+            out.close();
+            std::remove(tmp.c_str());
+            return false;
+        }
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        error = "Cannot replace the file " + path + " (" + std::strerror(errno) + ").";
+        std::remove(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool readLines(const std::string& path, std::vector<std::string>& lines, std::string& error)
+{
+    lines.clear();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "Cannot open the file " + path + ".";
+        return false;
+    }
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) {
+        error = "Cannot read the file " + path + ".";
+        return false;
+    }
+    const std::string text = ss.str();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        std::size_t stop = end == std::string::npos ? text.size() : end;
+        std::size_t len = stop - start;
+        if (len > 0 && text[start + len - 1] == '\r')
+            --len;
+        lines.emplace_back(text, start, len);
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::vector<std::string> tokens(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && std::strchr(" \t\r\n\f\v", text[i]) && text[i] != '\0')
+            ++i;
+        std::size_t b = i;
+        while (i < text.size() && !std::strchr(" \t\r\n\f\v", text[i]))
+            ++i;
+        if (i > b)
+            out.emplace_back(text, b, i - b);
+    }
+    return out;
+}
+
+} // namespace textfile

@@ -1,0 +1,28 @@
+// Plain-text file access shared by every reader and writer: CR LF line ends
+// when writing, CR LF or LF when reading, and saves that never destroy the
+// previous file when they fail.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace textfile {
+
+// Writes `text` followed by CR LF.
+void putLine(std::ostream& out, const std::string& text);
+
+// Writes `content` to `path` through a temporary file in the same folder and
+// a rename, so an existing file survives a failed save. On failure returns
+// false and sets `error` to a message naming the file.
+bool writeAtomic(const std::string& path, const std::string& content, std::string& error);
+
+// Reads the whole file and splits it into lines (CR LF or LF; a last line
+// without line end counts). On failure returns false with a message naming
+// the file.
+bool readLines(const std::string& path, std::vector<std::string>& lines, std::string& error);
+
+// Splits text at any white space (blank, tab, CR, LF).
+std::vector<std::string> tokens(const std::string& text);
+
+} // namespace textfile

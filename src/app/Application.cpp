@@ -1,0 +1,114 @@
+#include "app/Application.h"
+#include "app/Forms.h"
+#include "app/Hall.h"
+#include "input/Samplecondition.h"
+#include "spectroscopy/Automaticevaluationtype.h"
+#include "spectroscopy/Cautiondeeplevel.h"
+#include "spectroscopy/Detailedprogressreport.h"
+#include "spectroscopy/Functiontype.h"
+#include "spectroscopy/Obtainedresults.h"
+#include "spectroscopy/Progressreport.h"
+#include "spectroscopy/Remarks.h"
+#include "utilities/Aboutbox.h"
+#include "utilities/Html.h"
+#include "utilities/Informationsemiconductor.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
+
+TFormMain* FormMain = nullptr;
+TFormHowToInput* FormHowToInput = nullptr;
+TFormDataSheet* FormDataSheet = nullptr;
+TFormConvert* FormConvert = nullptr;
+TFormEditor* FormEditor = nullptr;
+TAboutBox* AboutBox = nullptr;
+TFormInformation* FormInformation = nullptr;
+TFormSampleCondition* FormSampleCondition = nullptr;
+TFormRemarks* FormRemarks = nullptr;
+TFormObtainedResults* FormObtainedResults = nullptr;
+TFormAutomaticEvaluationType* FormAutomaticEvaluationType = nullptr;
+TFormConventionalAnalysis* FormConventionalAnalysis = nullptr;
+TFormDHES* FormDHES = nullptr;
+TFormConventionalAnalysis2* FormConventionalAnalysis2 = nullptr;
+TFormOneDonorOneAcceptorConfirmation* FormOneDonorOneAcceptorConfirmation = nullptr;
+TFormHTML* FormHTML = nullptr;
+TFormProgressReport* FormProgressReport = nullptr;
+TFormDetailedProgressReport* FormDetailedProgressReport = nullptr;
+TFormFunctionType* FormFunctionType = nullptr;
+TFormDeepLevel* FormDeepLevel = nullptr;
+TFormExcitedStates* FormExcitedStates = nullptr;
+TFormCurveFitting* FormCurveFitting = nullptr;
+
+void createForms(int releaseFlag)
+{
+    FormMain = new TFormMain(releaseFlag);
+    AboutBox = new TAboutBox;
+    FormInformation = new TFormInformation;
+    FormSampleCondition = new TFormSampleCondition;
+    FormRemarks = new TFormRemarks;
+    FormObtainedResults = new TFormObtainedResults;
+    FormAutomaticEvaluationType = new TFormAutomaticEvaluationType;
+    FormHTML = new TFormHTML;
+    FormProgressReport = new TFormProgressReport;
+    FormDetailedProgressReport = new TFormDetailedProgressReport;
+    FormFunctionType = new TFormFunctionType;
+    FormDeepLevel = new TFormDeepLevel;
+}
+
+template <class T> static void destroy(T*& p)
+{
+    delete p;
+    p = nullptr;
+}
+
+void destroyForms()
+{
+    destroy(FormDeepLevel);
+    destroy(FormFunctionType);
+    destroy(FormDetailedProgressReport);
+    destroy(FormProgressReport);
+    destroy(FormHTML);
+    destroy(FormAutomaticEvaluationType);
+    destroy(FormObtainedResults);
+    destroy(FormRemarks);
+    destroy(FormSampleCondition);
+    destroy(FormInformation);
+    destroy(AboutBox);
+    destroy(FormMain);
+}
+
+static bool haveDisplay()
+{
+    if (std::getenv("QT_QPA_PLATFORM"))
+        return true;
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
+
+int runVorn(int argc, char** argv)
+{
+    if (!haveDisplay()) {
+        std::fprintf(stderr,
+                     "vorn: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                     "Start VORN from a desktop session, or run it under a virtual X server,\n"
+                     "for example: xvfb-run -a build/vorn\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("VORN");
+    QApplication::setApplicationDisplayName("VORN");
+    int rc = 0;
+    try {
+        createForms(VORN_RELEASE_FLAG);
+        FormMain->show();
+        rc = app.exec();
+    } catch (const std::exception& e) {
+        QMessageBox::critical(nullptr, "VORN", e.what());
+        rc = 1;
+    }
+    destroyForms();
+    return rc;
+}

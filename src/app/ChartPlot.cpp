@@ -1,0 +1,333 @@
+#include "app/ChartPlot.h"
+
+#include <QChart>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QPainter>
+#include <QPen>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <QRandomGenerator>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace {
+QImage crossImage(const QColor& color)
+{
+    QImage img(9, 9, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(color, 1.6));
+    p.drawLine(QPointF(1, 1), QPointF(8, 8));
+    p.drawLine(QPointF(1, 8), QPointF(8, 1));
+    return img;
+}
+
+bool positive(const QPointF& p, bool xLog, bool yLog)
+{
+    return (!xLog || p.x() > 0) && (!yLog || p.y() > 0) && std::isfinite(p.x()) &&
+           std::isfinite(p.y());
+}
+} // namespace
+
+ChartPlot::ChartPlot(const QString& title, QWidget* parent) : QChartView(parent)
+{
+    chart()->setTitle(title);
+    chart()->legend()->hide();
+    setRenderHint(QPainter::Antialiasing);
+    axisX_ = makeAxis(false, Qt::AlignBottom, QString(), false);
+    axisY_ = makeAxis(false, Qt::AlignLeft, QString(), true);
+    setMinimumSize(260, 200);
+}
+
+QAbstractAxis* ChartPlot::makeAxis(bool log, Qt::Alignment alignment, const QString& title, bool left)
+{
+    QAbstractAxis* axis;
+    if (log) {
+        auto* a = new QLogValueAxis;
+        a->setBase(10);
+        a->setLabelFormat("%.0e");
+        a->setMinorTickCount(-1);
+        axis = a;
+    } else {
+        auto* a = new QValueAxis;
+        if (left && !leftFormat_.isEmpty())
+            a->setLabelFormat(leftFormat_);
+        else
+            a->setLabelFormat("%g");
+        axis = a;
+    }
+    axis->setTitleText(title);
+    chart()->addAxis(axis, alignment);
+    for (Entry& e : series_)
+        e.series->attachAxis(axis);
+    return axis;
+}
+
+void ChartPlot::rebuildAxis(bool left)
+{
+    QAbstractAxis*& axis = left ? axisY_ : axisX_;
+    QString title = axis->titleText();
+    for (Entry& e : series_)
+        e.series->detachAxis(axis);
+    chart()->removeAxis(axis);
+    delete axis;
+    axis = makeAxis(left ? leftLog_ : bottomLog_, left ? Qt::AlignLeft : Qt::AlignBottom, title, left);
+    for (int i = 0; i < seriesCount(); ++i)
+        refresh(i);
+    updateRanges();
+}
+
+int ChartPlot::addSeries(Kind kind, const QColor& color, const QString& name)
+{
+    QXYSeries* s;
+    switch (kind) {
+    case Kind::Circles:
+    case Kind::Squares:
+    case Kind::Crosses: {
+        auto* sc = new QScatterSeries;
+        sc->setMarkerShape(kind == Kind::Squares ? QScatterSeries::MarkerShapeRectangle
+                                                 : QScatterSeries::MarkerShapeCircle);
+        sc->setMarkerSize(kind == Kind::Squares ? 9 : 7);
+        sc->setColor(kind == Kind::Circles ? QColor(Qt::transparent) : color);
+        sc->setBorderColor(color);
+        if (kind == Kind::Crosses)
+            sc->setLightMarker(crossImage(color));
+        s = sc;
+        break;
+    }
+    default: {
+        auto* ln = new QLineSeries;
+        QPen pen(color);
+        pen.setWidthF(kind == Kind::FastLine ? 1.0 : 1.5);
+        if (kind == Kind::DottedLine)
+            pen.setStyle(Qt::DotLine);
+        ln->setPen(pen);
+        s = ln;
+        break;
+    }
+    }
+    s->setName(name);
+    chart()->addSeries(s);
+    s->attachAxis(axisX_);
+    s->attachAxis(axisY_);
+    series_.push_back({kind, s, {}, true});
+    return seriesCount() - 1;
+}
+
+void ChartPlot::setBottomTitle(const QString& title) { axisX_->setTitleText(title); }
+void ChartPlot::setLeftTitle(const QString& title) { axisY_->setTitleText(title); }
+QString ChartPlot::bottomTitle() const { return axisX_->titleText(); }
+QString ChartPlot::leftTitle() const { return axisY_->titleText(); }
+
+void ChartPlot::setBottomLog(bool log)
+{
+    if (log == bottomLog_)
+        return;
+    bottomLog_ = log;
+    rebuildAxis(false);
+}
+
+void ChartPlot::setLeftLog(bool log)
+{
+    if (log == leftLog_)
+        return;
+    leftLog_ = log;
+    rebuildAxis(true);
+}
+
+void ChartPlot::setLeftLabelFormat(const QString& format)
+{
+    leftFormat_ = format;
+    if (auto* a = qobject_cast<QValueAxis*>(axisY_))
+        a->setLabelFormat(format);
+}
+
+void ChartPlot::refresh(int i)
+{
+    Entry& e = series_[i];
+    if (!bottomLog_ && !leftLog_) {
+        bool allFinite = true;
+        for (const QPointF& p : e.points)
+            allFinite = allFinite && std::isfinite(p.x()) && std::isfinite(p.y());
+        if (allFinite) {
+            e.series->replace(e.points);
+            return;
+        }
+    }
+    QVector<QPointF> shown;
+    shown.reserve(e.points.size());
+    for (const QPointF& p : e.points)
+        if (positive(p, bottomLog_, leftLog_))
+            shown.push_back(p);
+    e.series->replace(shown);
+}
+
+int ChartPlot::drawnCount(int i) const
+{
+    int n = 0;
+    for (const QPointF& p : series_[i].points)
+        n += positive(p, bottomLog_, leftLog_);
+    return n;
+}
+
+void ChartPlot::updateRanges()
+{
+    double xmin = std::numeric_limits<double>::infinity(), xmax = -xmin;
+    double ymin = xmin, ymax = -xmin;
+    for (const Entry& e : series_) {
+        if (!e.visible)
+            continue;
+        for (const QPointF& p : e.points) {
+            if (!positive(p, bottomLog_, leftLog_))
+                continue;
+            xmin = std::min(xmin, p.x());
+            xmax = std::max(xmax, p.x());
+            ymin = std::min(ymin, p.y());
+            ymax = std::max(ymax, p.y());
+        }
+    }
+    auto apply = [](QAbstractAxis* axis, bool log, double lo, double hi) {
+        if (!std::isfinite(lo)) {
+            lo = log ? 1 : 0;
+            hi = log ? 10 : 1;
+        }
+        if (log) {
+            // Whole decades, so that the axis always shows labels.
+            lo = std::pow(10.0, std::floor(std::log10(lo)));
+            hi = std::pow(10.0, std::ceil(std::log10(hi)));
+            if (hi <= lo)
+                hi = lo * 10;
+            static_cast<QLogValueAxis*>(axis)->setRange(lo, hi);
+        } else {
+            if (hi <= lo) {
+                double pad = lo == 0 ? 1 : std::fabs(lo) * 0.1;
+                lo -= pad;
+                hi += pad;
+            }
+            auto* a = static_cast<QValueAxis*>(axis);
+            a->setRange(lo, hi);
+            a->applyNiceNumbers();
+        }
+    };
+    apply(axisX_, bottomLog_, xmin, xmax);
+    apply(axisY_, leftLog_, ymin, ymax);
+}
+
+void ChartPlot::setData(int i, const QVector<QPointF>& points)
+{
+    series_[i].points = points;
+    refresh(i);
+    updateRanges();
+}
+
+void ChartPlot::addPoint(int i, double x, double y)
+{
+    series_[i].points.push_back(QPointF(x, y));
+    refresh(i);
+    updateRanges();
+}
+
+void ChartPlot::clearSeries(int i)
+{
+    series_[i].points.clear();
+    series_[i].series->clear();
+    updateRanges();
+}
+
+void ChartPlot::clearAll()
+{
+    for (int i = 0; i < seriesCount(); ++i) {
+        series_[i].points.clear();
+        series_[i].series->clear();
+    }
+    updateRanges();
+}
+
+const QVector<QPointF>& ChartPlot::data(int i) const { return series_[i].points; }
+
+void ChartPlot::setSeriesColor(int i, const QColor& color)
+{
+    Entry& e = series_[i];
+    if (auto* sc = qobject_cast<QScatterSeries*>(e.series)) {
+        sc->setBorderColor(color);
+        if (e.kind != Kind::Circles)
+            sc->setColor(color);
+        if (e.kind == Kind::Crosses)
+            sc->setLightMarker(crossImage(color));
+    } else {
+        QPen pen = e.series->pen();
+        pen.setColor(color);
+        e.series->setPen(pen);
+    }
+}
+
+void ChartPlot::setSeriesVisible(int i, bool visible)
+{
+    series_[i].visible = visible;
+    series_[i].series->setVisible(visible);
+    updateRanges();
+}
+
+QImage ChartPlot::renderImage()
+{
+    QSize size = this->size().expandedTo(QSize(400, 300));
+    if (!isVisible())
+        resize(size);
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    render(&p);
+    return img;
+}
+
+bool ChartPlot::saveImage(const QString& path, QString& error)
+{
+    QImage img = renderImage();
+    QFileInfo info(path);
+    QString tmp = info.absolutePath() + "/." + info.fileName() + ".tmp" +
+                  QString::number(QRandomGenerator::global()->bounded(1000000));
+    QByteArray format = info.suffix().toLower() == "bmp" ? "BMP" : info.suffix().toUpper().toLatin1();
+    if (format.isEmpty())
+        format = "BMP";
+    if (!img.save(tmp, format.constData())) {
+        QFile::remove(tmp);
+        error = "Cannot write the figure " + path + ".";
+        return false;
+    }
+    // rename() replaces an existing figure in one step, so a failed save
+    // leaves the previous file as it was.
+    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(tmp);
+        error = "Cannot write the figure " + path + ".";
+        return false;
+    }
+    return true;
+}
+
+double ChartPlot::leftMin() const
+{
+    if (auto* a = qobject_cast<QValueAxis*>(axisY_)) return a->min();
+    return static_cast<QLogValueAxis*>(axisY_)->min();
+}
+double ChartPlot::leftMax() const
+{
+    if (auto* a = qobject_cast<QValueAxis*>(axisY_)) return a->max();
+    return static_cast<QLogValueAxis*>(axisY_)->max();
+}
+double ChartPlot::bottomMin() const
+{
+    if (auto* a = qobject_cast<QValueAxis*>(axisX_)) return a->min();
+    return static_cast<QLogValueAxis*>(axisX_)->min();
+}
+double ChartPlot::bottomMax() const
+{
+    if (auto* a = qobject_cast<QValueAxis*>(axisX_)) return a->max();
+    return static_cast<QLogValueAxis*>(axisX_)->max();
+}

@@ -1,0 +1,80 @@
+// The one adapter around Qt Charts used by every chart of the program. It owns
+// its axes and series, keeps the data of each series (so windows and tests can
+// read them back), and hides the toolkit's pitfalls: series are refilled with
+// replace(), logarithmic axes drop non-positive values and span whole decades,
+// cross markers are drawn images, and figures are rendered without OpenGL.
+#pragma once
+
+#include <QChartView>
+#include <QColor>
+#include <QPointF>
+#include <QString>
+#include <QVector>
+#include <vector>
+
+class QAbstractAxis;
+class QXYSeries;
+
+class ChartPlot : public QChartView {
+    Q_OBJECT
+public:
+    enum class Kind { Circles, Squares, Crosses, Line, DottedLine, FastLine };
+
+    explicit ChartPlot(const QString& title = QString(), QWidget* parent = nullptr);
+
+    // Adds a series (numbered from 0 in the order added).
+    int addSeries(Kind kind, const QColor& color = Qt::black, const QString& name = QString());
+    int seriesCount() const { return static_cast<int>(series_.size()); }
+
+    void setBottomTitle(const QString& title);
+    void setLeftTitle(const QString& title);
+    QString bottomTitle() const;
+    QString leftTitle() const;
+    void setBottomLog(bool log);
+    void setLeftLog(bool log);
+    bool leftLog() const { return leftLog_; }
+    bool bottomLog() const { return bottomLog_; }
+    // Label format of the left axis (printf style for linear axes, e.g. "%.2e").
+    void setLeftLabelFormat(const QString& format);
+
+    void setData(int series, const QVector<QPointF>& points);
+    void addPoint(int series, double x, double y);
+    void clearSeries(int series);
+    void clearAll();
+    const QVector<QPointF>& data(int series) const;
+    int count(int series) const { return static_cast<int>(data(series).size()); }
+    // Points actually drawn (a log axis drops non-positive values).
+    int drawnCount(int series) const;
+    void setSeriesColor(int series, const QColor& color);
+    void setSeriesVisible(int series, bool visible);
+
+    // Renders the chart as shown into an image and saves it (format from the
+    // extension, BMP for *.bmp) through a temporary file and a rename.
+    bool saveImage(const QString& path, QString& error);
+    QImage renderImage();
+
+    // Axis ranges as last set (for tests).
+    double leftMin() const;
+    double leftMax() const;
+    double bottomMin() const;
+    double bottomMax() const;
+
+private:
+    struct Entry {
+        Kind kind;
+        QXYSeries* series = nullptr;
+        QVector<QPointF> points;
+        bool visible = true;
+    };
+    void rebuildAxis(bool left);
+    void refresh(int series);
+    void updateRanges();
+    QAbstractAxis* makeAxis(bool log, Qt::Alignment alignment, const QString& title, bool left);
+
+    std::vector<Entry> series_;
+    QAbstractAxis* axisX_ = nullptr;
+    QAbstractAxis* axisY_ = nullptr;
+    bool leftLog_ = false;
+    bool bottomLog_ = false;
+    QString leftFormat_;
+};

@@ -1,0 +1,6 @@
+#include "app/Hall.h"
+
+TFormMain::TFormMain(int, QWidget* parent) : QMainWindow(parent)
+{
+    setWindowTitle("VORN");
+}

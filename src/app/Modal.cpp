@@ -1,0 +1,185 @@
+#include "app/Modal.h"
+
+#include "NumberFormat.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace {
+ModalInterface* current = nullptr;
+
+// "Desc|*.a;*.b|Desc2|*.c" -> Qt name filters "Desc (*.a *.b)".
+QStringList toQtFilters(const QString& filter)
+{
+    QStringList parts = filter.split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        out << parts[i] + " (" + patterns + ")";
+    }
+    return out;
+}
+
+bool runFileDialog(QWidget* parent, bool save, const QString& filter, int& filterIndex,
+                   QString& fileName)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    QStringList filters = toQtFilters(filter);
+    dialog.setNameFilters(filters);
+    if (filterIndex >= 1 && filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[filterIndex - 1]);
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().first();
+    int chosen = filters.indexOf(dialog.selectedNameFilter());
+    if (chosen >= 0)
+        filterIndex = chosen + 1;
+    return true;
+}
+} // namespace
+
+ModalInterface& modal()
+{
+    static WidgetModal real;
+    return current ? *current : real;
+}
+
+void setModal(ModalInterface* m) { current = m; }
+
+bool WidgetModal::openFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName)
+{
+    return runFileDialog(parent, false, filter, filterIndex, fileName);
+}
+
+bool WidgetModal::saveFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName)
+{
+    return runFileDialog(parent, true, filter, filterIndex, fileName);
+}
+
+void WidgetModal::error(QWidget* parent, const QString& text)
+{
+    QMessageBox::critical(parent, "Error", text);
+}
+
+void WidgetModal::confirmation(QWidget* parent, const QString& text)
+{
+    QMessageBox::information(parent, "Confirmation", text);
+}
+
+bool WidgetModal::yesNo(QWidget* parent, const QString& text)
+{
+    return QMessageBox::question(parent, "Confirmation", text, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void WidgetModal::conversionError(QWidget* parent, const QString& text)
+{
+    QMessageBox::critical(parent, "VORN", text);
+}
+
+bool WidgetModal::printerSetup(QWidget* parent, QPrinter* printer)
+{
+    QPrintDialog dialog(printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+int WidgetModal::execWindow(QDialog* window)
+{
+    return window->exec();
+}
+
+QStringList ScriptedModal::texts(Message::Kind kind) const
+{
+    QStringList out;
+    for (const Message& m : messages)
+        if (m.kind == kind)
+            out << m.text;
+    return out;
+}
+
+bool ScriptedModal::answer(bool save, const QString& filter, int& filterIndex, QString& fileName)
+{
+    fileDialogs.push_back({save, filter, filterIndex, fileName});
+    if (fileAnswers.empty())
+        return false;
+    FileAnswer a = fileAnswers.front();
+    fileAnswers.pop_front();
+    if (a.useProposed)
+        return !fileName.isEmpty();
+    if (a.path.isEmpty())
+        return false;
+    fileName = a.path;
+    return true;
+}
+
+bool ScriptedModal::openFile(QWidget*, const QString& filter, int& filterIndex, QString& fileName)
+{
+    return answer(false, filter, filterIndex, fileName);
+}
+
+bool ScriptedModal::saveFile(QWidget*, const QString& filter, int& filterIndex, QString& fileName)
+{
+    return answer(true, filter, filterIndex, fileName);
+}
+
+void ScriptedModal::error(QWidget*, const QString& text) { messages.push_back({Message::Error, text}); }
+
+void ScriptedModal::confirmation(QWidget*, const QString& text)
+{
+    messages.push_back({Message::Confirmation, text});
+}
+
+bool ScriptedModal::yesNo(QWidget*, const QString& text)
+{
+    messages.push_back({Message::Question, text});
+    if (yesNoAnswers.empty())
+        return defaultYes;
+    bool a = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return a;
+}
+
+void ScriptedModal::conversionError(QWidget*, const QString& text)
+{
+    messages.push_back({Message::ConversionError, text});
+}
+
+bool ScriptedModal::printerSetup(QWidget*, QPrinter*)
+{
+    ++printerDialogs;
+    return printerAnswer;
+}
+
+int ScriptedModal::execWindow(QDialog* window)
+{
+    windowsShown.push_back(window->objectName());
+    return windowHandler ? windowHandler(window) : int(QDialog::Rejected);
+}
+
+bool textToDouble(const QString& text, double& value)
+{
+    return numfmt::parseDouble(text.toStdString(), value);
+}
+
+bool textToInt(const QString& text, int& value)
+{
+    return numfmt::parseInt(text.toStdString(), value);
+}
+
+bool editToDouble(QLineEdit* edit, double& value)
+{
+    if (textToDouble(edit->text(), value))
+        return true;
+    modal().conversionError(edit->window(),
+                            QString::fromStdString(numfmt::notValidFloat(edit->text().toStdString())));
+    return false;
+}

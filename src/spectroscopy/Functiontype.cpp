@@ -1,0 +1,9 @@
+#include "spectroscopy/Functiontype.h"
+
+TFormFunctionType::TFormFunctionType(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("FormFunctionType");
+    setWindowTitle("Type of Function");
+}
+
+void TFormFunctionType::prepare() {}

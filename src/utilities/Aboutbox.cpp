@@ -1,0 +1,9 @@
+#include "utilities/Aboutbox.h"
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("AboutBox");
+    setWindowTitle("About");
+}
+
+void TAboutBox::prepare() {}

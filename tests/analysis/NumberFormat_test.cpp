@@ -1,0 +1,121 @@
+#include "NumberFormat.h"
+
+#include <clocale>
+#include <gtest/gtest.h>
+
+using namespace numfmt;
+
+TEST(GeneralFormat, HeaderNumbersAsWritten)
+{
+    EXPECT_EQ(general(500), "500");
+    EXPECT_EQ(general(0.5), "0.5");
+    EXPECT_EQ(general(1e-6), "1E-6");
+    EXPECT_EQ(general(-2.5e-12), "-2.5E-12");
+    EXPECT_EQ(general(1e20), "1E20");
+    EXPECT_EQ(general(0), "0");
+    EXPECT_EQ(general(5000), "5000");
+    EXPECT_EQ(general(4.8e15), "4.8E15");
+    EXPECT_EQ(general(1e15), "1E15");
+    EXPECT_EQ(general(1e14), "100000000000000");
+    EXPECT_EQ(general(0.0001), "0.0001");
+    EXPECT_EQ(general(0.00001), "1E-5");
+    EXPECT_EQ(general(-3.25), "-3.25");
+    EXPECT_EQ(general(123456.789), "123456.789");
+}
+
+TEST(GeneralFormat, FifteenSignificantDigits)
+{
+    EXPECT_EQ(general(0.1 + 0.2), "0.3");
+    EXPECT_EQ(general(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(general(2.0 / 3.0), "0.666666666666667");
+    EXPECT_EQ(general(999999999999999.9), "1E15");
+    EXPECT_EQ(general(1.23456789012345678e-7), "1.23456789012346E-7");
+}
+
+TEST(GFormat, PrintfG)
+{
+    EXPECT_EQ(g(1.5e16), "1.5e+16");
+    EXPECT_EQ(g(300), "300");
+    EXPECT_EQ(g(0.95), "0.95");
+    EXPECT_EQ(g(123.456789), "123.457");
+    EXPECT_EQ(g(-1e-7), "-1e-07");
+}
+
+TEST(PatternFormat, ScientificPatterns)
+{
+    EXPECT_EQ(pattern(4.83e15, "0.00E+00"), "4.83E+15");
+    EXPECT_EQ(pattern(9.4211e49, "0.00E+00"), "9.42E+49");
+    EXPECT_EQ(pattern(-1.234e-5, "0.00E+00"), "-1.23E-05");
+    EXPECT_EQ(pattern(0, "0.00E+00"), "0.00E+00");
+    EXPECT_EQ(pattern(9.996e15, "0.00E+00"), "1.00E+16");
+    EXPECT_EQ(pattern(1.25e3, "0.0E+00"), "1.3E+03");
+    EXPECT_EQ(pattern(1.5e16, "0.00E-00"), "1.50E16");
+    EXPECT_EQ(pattern(1.5e-16, "0.00E-00"), "1.50E-16");
+    EXPECT_EQ(pattern(1.23456789e17, "0.00000000E+00"), "1.23456789E+17");
+    EXPECT_EQ(pattern(2.5e10, "0.0#E+00"), "2.5E+10");
+    EXPECT_EQ(pattern(2.54e10, "0.0#E+00"), "2.54E+10");
+    EXPECT_EQ(pattern(2.0e10, "0.0#E+00"), "2.0E+10");
+    EXPECT_EQ(pattern(1e100, "0.00E+00"), "1.00E+100");
+}
+
+TEST(PatternFormat, FixedPatterns)
+{
+    EXPECT_EQ(pattern(0.04512345, "0.####"), "0.0451");
+    EXPECT_EQ(pattern(1, "0.####"), "1");
+    EXPECT_EQ(pattern(-0.12345, "0.####"), "-0.1235");
+    EXPECT_EQ(pattern(0.123456, "0.#####"), "0.12346");
+    EXPECT_EQ(pattern(0.1234567, "0.######"), "0.123457");
+    EXPECT_EQ(pattern(0.5, "0.0000"), "0.5000");
+    EXPECT_EQ(pattern(2, "0.##"), "2");
+    EXPECT_EQ(pattern(2.5, "0.##"), "2.5");
+    EXPECT_EQ(pattern(0.125, "0.##"), "0.13");
+    EXPECT_EQ(pattern(3.3333, "#0.000"), "3.333");
+    EXPECT_EQ(pattern(12.0, "#0.000"), "12.000");
+    EXPECT_EQ(pattern(0.9999, "#0.000"), "1.000");
+    EXPECT_EQ(pattern(5.25, "000.0"), "005.3");
+    EXPECT_EQ(pattern(123.44, "000.0"), "123.4");
+    EXPECT_EQ(pattern(1234.5, "000.0"), "1234.5");
+    EXPECT_EQ(pattern(-0.00001, "0.0000"), "0.0000");
+    EXPECT_EQ(pattern(0, "0.####"), "0");
+    EXPECT_EQ(pattern(-2.5, "#0.000"), "-2.500");
+}
+
+TEST(Parsing, AcceptsEveryWrittenFormAndRejectsGarbage)
+{
+    double v = 0;
+    for (const char* t : {"500", "0.5", "1E-6", "-2.5E-12", "1E20", "1.5e+16", " 42 ", "+3", "4.83E+15",
+                          "1.50E16", ".5"}) {
+        EXPECT_TRUE(parseDouble(t, v)) << t;
+    }
+    ASSERT_TRUE(parseDouble("1.5e+16", v));
+    EXPECT_DOUBLE_EQ(v, 1.5e16);
+    ASSERT_TRUE(parseDouble("-2.5E-12", v));
+    EXPECT_DOUBLE_EQ(v, -2.5e-12);
+    for (const char* t : {"", "abc", "1,5", "1.5x", "nan", "inf", "--1", "+-1", "1 2"}) {
+        EXPECT_FALSE(parseDouble(t, v)) << t;
+    }
+    int n = 0;
+    EXPECT_TRUE(parseInt("17", n));
+    EXPECT_EQ(n, 17);
+    EXPECT_FALSE(parseInt("1.5", n));
+    EXPECT_FALSE(parseInt("x", n));
+    EXPECT_FALSE(parseInt("99999999999", n));
+}
+
+TEST(Parsing, DecimalPointIsIndependentOfTheLocale)
+{
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    std::string saved = old ? old : "C";
+    bool german = std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "de_DE") ||
+                  std::setlocale(LC_ALL, "fr_FR.UTF-8");
+    double v = 0;
+    EXPECT_TRUE(parseDouble("0.5", v));
+    EXPECT_DOUBLE_EQ(v, 0.5);
+    EXPECT_FALSE(parseDouble("0,5", v));
+    EXPECT_EQ(general(0.5), "0.5");
+    EXPECT_EQ(g(1.5), "1.5");
+    EXPECT_EQ(pattern(0.0451, "0.####"), "0.0451");
+    std::setlocale(LC_ALL, saved.c_str());
+    if (!german)
+        GTEST_SKIP() << "no comma-decimal locale installed; checked under the C locale only";
+}
