@@ -33,6 +33,20 @@ struct HeaderOptions {
     double degeneracy = 1.0;
 };
 
+// Feedback of the long computations (E_ref search, evaluations, simulation).
+// Bar 0 is the progress window, bar 1 the detailed progress window. The
+// windows install an implementation that moves their bars and lets the GUI
+// repaint; without one the computations run silently.
+class ProgressReporter {
+public:
+    enum Bar { Main = 0, Detailed = 1 };
+    virtual ~ProgressReporter() = default;
+    virtual void show(int bar, int maximum) = 0;   // shown at position 0
+    virtual void setPosition(int bar, int position) = 0;
+    virtual void step(int bar, int by) = 0;
+    virtual void close(int bar) = 0;
+};
+
 class Analysis {
 public:
     Analysis();
@@ -147,6 +161,13 @@ public:
     double thermalEnergy = 0;   // kT/q [eV]
     double dos0PerEv = 0;       // (q/k)^1.5 * dos0
     double effectiveDosAtT = 0; // dos0 * T^1.5
+
+    // Not owned; null = no feedback. Use the progress* helpers below.
+    ProgressReporter* progress = nullptr;
+    void progressShow(int bar, int maximum) { if (progress) progress->show(bar, maximum); }
+    void progressSet(int bar, int position) { if (progress) progress->setPosition(bar, position); }
+    void progressStep(int bar, int by = 1) { if (progress) progress->step(bar, by); }
+    void progressClose(int bar) { if (progress) progress->close(bar); }
 
     // Text of the last failure of a file or numerical operation, for the
     // caller's error box. Empty after a success.
