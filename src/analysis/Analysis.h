@@ -209,6 +209,9 @@ public:
     // ---- stage result files, simulation, summary (StageFiles.cpp, Simulation.cpp)
     // [results section]
 
+    // ---- obtained-results summary and remarks texts (Summary.cpp) ----------
+    // [summary section]
+
 private:
     void resetStageSlot(int slot);
 };
