@@ -1,11 +1,28 @@
+// Read-only view of the current sample's description, small enough to stay
+// open beside the main window.
 #pragma once
 
 #include <QDialog>
+
+class QLabel;
 
 class TFormSampleCondition : public QDialog {
     Q_OBJECT
 public:
     explicit TFormSampleCondition(QWidget* parent = nullptr);
-    // Re-reads the analysis object before each showing.
+    // Copies the sample description of the analysis object into the value
+    // labels (numbers in the general format).
     void prepare();
+
+    QLabel* LabelNameOfMeasurement = nullptr;
+    QLabel* LabelDateOfMeasurement = nullptr;
+    QLabel* LabelNameOfAnalysis = nullptr;
+    QLabel* LabelDateOfAnalysis = nullptr;
+    QLabel* LabelSemiconductor = nullptr;
+    QLabel* LabelConductionType = nullptr;
+    QLabel* LabelSampleNumber = nullptr;
+    QLabel* LabelThickness = nullptr;
+    QLabel* LabelMagneticField = nullptr;
+    QLabel* LabelCurrent = nullptr;
+    QLabel* LabelComment = nullptr;
 };

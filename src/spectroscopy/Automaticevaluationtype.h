@@ -1,11 +1,23 @@
+// "Automatic Evaluation Type": chooses how the evaluation picks one of its
+// fitting candidates. Every change of the text goes straight into the
+// analysis object; there is no OK button.
 #pragma once
 
 #include <QDialog>
+
+class QComboBox;
+class QLabel;
 
 class TFormAutomaticEvaluationType : public QDialog {
     Q_OBJECT
 public:
     explicit TFormAutomaticEvaluationType(QWidget* parent = nullptr);
-    // Re-reads the analysis object before each showing.
+    // Puts the evaluation type of the analysis object into the drop-down.
     void prepare();
+
+    void ComboBoxAutomaticEvaluationTypeChange(const QString& text);
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* ComboBoxAutomaticEvaluationType = nullptr;
 };

@@ -1,0 +1,221 @@
+// H and S functions of the spectroscopy stages, the single-species functions
+// used for the simulated curves, and the manual E_ref of the H1 page.
+//
+// H_k(T) = n * n_k * exp(E_ref/kT) / (kT)^2.5,  S_k(T) = n_k * exp(E_ref/kT) / kT,
+// where n_k is n minus the ionised part of every species found by the stages
+// before k, plus the compensating density once an earlier stage fixed it.
+#include <algorithm>
+#include <cmath>
+
+#include "Analysis.h"
+#include "NumberFormat.h"
+#include "Physics.h"
+
+namespace {
+
+constexpr int slotCount = 4;
+
+int gridSize(const Analysis& a)
+{
+    std::size_t n = std::min(a.splineTemperature.size(), a.splineConcentration.size());
+    if (a.splineCount >= 0)
+        n = std::min(n, static_cast<std::size_t>(a.splineCount));
+    return static_cast<int>(n);
+}
+
+// Everything the stage functions need at one (n, T), kept in the object's
+// working values as well (they describe the last point computed).
+struct PointTerms {
+    double kT;
+    double e;   // exp(E_ref/kT)
+    double nc;  // N_C(T)
+    double r;   // N_C/n
+    double c1;  // N_C = c1 * kT^1.5
+};
+
+PointTerms pointTerms(Analysis& a, int stage, double n, double T)
+{
+    PointTerms p{};
+    p.kT = phys::thermalEnergy(T);
+    p.e = std::exp(a.referenceEnergy[stage] / p.kT);
+    p.nc = a.dos0 * std::pow(T, 1.5);
+    p.r = p.nc / n;
+    p.c1 = std::pow(phys::q / phys::k, 1.5) * a.dos0;
+    a.thermalEnergy = p.kT;
+    a.erefFactor = p.e;
+    a.effectiveDosAtT = p.nc;
+    a.dosRatio = p.r;
+    a.dos0PerEv = p.c1;
+    return p;
+}
+
+// Stage function at one point; functionType must be 1 or 2.
+double stageValue(Analysis& a, int stage, double n, double T)
+{
+    const PointTerms p = pointTerms(a, stage, n, T);
+    const bool addCompensation = a.compensationStage >= 0 && a.compensationStage < stage;
+    const double ck = addCompensation ? a.compensatingDensity : 0.0;
+    double value;
+    if (a.functionType == 2) {
+        // Term by term: n^2 e/kT^2.5 - sum N_j X_j e C1/((X_j r + g_j) kT) + c e C1/(r kT).
+        value = n * n * p.e / std::pow(p.kT, 2.5);
+        for (int j = 0; j < stage; ++j) {
+            const double x = std::exp(-a.energyLevel[j] / p.kT);
+            value -= a.density[j] * x * p.e * p.c1 /
+                     ((x * p.r + a.degeneracyFactor[j]) * p.kT);
+        }
+        value += ck * p.e * p.c1 / (p.r * p.kT);
+    } else {
+        double remaining = n;
+        for (int j = 0; j < stage; ++j) {
+            const double x = std::exp(-a.energyLevel[j] / p.kT);
+            remaining -= a.density[j] * x * p.r / (x * p.r + a.degeneracyFactor[j]);
+        }
+        remaining += ck;
+        value = remaining * p.e / p.kT;
+    }
+    // Non-positive (and undefined) values never reach a logarithm or a peak search.
+    return value > 0 ? value : 0.0;
+}
+
+bool validStage(int stage) { return stage >= 0 && stage < slotCount; }
+
+void ensureSlots(CurveSet& set)
+{
+    if (static_cast<int>(set.size()) < slotCount)
+        set.resize(slotCount);
+}
+
+} // namespace
+
+bool Analysis::calculateHCurve(int stage)
+{
+    if (!validStage(stage)) {
+        lastError = "Calculation of H could not be carried out.";
+        return false;
+    }
+    ensureSlots(hCurve);
+    const int n = gridSize(*this);
+    DoubleArray& curve = hCurve[stage];
+    curve.assign(n, 0.0);
+
+    if (autoCalculation != 1) {
+        // The peak of the stage that fixed the compensation bounds this stage
+        // from below: the curve starts just above it.
+        hStartIndex = 0;
+        if (compensationFixed == 1 && compensationStage < stage && compensationStage >= 0 &&
+            compensationStage <= 2)
+            hStartIndex = peakIndex[compensationStage] + 1;
+    }
+    if (functionType != 1 && functionType != 2) {
+        lastError = "Calculation of H could not be carried out.";
+        return false;
+    }
+    for (int j = std::max(hStartIndex, 0); j < n; ++j)
+        curve[j] = stageValue(*this, stage, splineConcentration[j], splineTemperature[j]);
+    lastError.clear();
+    return true;
+}
+
+bool Analysis::calculateExperimentalH(int stage)
+{
+    if (!validStage(stage)) {
+        lastError = "Calculation of H could not be carried out.";
+        return false;
+    }
+    ensureSlots(experimentalHCurve);
+    std::size_t count = std::min(temperature.size(), concentration.size());
+    count = std::min(count, static_cast<std::size_t>(std::max(dataCount, 0)));
+    DoubleArray& curve = experimentalHCurve[stage];
+    curve.assign(count, 0.0);
+    if (functionType != 1 && functionType != 2) {
+        lastError = "Calculation of H could not be carried out.";
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        curve[i] = stageValue(*this, stage, concentration[i], temperature[i]);
+    lastError.clear();
+    return true;
+}
+
+double Analysis::speciesH(int stage, double level, double dens, double n, double T)
+{
+    if (!validStage(stage) || (functionType != 1 && functionType != 2))
+        return -1;
+    const PointTerms p = pointTerms(*this, stage, n, T);
+    const double x = std::exp(-level / p.kT);
+    const double g = degeneracyFactor[stage];
+    if (functionType == 2)
+        return dens * x * p.e * p.c1 / ((x * p.r + g) * p.kT);
+    return dens * x * p.e * p.r / ((x * p.r + g) * p.kT);
+}
+
+double Analysis::compensatedSpeciesH(int stage, double ratio, double level, double dens,
+                                     double n, double T)
+{
+    if (!validStage(stage) || (functionType != 1 && functionType != 2))
+        return -1;
+    const PointTerms p = pointTerms(*this, stage, n, T);
+    const double x = std::exp(-level / p.kT);
+    const double g = degeneracyFactor[stage];
+    if (functionType == 2)
+        return (dens * x * p.e / (x * p.r + g) - ratio * dens * p.e / p.r) * p.c1 / p.kT;
+    return (dens * x * p.e * p.r / (x * p.r + g) - ratio * dens * p.e) / p.kT;
+}
+
+// ---- manual E_ref of the H1 page --------------------------------------------
+
+double Analysis::referenceEnergyStepSize(ErefStep step)
+{
+    switch (step) {
+    case ErefStep::DownCoarse: return -0.001;
+    case ErefStep::DownFine: return -1e-6;
+    case ErefStep::UpFine: return 1e-6;
+    case ErefStep::UpCoarse: return 0.001;
+    }
+    return 0;
+}
+
+std::string Analysis::referenceEnergyText(double eref)
+{
+    return numfmt::pattern(eref, "0.######");
+}
+
+std::string Analysis::steppedReferenceEnergyText(double typed, ErefStep step)
+{
+    return referenceEnergyText(typed + referenceEnergyStepSize(step));
+}
+
+bool Analysis::releaseCompensation()
+{
+    if (compensationStage < 0)
+        return false;
+    compensationFixed = 0;
+    compensationStage = -1;
+    compensatingDensity = 0;
+    return true;
+}
+
+bool Analysis::calculateStage1AtReferenceEnergy(double eref, bool* compensationReleased)
+{
+    referenceEnergy[0] = eref;
+    resetStage2();
+    resetStage3();
+    resetSimulation();
+    const bool released = releaseCompensation();
+    if (compensationReleased)
+        *compensationReleased = released;
+    // A typed E_ref: the curve derives its own start index from now on.
+    autoCalculation = 0;
+    if (!calculateHCurve(0)) {
+        lastError = "H1 could not be calculated.";
+        return false;
+    }
+    recalculationRequested = 0;
+    recalculationFailed = 0;
+    calculateExperimentalH(0); // cannot fail once the grid curve succeeded
+    peakIndex[0] = 0;
+    nextPeakUp(0);
+    lastError.clear();
+    return true;
+}

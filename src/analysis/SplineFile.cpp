@@ -1,0 +1,170 @@
+// The data-for-analysis file (*.spl): the shared header with the sample and
+// spline groups (21 lines, read back by position), a column line and one
+// "T     n" row per grid point.
+#include "Analysis.h"
+#include "NumberFormat.h"
+#include "TextFile.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace {
+
+constexpr std::size_t headerLines = 21;
+// Lines longer than this did not fit the original reader's 500-byte buffer.
+constexpr std::size_t maxLineLength = 499;
+
+std::string afterLabel(const std::string& line, std::size_t labelLength)
+{
+    return line.size() > labelLength ? line.substr(labelLength) : std::string();
+}
+
+std::string at(const std::string& file, std::size_t lineNumber)
+{
+    return file + ", line " + std::to_string(lineNumber) + ": ";
+}
+
+} // namespace
+
+bool Analysis::writeSplineFile()
+{
+    lastError.clear();
+    if (splineCount <= 0 || splineTemperature.size() < std::size_t(splineCount) ||
+        splineConcentration.size() < std::size_t(splineCount)) {
+        lastError = "There are no data for analysis to save to " + splineFileName +
+                    "; calculate the spline first.";
+        return false;
+    }
+    std::ostringstream out;
+    HeaderOptions h;
+    h.title = "% Data for Hall-Effect Analysis";
+    h.splineFileLine = true;
+    h.sampleGroup = true;
+    h.splineGroup = true;
+    writeHeaderBlock(out, h);
+    textfile::putLine(out, "% Temperature [K]   Majority-Carrier Concentration [cm^-3] ");
+    for (int k = 0; k < splineCount; ++k)
+        textfile::putLine(out, numfmt::g(splineTemperature[k]) + "     " +
+                                   numfmt::g(splineConcentration[k]));
+    return textfile::writeAtomic(splineFileName, out.str(), lastError);
+}
+
+bool Analysis::readSplineFile()
+{
+    lastError.clear();
+    // Whatever happens below, no spline of an earlier calculation or of a
+    // partly read file may survive.
+    splineCount = 0;
+    splineTemperature.clear();
+    splineConcentration.clear();
+
+    const std::string& file = splineFileName;
+    std::vector<std::string> lines;
+    if (!textfile::readLines(file, lines, lastError))
+        return false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].size() > maxLineLength) {
+            lastError = at(file, i + 1) + "the line is longer than " +
+                        std::to_string(maxLineLength) + " characters.";
+            return false;
+        }
+    }
+    if (lines.size() < headerLines + 1) {
+        lastError = file + ": the header is incomplete (" + std::to_string(lines.size()) + " of " +
+                    std::to_string(headerLines + 1) + " lines).";
+        return false;
+    }
+
+    // Everything is read into locals first and taken over only when the
+    // whole file is sound.
+    std::string texts[7];
+    const std::size_t textLabels[7] = {23, 23, 20, 20, 17, 17, 19};
+    for (std::size_t t = 0; t < 7; ++t)
+        texts[t] = afterLabel(lines[5 + t], textLabels[t]);
+
+    double numbers[3] = {};
+    const std::size_t numberLabels[3] = {29, 22, 15};
+    for (std::size_t t = 0; t < 3; ++t) {
+        std::string text = afterLabel(lines[12 + t], numberLabels[t]);
+        if (!numfmt::parseDouble(text, numbers[t])) {
+            lastError = at(file, 13 + t) + numfmt::notValidFloat(text);
+            return false;
+        }
+    }
+
+    struct IntLine { std::size_t index; std::size_t label; int value; };
+    IntLine ints[4] = {{15, 18, 0}, {17, 27, 0}, {18, 24, 0}, {19, 31, 0}};
+    for (IntLine& n : ints) {
+        std::string text = afterLabel(lines[n.index], n.label);
+        if (!numfmt::parseInt(text, n.value)) {
+            lastError = at(file, n.index + 1) + numfmt::notValidInteger(text);
+            return false;
+        }
+    }
+    const std::string commentText = afterLabel(lines[16], 2);
+    const int count = ints[3].value;
+    if (count < 1) {
+        lastError = at(file, 20) + "the file announces " + std::to_string(count) +
+                    " data for analysis; at least one is needed.";
+        return false;
+    }
+    double smooth = 0;
+    {
+        std::string text = afterLabel(lines[20], 14);
+        if (!numfmt::parseDouble(text, smooth)) {
+            lastError = at(file, 21) + numfmt::notValidFloat(text);
+            return false;
+        }
+    }
+
+    // The grid: 2 * count numbers from line 23 on, white space anywhere.
+    const std::size_t wanted = std::size_t(count) * 2;
+    DoubleArray values;
+    values.reserve(std::min<std::size_t>(wanted, lines.size() * 2));
+    std::size_t lastLine = headerLines + 1;
+    for (std::size_t i = headerLines + 1; i < lines.size() && values.size() < wanted; ++i) {
+        lastLine = i + 1;
+        for (const std::string& token : textfile::tokens(lines[i])) {
+            if (values.size() == wanted)
+                break;
+            double v = 0;
+            if (!numfmt::parseDouble(token, v)) {
+                lastError = at(file, i + 1) + numfmt::notValidFloat(token);
+                return false;
+            }
+            values.push_back(v);
+        }
+    }
+    if (values.size() < wanted) {
+        lastError = file + ": the file ends at line " + std::to_string(lastLine) + " after " +
+                    std::to_string(values.size() / 2) + " complete rows, but line 20 (\"% Number "
+                    "of data for analysis:\") announces " + std::to_string(count) + ".";
+        return false;
+    }
+
+    measurementName = texts[0];
+    measurementDate = texts[1];
+    analysisName = texts[2];
+    analysisDate = texts[3];
+    sampleNumber = texts[4];
+    semiconductor = texts[5];
+    conductionType = texts[6];
+    sampleThickness = numbers[0];
+    magneticField = numbers[1];
+    current = numbers[2];
+    // The file's number of data (line 16) describes the points it was made
+    // from; dataCount keeps counting the points loaded now, so it always
+    // matches the experimental arrays that this reader leaves alone.
+    comment = commentText;
+    firstDataIndex = ints[1].value;
+    lastDataIndex = ints[2].value;
+    smoothness = smooth;
+    splineTemperature.resize(std::size_t(count));
+    splineConcentration.resize(std::size_t(count));
+    for (std::size_t k = 0; k < std::size_t(count); ++k) {
+        splineTemperature[k] = values[2 * k];
+        splineConcentration[k] = values[2 * k + 1];
+    }
+    splineCount = count;
+    return true;
+}

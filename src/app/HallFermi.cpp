@@ -1,0 +1,257 @@
+// Main window: the Fermi Level page. The material parameters of the sample
+// (table lookup or a typed effective mass), the Fermi level on the grid and
+// at the measured points, its *.fl / *.flE files, and in Advanced mode
+// loading a *.fl file back.
+#include "Analysis.h"
+#include "NumberFormat.h"
+#include "app/ChartPlot.h"
+#include "app/Hall.h"
+#include "app/Modal.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <algorithm>
+
+namespace {
+
+QString lastError() { return QString::fromStdString(C.lastError); }
+
+QString text(double value) { return QString::fromStdString(numfmt::general(value)); }
+
+} // namespace
+
+// ---- shared steps ------------------------------------------------------------
+
+void TFormMain::resetFromStage1()
+{
+    C.resetSpectroscopy();
+    C.resetStage1();
+    C.resetStage2();
+    C.resetStage3();
+    C.resetSimulation();
+    resetStage1Page();
+    resetStage2Page();
+    resetStage3Page();
+    resetSimulationPage();
+    C.compensatingDensity = 0;
+    resetStageCaptions();
+}
+
+void TFormMain::resetFromFermiStage()
+{
+    C.resetFermiLevel();
+    resetFermiPage();
+    resetFromStage1();
+}
+
+void TFormMain::enableStage1Start()
+{
+    for (QPushButton* b : {ButtonCalcH1, ButtonDecreaseErefH1, ButtonDecreaseErefH1Precise,
+                           ButtonIncreaseErefH1Precise, ButtonIncreaseErefH1,
+                           ButtonCalculationH1Precise})
+        b->setEnabled(true);
+}
+
+void TFormMain::drawFermiLevelSeries()
+{
+    const int n = std::min<int>(C.splineCount,
+                                int(std::min(C.splineTemperature.size(), C.fermiLevel.size())));
+    QVector<QPointF> points;
+    points.reserve(std::max(n, 0));
+    for (int k = 0; k < n; ++k)
+        points.push_back(QPointF(C.splineTemperature[k], C.fermiLevel[k]));
+    ChartFermiLevel->setData(0, points);
+}
+
+// ---- material parameters ---------------------------------------------------------
+
+void TFormMain::applyMaterialTable()
+{
+    LabelFermiSemiconductor->setText(QString::fromStdString(C.semiconductor));
+    // A material the table does not know gets the default row; its N_0 is
+    // only a placeholder until the user calculates one.
+    if (!C.lookupMaterial())
+        ButtonCalcEffectiveDensityOfStates->setEnabled(true);
+    EditMass->setText(text(C.effectiveMass));
+    EditEquivalentMinima->setText(text(C.equivalentMinima));
+    EditEffectiveDensityOfStates->setText(QString::fromStdString(C.effectiveDosText()));
+}
+
+void TFormMain::ButtonSeeInformationClick() { showSemiconductorInformation(); }
+
+void TFormMain::ButtonInputChangeInformationClick()
+{
+    for (QWidget* w : {static_cast<QWidget*>(EditMass), static_cast<QWidget*>(EditEquivalentMinima),
+                       static_cast<QWidget*>(EditEffectiveDensityOfStates),
+                       static_cast<QWidget*>(ButtonCalcEffectiveDensityOfStates)})
+        w->setEnabled(true);
+    // The Fermi level waits for the new density of states.
+    ButtonCalcFermiLevel->setEnabled(false);
+    ButtonSaveFermiLevel->setEnabled(false);
+}
+
+void TFormMain::ButtonCalcEffectiveDensityOfStatesClick()
+{
+    double mass = 0;
+    if (!editToDouble(EditMass, mass))
+        return;
+    // A p-type sample always uses one valence-band maximum; its edit is not read.
+    double minima = 1;
+    if (C.isNType() && !editToDouble(EditEquivalentMinima, minima))
+        return;
+    if (!C.calculateEffectiveDos(mass, minima)) {
+        modal().error(this, lastError());
+        return;
+    }
+    EditEffectiveDensityOfStates->setText(QString::fromStdString(C.effectiveDosText()));
+    ButtonCalcFermiLevel->setEnabled(true);
+    ButtonCalcEffectiveDensityOfStates->setEnabled(false);
+}
+
+// ---- Fermi level -------------------------------------------------------------------
+
+void TFormMain::ButtonCalcFermiLevelClick()
+{
+    // An enabled "Calculate Effective Density Of States" means N_0 has not
+    // been established yet.
+    if (ButtonCalcEffectiveDensityOfStates->isEnabled()) {
+        modal().error(this, "Please calcutate the effective density of states first.");
+        return;
+    }
+
+    QString error;
+    const bool computed = C.computeFermiLevel();
+    if (!computed)
+        error = lastError();
+    ButtonSaveFermiLevel->setEnabled(computed);
+
+    ChartFermiLevel->clearSeries(1);
+    if (computed && C.advancedMode == 1) {
+        if (C.computeExperimentalFermiLevel()) {
+            QVector<QPointF> points;
+            for (const auto& [t, level] : C.experimentalFermiLevelPoints())
+                points.push_back(QPointF(t, level));
+            ChartFermiLevel->setData(1, points);
+        } else {
+            // The grid result stands; only the points cannot be shown (or saved).
+            error = lastError();
+        }
+    }
+    ChartFermiLevel->clearSeries(0);
+    if (computed)
+        drawFermiLevelSeries();
+
+    resetFromStage1();
+    ButtonSaveFigureFermi->setEnabled(false);
+    closeConventionalWindows();
+    closeExcitedStatesWindow();
+    closeCurveFittingWindow();
+    for (QAction* a : {MenuExcitedStates, MenuDXCenter, MenuCurveFitting})
+        a->setEnabled(false);
+    ButtonFineAdjustment->setEnabled(false);
+
+    if (!error.isEmpty())
+        modal().error(this, error);
+}
+
+void TFormMain::ButtonSaveFermiLevelClick()
+{
+    QString name = QString::fromStdString(Analysis::replaceExtension(C.splineFileName, ".fl"));
+    int filterIndex = SaveFilterIndex::FermiLevel;
+    saveDialogFileName = name;
+    if (!modal().saveFile(this, MainSaveFilter, filterIndex, name))
+        return;
+    saveDialogFileName = name;
+
+    const std::string previous = C.fermiLevelFileName;
+    C.fermiLevelFileName = name.toStdString();
+    if (!C.writeFermiLevelFile()) {
+        // Not saved, so nothing that needs the *.fl file opens.
+        C.fermiLevelFileName = previous;
+        modal().error(this, lastError());
+        return;
+    }
+
+    LabelFilenameFermiLevel->setText(name);
+    ButtonSaveFermiLevel->setEnabled(false);
+    ButtonSaveFigureFermi->setEnabled(true);
+    enableStage1Start();
+    ButtonSaveExperimentalFermiLevelData->setEnabled(true);
+    refreshSampleCondition();
+    refreshObtainedResults();
+    for (QAction* a : {MenuInverseT, MenuInverseTCom, MenuDHES})
+        a->setEnabled(true);
+}
+
+void TFormMain::ButtonSaveExperimentalFermiLevelDataClick()
+{
+    QString name = QString::fromStdString(Analysis::replaceExtension(C.fermiLevelFileName, ".flE"));
+    int filterIndex = SaveFilterIndex::ExperimentalFermiLevel;
+    saveDialogFileName = name;
+    if (!modal().saveFile(this, MainSaveFilter, filterIndex, name))
+        return;
+    saveDialogFileName = name;
+
+    const std::string previous = C.experimentalFermiLevelFileName;
+    C.experimentalFermiLevelFileName = name.toStdString();
+    if (!C.writeExperimentalFermiLevelFile()) {
+        C.experimentalFermiLevelFileName = previous;
+        modal().error(this, lastError());
+        return;
+    }
+    ButtonSaveExperimentalFermiLevelData->setEnabled(false);
+}
+
+void TFormMain::LoadFermiLevelClick()
+{
+    // The question comes first so that a cancelled dialog changes nothing.
+    QString name = QString::fromStdString(Analysis::replaceExtension(C.splineFileName, ".fl"));
+    int filterIndex = OpenFilterIndex::FermiLevel;
+    if (!modal().openFile(this, MainOpenFilter, filterIndex, name))
+        return;
+    openDialogFileName = name;
+
+    resetFromFermiStage();
+    C.fermiLevelFileName = name.toStdString();
+    if (!C.readFermiLevelFile()) {
+        const QString error = lastError();
+        C.fermiLevelFileName.clear();
+        // The other analyses read the Fermi stage, which is empty now. The
+        // page goes back to where it was after the data for analysis were
+        // loaded, so the Fermi level can still be calculated or loaded again.
+        closeOtherAnalyses();
+        applyMaterialTable();
+        ButtonInputChangeInformation->setEnabled(true);
+        ButtonCalcFermiLevel->setEnabled(true);
+        refreshSampleCondition();
+        refreshObtainedResults();
+        modal().error(this, error);
+        return;
+    }
+
+    drawFermiLevelSeries();
+    LabelFilenameFermiLevel->setText(name);
+    LabelFermiSemiconductor->setText(QString::fromStdString(C.semiconductor));
+    ButtonInputChangeInformation->setEnabled(true);
+    ButtonCalcEffectiveDensityOfStates->setEnabled(false);
+    ButtonCalcFermiLevel->setEnabled(false);
+    ButtonSaveFermiLevel->setEnabled(false);
+    EditMass->setText(text(C.effectiveMass));
+    EditEquivalentMinima->setText(text(C.equivalentMinima));
+    EditEffectiveDensityOfStates->setText(QString::fromStdString(C.effectiveDosText(true)));
+    EditFermiLevelComment->setText(QString::fromStdString(C.fermiLevelComment));
+    enableStage1Start();
+    ButtonSimulation->setEnabled(true);
+    refreshSampleCondition();
+    refreshObtainedResults();
+    closeConventionalWindows();
+    closeExcitedStatesWindow();
+    closeCurveFittingWindow();
+    for (QAction* a : {MenuInverseT, MenuInverseTCom, MenuDHES})
+        a->setEnabled(true);
+    for (QAction* a : {MenuExcitedStates, MenuDXCenter, MenuCurveFitting})
+        a->setEnabled(false);
+    ButtonFineAdjustment->setEnabled(false);
+}

@@ -1,0 +1,612 @@
+#include "Analysis.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+Analysis withData(const DoubleArray& T, const DoubleArray& n, const DoubleArray& r,
+                  double smoothness = 5000)
+{
+    Analysis a;
+    a.resetAll();
+    a.temperature = T;
+    a.concentration = n;
+    a.reliability = r;
+    a.dataCount = static_cast<int>(T.size());
+    a.smoothness = smoothness;
+    return a;
+}
+
+Analysis fromExample(const std::string& name)
+{
+    Analysis a;
+    a.resetAll();
+    a.experimentalDataFileName = std::string(VORN_SHARED_EXAMPLES_DIR) + "/" + name;
+    EXPECT_TRUE(a.readExperimentalData()) << a.lastError;
+    return a;
+}
+
+bool fit(Analysis& a)
+{
+    a.chooseSplinePoints();
+    return a.computeSpline();
+}
+
+// log10 of the grid value at temperature T (which must be a grid point).
+double gridLog(const Analysis& a, double T)
+{
+    long k = std::lround((T - a.splineTemperature.at(0)) * 10);
+    EXPECT_GE(k, 0);
+    EXPECT_LT(k, a.splineCount);
+    EXPECT_NEAR(a.splineTemperature.at(k), T, 1e-9);
+    return std::log10(a.splineConcentration.at(k));
+}
+
+// The spline defined by its equations, solved directly: unknowns a, b and
+// c_0..c_{m-1} with c_j + w_j (a + b x_j + sum_{x_k<x_j} c_k (x_j-x_k)^3) =
+// w_j y_j, sum c = 0, sum c x = 0. Gaussian elimination with partial
+// pivoting in long double.
+std::function<double(double)> directSpline(const DoubleArray& x, const DoubleArray& y,
+                                           const DoubleArray& rel, double smoothness)
+{
+    const int m = static_cast<int>(x.size());
+    const int n = m + 2;
+    std::vector<std::vector<long double>> A(n, std::vector<long double>(n + 1, 0));
+    for (int j = 0; j < m; ++j) {
+        long double w = rel[j] / 6.0L / smoothness;
+        A[j][0] = w;
+        A[j][1] = w * x[j];
+        A[j][2 + j] += 1;
+        for (int k = 0; k < m; ++k)
+            if (x[k] < x[j]) {
+                long double d = (long double)x[j] - x[k];
+                A[j][2 + k] += w * d * d * d;
+            }
+        A[j][n] = w * y[j];
+    }
+    for (int k = 0; k < m; ++k) {
+        A[m][2 + k] = 1;
+        A[m + 1][2 + k] = x[k];
+    }
+    for (int col = 0; col < n; ++col) {
+        int p = col;
+        for (int r = col + 1; r < n; ++r)
+            if (std::fabs(A[r][col]) > std::fabs(A[p][col]))
+                p = r;
+        std::swap(A[p], A[col]);
+        for (int r = 0; r < n; ++r) {
+            if (r == col)
+                continue;
+            long double f = A[r][col] / A[col][col];
+            for (int q = col; q <= n; ++q)
+                A[r][q] -= f * A[col][q];
+        }
+    }
+    std::vector<long double> u(n);
+    for (int i = 0; i < n; ++i)
+        u[i] = A[i][n] / A[i][i];
+    return [x, u, m](double T) {
+        long double s = u[0] + u[1] * T;
+        for (int k = 0; k < m; ++k)
+            if (x[k] < T) {
+                long double d = (long double)T - x[k];
+                s += u[2 + k] * d * d * d;
+            }
+        return static_cast<double>(s);
+    };
+}
+
+// Wavy, freeze-out-like test data: log10 n rising by two decades with ripple.
+struct Wavy {
+    DoubleArray T, n, r, y;
+};
+Wavy wavyData()
+{
+    Wavy d;
+    for (int i = 0; i < 16; ++i) {
+        double T = 40 + 10 * i;
+        double y = 14 + 2 / (1 + std::exp(-(T - 90) / 20)) + 0.05 * std::sin(1.7 * i);
+        d.T.push_back(T);
+        d.y.push_back(y);
+        d.n.push_back(std::pow(10.0, y));
+        d.r.push_back(i == 5 ? 0 : (i % 3 == 0 ? 0.5 : 1));
+    }
+    return d;
+}
+
+void expectNoSpline(const Analysis& a)
+{
+    EXPECT_EQ(a.splineCount, 0);
+    EXPECT_TRUE(a.splineTemperature.empty());
+    EXPECT_TRUE(a.splineConcentration.empty());
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// Fills a valid spline first, so a failure must actively remove it.
+void computeGoodSplineFirst(Analysis& a)
+{
+    Analysis good = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, 1, 1});
+    ASSERT_TRUE(fit(good)) << good.lastError;
+    a.splineCount = good.splineCount;
+    a.splineTemperature = good.splineTemperature;
+    a.splineConcentration = good.splineConcentration;
+}
+
+} // namespace
+
+// ---- the fitted curve ---------------------------------------------------------
+
+TEST(SplineFit, StraightLineInLogNIsReproducedAtEverySmoothness)
+{
+    // A straight line has no curvature to penalise: a = 14, b = 0.01, c = 0.
+    DoubleArray T, n, r;
+    for (int i = 0; i < 11; ++i) {
+        T.push_back(50 + 10 * i);
+        n.push_back(std::pow(10.0, 14 + 0.01 * T.back()));
+        r.push_back(i == 4 ? 0 : (i % 2 ? 0.5 : 1));
+    }
+    for (double s : {1e6, 5000.0, 500.0}) {
+        Analysis a = withData(T, n, r, s);
+        ASSERT_TRUE(fit(a)) << s << ": " << a.lastError;
+        ASSERT_EQ(a.splineCount, 1001);
+        for (int k = 0; k < a.splineCount; ++k) {
+            double expected = std::pow(10.0, 14 + 0.01 * a.splineTemperature[k]);
+            ASSERT_NEAR(a.splineConcentration[k] / expected, 1, 1e-7) << s << " at " << a.splineTemperature[k];
+        }
+    }
+}
+
+TEST(SplineFit, AgreesWithADirectSolutionOfTheSplineEquations)
+{
+    Wavy d = wavyData();
+    for (double s : {1e5, 5000.0, 300.0}) {
+        Analysis a = withData(d.T, d.n, d.r, s);
+        ASSERT_TRUE(fit(a)) << s << ": " << a.lastError;
+        auto reference = directSpline(d.T, d.y, d.r, s);
+        for (int k = 0; k < a.splineCount; k += 7)
+            ASSERT_NEAR(std::log10(a.splineConcentration[k]), reference(a.splineTemperature[k]), 1e-6)
+                << s << " at " << a.splineTemperature[k];
+    }
+}
+
+TEST(SplineFit, HugeSmoothnessGivesTheWeightedLeastSquaresLine)
+{
+    Wavy d = wavyData();
+    double sw = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (std::size_t i = 0; i < d.T.size(); ++i) {
+        sw += d.r[i];
+        sx += d.r[i] * d.T[i];
+        sy += d.r[i] * d.y[i];
+        sxx += d.r[i] * d.T[i] * d.T[i];
+        sxy += d.r[i] * d.T[i] * d.y[i];
+    }
+    double slope = (sw * sxy - sx * sy) / (sw * sxx - sx * sx);
+    double intercept = (sy - slope * sx) / sw;
+
+    Analysis a = withData(d.T, d.n, d.r, 1e13);
+    ASSERT_TRUE(fit(a)) << a.lastError;
+    for (int k = 0; k < a.splineCount; k += 10)
+        ASSERT_NEAR(std::log10(a.splineConcentration[k]), intercept + slope * a.splineTemperature[k], 1e-6);
+}
+
+TEST(SplineFit, SmallerSmoothnessFollowsThePointsMoreClosely)
+{
+    Wavy d = wavyData();
+    double previous = HUGE_VAL;
+    for (double s : {1e7, 1e5, 1e4, 1000.0, 300.0}) {
+        Analysis a = withData(d.T, d.n, d.r, s);
+        ASSERT_TRUE(fit(a)) << s << ": " << a.lastError;
+        double sum = 0;
+        for (std::size_t i = 0; i < d.T.size(); ++i)
+            sum += d.r[i] * std::pow(gridLog(a, d.T[i]) - d.y[i], 2);
+        EXPECT_LT(sum, previous) << s;
+        previous = sum;
+    }
+}
+
+TEST(SplineFit, SmallSmoothnessApproachesTheInterpolatingSpline)
+{
+    // The natural cubic spline through three points, with one interior knot:
+    // M1 = 6 (slope2 - slope1) / (2 (h1 + h2)).
+    const DoubleArray x = {100, 110, 120};
+    const DoubleArray y = {15, 15.5, 15.2};
+    const double h1 = 10, h2 = 10;
+    const double M1 = 6 * ((y[2] - y[1]) / h2 - (y[1] - y[0]) / h1) / (2 * (h1 + h2));
+    auto interpolant = [&](double T) {
+        if (T <= x[1])
+            return M1 * std::pow(T - x[0], 3) / (6 * h1) + y[0] / h1 * (x[1] - T) +
+                   (y[1] / h1 - M1 * h1 / 6) * (T - x[0]);
+        return M1 * std::pow(x[2] - T, 3) / (6 * h2) + (y[1] / h2 - M1 * h2 / 6) * (x[2] - T) +
+               y[2] / h2 * (T - x[1]);
+    };
+    DoubleArray n;
+    for (double v : y)
+        n.push_back(std::pow(10.0, v));
+
+    double previous = HUGE_VAL;
+    for (double s : {1000.0, 100.0, 10.0, 2.0}) {
+        Analysis a = withData(x, n, {1, 1, 1}, s);
+        ASSERT_TRUE(fit(a)) << s << ": " << a.lastError;
+        double miss = 0;
+        for (int j = 0; j < 3; ++j)
+            miss = std::max(miss, std::fabs(gridLog(a, x[j]) - y[j]));
+        EXPECT_LT(miss, previous) << s;
+        previous = miss;
+        if (s == 2.0) {
+            EXPECT_LT(miss, 0.005);
+            for (int k = 0; k < a.splineCount; ++k)
+                ASSERT_NEAR(std::log10(a.splineConcentration[k]), interpolant(a.splineTemperature[k]), 0.01);
+        }
+    }
+}
+
+TEST(SplineFit, PointWithReliabilityZeroDoesNotMoveTheCurve)
+{
+    Wavy d = wavyData();
+    ASSERT_EQ(d.r[5], 0);
+    Analysis a = withData(d.T, d.n, d.r);
+    ASSERT_TRUE(fit(a)) << a.lastError;
+    Analysis b = withData(d.T, d.n, d.r);
+    b.concentration[5] *= 37; // an outlier that must not matter
+    ASSERT_TRUE(fit(b)) << b.lastError;
+    EXPECT_EQ(a.splineTemperature, b.splineTemperature);
+    EXPECT_EQ(a.splineConcentration, b.splineConcentration);
+}
+
+TEST(SplineFit, EqualTemperaturesActLikeOnePointOfTheCombinedWeight)
+{
+    Wavy d = wavyData();
+    Analysis single = withData(d.T, d.n, d.r);
+    single.reliability[8] = 2;
+    ASSERT_TRUE(fit(single)) << single.lastError;
+
+    DoubleArray T = d.T, n = d.n, r = d.r;
+    T.insert(T.begin() + 8, T[8]);
+    n.insert(n.begin() + 8, n[8]);
+    r[8] = 1;
+    r.insert(r.begin() + 8, 1.0);
+    Analysis twice = withData(T, n, r);
+    ASSERT_TRUE(fit(twice)) << twice.lastError;
+    ASSERT_EQ(twice.splineCount, single.splineCount);
+    for (int k = 0; k < single.splineCount; ++k)
+        ASSERT_NEAR(std::log10(twice.splineConcentration[k]), std::log10(single.splineConcentration[k]), 1e-10);
+}
+
+// ---- the 0.1 K grid ---------------------------------------------------------------
+
+TEST(SplineGrid, WholeKelvinEndsGiveTheFullGrid)
+{
+    Analysis a = withData({85, 150, 300}, {1e15, 2e15, 3e15}, {1, 1, 1});
+    ASSERT_TRUE(fit(a)) << a.lastError;
+    ASSERT_EQ(a.splineCount, 2151);
+    ASSERT_EQ(a.splineTemperature.size(), 2151u);
+    ASSERT_EQ(a.splineConcentration.size(), 2151u);
+    EXPECT_EQ(a.splineTemperature.front(), 85);
+    EXPECT_DOUBLE_EQ(a.splineTemperature.back(), 300);
+    for (int k = 0; k < a.splineCount; ++k)
+        ASSERT_EQ(a.splineTemperature[k], k * 0.1 + 85.0);
+}
+
+TEST(SplineGrid, EndsBetweenTenthsMoveInwardToTheNextTenth)
+{
+    // 85.05 -> ceil(850.5)/10 = 85.1, 300.02 -> floor(3000.2)/10 = 300.
+    Analysis a = withData({85.05, 200, 300.02}, {1e15, 2e15, 3e15}, {1, 1, 1});
+    ASSERT_TRUE(fit(a)) << a.lastError;
+    EXPECT_EQ(a.splineTemperature.front(), 85.1);
+    EXPECT_DOUBLE_EQ(a.splineTemperature.back(), 300);
+    EXPECT_EQ(a.splineCount, 2150);
+
+    // A range that holds one multiple of 0.1 K gives one grid point.
+    Analysis one = withData({100, 100.05}, {1e15, 1.1e15}, {1, 1});
+    ASSERT_TRUE(fit(one)) << one.lastError;
+    ASSERT_EQ(one.splineCount, 1);
+    EXPECT_EQ(one.splineTemperature[0], 100);
+    // Two points: the spline is the straight line through them.
+    EXPECT_NEAR(one.splineConcentration[0], 1e15, 1e15 * 1e-6);
+}
+
+TEST(SplineGrid, CountIsTruncatedInExtendedPrecision)
+{
+    // Tenths are not exact in binary. The count is formed from the stored
+    // Tmin and Tmax in extended precision, so their representation errors
+    // survive: 299.9 and 299.7 are stored slightly below, 85.1 and 85.3
+    // slightly below as well, and 10*Tmax - 10*Tmin lands just under an
+    // integer; truncation then drops the last tenth.
+    {
+        Analysis a = withData({85.05, 200, 299.97}, {1e15, 2e15, 3e15}, {1, 1, 1});
+        ASSERT_TRUE(fit(a)) << a.lastError;
+        EXPECT_EQ(a.splineTemperature.front(), 85.1);
+        ASSERT_LT(10.0L * 299.9 - 10.0L * 85.1, 2148.0L);
+        EXPECT_EQ(a.splineCount, 2148);
+        EXPECT_NEAR(a.splineTemperature.back(), 299.8, 1e-9);
+    }
+    {
+        Analysis a = withData({85.3, 200, 299.7}, {1e15, 2e15, 3e15}, {1, 1, 1});
+        ASSERT_TRUE(fit(a)) << a.lastError;
+        EXPECT_EQ(a.splineTemperature.front(), 85.3);
+        ASSERT_LT(10.0L * 299.7 - 10.0L * 85.3, 2144.0L);
+        EXPECT_EQ(a.splineCount, 2144);
+        EXPECT_NEAR(a.splineTemperature.back(), 299.6, 1e-9);
+    }
+    {
+        // Here the errors go the other way and every tenth is kept.
+        Analysis a = withData({85.1, 200, 300}, {1e15, 2e15, 3e15}, {1, 1, 1});
+        ASSERT_TRUE(fit(a)) << a.lastError;
+        ASSERT_GT(10.0L * 300 - 10.0L * 85.1, 2149.0L);
+        EXPECT_EQ(a.splineCount, 2150);
+        EXPECT_NEAR(a.splineTemperature.back(), 300, 1e-9);
+    }
+}
+
+TEST(SplineGrid, UnweightedEndPointsAreOutsideTheFittedRange)
+{
+    Analysis a = fromExample("edge_reliability.nT");
+    ASSERT_TRUE(a.chooseSplinePoints()) << a.lastError;
+    EXPECT_EQ(a.firstDataIndex, 1);
+    EXPECT_EQ(a.lastDataIndex, a.dataCount - 2);
+    ASSERT_TRUE(a.computeSpline()) << a.lastError;
+    EXPECT_EQ(a.splineTemperature.front(), 40);
+    EXPECT_DOUBLE_EQ(a.splineTemperature.back(), 390);
+    EXPECT_EQ(a.splineCount, 3501);
+}
+
+TEST(SplineGrid, ChoosingThePointsTakesFirstAndLastPositiveReliability)
+{
+    Analysis a = withData({10, 20, 30, 40, 50, 60}, {1, 1, 1, 1, 1, 1}, {0, 0.5, 0, 0, 2, 0});
+    EXPECT_TRUE(a.chooseSplinePoints()) << a.lastError;
+    EXPECT_EQ(a.firstDataIndex, 1);
+    EXPECT_EQ(a.lastDataIndex, 4);
+    EXPECT_TRUE(a.lastError.empty());
+
+    Analysis one = withData({10, 20, 30}, {1, 1, 1}, {0, 1, 0});
+    EXPECT_FALSE(one.chooseSplinePoints());
+    EXPECT_EQ(one.firstDataIndex, 1);
+    EXPECT_EQ(one.lastDataIndex, 1);
+    EXPECT_TRUE(contains(one.lastError, "Fewer than two points"));
+
+    Analysis none = withData({10, 20, 30}, {1, 1, 1}, {0, 0, 0});
+    none.firstDataIndex = 2;
+    none.lastDataIndex = 2;
+    EXPECT_FALSE(none.chooseSplinePoints());
+    EXPECT_EQ(none.firstDataIndex, 0);
+    EXPECT_EQ(none.lastDataIndex, 0);
+}
+
+// ---- refused calculations ---------------------------------------------------------
+
+TEST(SplineFailure, FewerThanTwoWeightedPoints)
+{
+    Analysis a = withData({100, 110, 120, 130}, {1e15, 2e15, 3e15, 4e15}, {0, 1, 0, 0});
+    computeGoodSplineFirst(a);
+    a.firstDataIndex = 0;
+    a.lastDataIndex = 3;
+    EXPECT_FALSE(a.computeSpline());
+    expectNoSpline(a);
+    EXPECT_TRUE(contains(a.lastError, "Fewer than two points")) << a.lastError;
+    EXPECT_TRUE(contains(a.lastError, "reliability above 0")) << a.lastError;
+
+    // Two weighted points at the same temperature do not fix a line either.
+    Analysis same = withData({100, 100, 120}, {1e15, 2e15, 3e15}, {1, 1, 0});
+    same.firstDataIndex = 0;
+    same.lastDataIndex = 2;
+    EXPECT_FALSE(same.computeSpline());
+    expectNoSpline(same);
+    EXPECT_TRUE(contains(same.lastError, "Fewer than two points")) << same.lastError;
+}
+
+TEST(SplineFailure, AllWeightsZero)
+{
+    Analysis a = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {0, 0, 0});
+    computeGoodSplineFirst(a);
+    a.firstDataIndex = 0;
+    a.lastDataIndex = 2;
+    EXPECT_FALSE(a.computeSpline());
+    expectNoSpline(a);
+    EXPECT_TRUE(contains(a.lastError, "all spline weights are zero")) << a.lastError;
+}
+
+TEST(SplineFailure, TemperaturesThatDoNotAscend)
+{
+    Analysis a = withData({100, 120, 110, 130}, {1e15, 2e15, 3e15, 4e15}, {1, 1, 1, 1});
+    computeGoodSplineFirst(a);
+    EXPECT_FALSE(fit(a));
+    expectNoSpline(a);
+    EXPECT_TRUE(contains(a.lastError, "do not ascend")) << a.lastError;
+    EXPECT_TRUE(contains(a.lastError, "point 3 (T = 110 K)")) << a.lastError;
+    EXPECT_TRUE(contains(a.lastError, "Sort the data")) << a.lastError;
+
+    Analysis file = fromExample("edge_descending.nT");
+    EXPECT_FALSE(fit(file));
+    expectNoSpline(file);
+    EXPECT_TRUE(contains(file.lastError, "Sort the data")) << file.lastError;
+
+    // Outside the fitted range the order does not matter.
+    Analysis outside = withData({500, 100, 110, 120}, {1e15, 1e15, 2e15, 3e15}, {0, 1, 1, 1});
+    EXPECT_TRUE(fit(outside)) << outside.lastError;
+}
+
+TEST(SplineFailure, NonPositiveConcentrationInTheFittedRange)
+{
+    for (double bad : {0.0, -2e15}) {
+        for (double rel : {1.0, 0.0}) {
+            Analysis a = withData({100, 110, 120, 130}, {1e15, bad, 3e15, 4e15}, {1, rel, 1, 1});
+            computeGoodSplineFirst(a);
+            EXPECT_FALSE(fit(a)) << bad << " " << rel;
+            expectNoSpline(a);
+            EXPECT_TRUE(contains(a.lastError, "point 2 (T = 110 K)")) << a.lastError;
+            EXPECT_TRUE(contains(a.lastError, "positive concentrations")) << a.lastError;
+        }
+    }
+    Analysis outside = withData({90, 100, 110, 120}, {0, 1e15, 2e15, 3e15}, {0, 1, 1, 1});
+    EXPECT_TRUE(fit(outside)) << outside.lastError;
+}
+
+TEST(SplineFailure, SmoothnessNotPositiveOrNotFinite)
+{
+    for (double s : {0.0, -5000.0, std::nan(""), HUGE_VAL}) {
+        Analysis a = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, 1, 1}, s);
+        computeGoodSplineFirst(a);
+        EXPECT_FALSE(fit(a)) << s;
+        expectNoSpline(a);
+        EXPECT_TRUE(contains(a.lastError, "smoothness")) << a.lastError;
+        EXPECT_TRUE(contains(a.lastError, "positive number")) << a.lastError;
+    }
+}
+
+TEST(SplineFailure, SmoothnessSoSmallThatTheRecursionOverflows)
+{
+    Analysis a = fromExample("si_p_single.nT");
+    a.smoothness = 1e-5;
+    computeGoodSplineFirst(a);
+    EXPECT_FALSE(fit(a));
+    expectNoSpline(a);
+    EXPECT_TRUE(contains(a.lastError, "overflowed")) << a.lastError;
+    EXPECT_TRUE(contains(a.lastError, "larger smoothness")) << a.lastError;
+}
+
+TEST(SplineFailure, SmoothnessSoSmallThatTheRecursionLosesItsDigits)
+{
+    // 80 K to 600 K in 5 K steps: at 5000 the recursion grows by about 1e12
+    // and the curve would be off by a decade near 590 K.
+    Analysis a = fromExample("sic4h_n_two_donors.nT");
+    a.smoothness = 5000;
+    computeGoodSplineFirst(a);
+    EXPECT_FALSE(fit(a));
+    expectNoSpline(a);
+    EXPECT_TRUE(contains(a.lastError, "lost its precision")) << a.lastError;
+    // The advice names a smoothness that works.
+    const std::string key = "for example ";
+    std::size_t at = a.lastError.find(key);
+    ASSERT_NE(at, std::string::npos) << a.lastError;
+    double suggested = std::stod(a.lastError.substr(at + key.size()));
+    EXPECT_GT(suggested, 5000);
+    a.smoothness = suggested;
+    EXPECT_TRUE(fit(a)) << a.lastError;
+
+    // Few points: the knot equations still hold, but the end conditions do not.
+    Analysis few = withData({100, 120, 140, 160, 180}, {1e15, 3e15, 2e15, 1e16, 8e15}, {1, 1, 1, 1, 1}, 1);
+    EXPECT_FALSE(fit(few));
+    expectNoSpline(few);
+    EXPECT_TRUE(contains(few.lastError, "larger smoothness")) << few.lastError;
+}
+
+TEST(SplineFailure, SmoothnessSoLargeThatTheSystemIsSingular)
+{
+    Analysis a = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, 1, 1}, 1e300);
+    computeGoodSplineFirst(a);
+    EXPECT_FALSE(fit(a));
+    expectNoSpline(a);
+    EXPECT_TRUE(contains(a.lastError, "singular")) << a.lastError;
+    EXPECT_TRUE(contains(a.lastError, "smaller smoothness")) << a.lastError;
+}
+
+TEST(SplineFailure, NegativeReliabilityIndicesOutsideTheDataAndAnEmptyGrid)
+{
+    Analysis neg = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, -1, 1});
+    neg.firstDataIndex = 0;
+    neg.lastDataIndex = 2;
+    EXPECT_FALSE(neg.computeSpline());
+    expectNoSpline(neg);
+    EXPECT_TRUE(contains(neg.lastError, "reliability of point 2")) << neg.lastError;
+
+    Analysis range = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, 1, 1});
+    range.firstDataIndex = 0;
+    range.lastDataIndex = 3;
+    EXPECT_FALSE(range.computeSpline());
+    expectNoSpline(range);
+    range.firstDataIndex = 2;
+    range.lastDataIndex = 1;
+    EXPECT_FALSE(range.computeSpline());
+
+    Analysis narrow = withData({100.01, 100.05}, {1e15, 2e15}, {1, 1});
+    computeGoodSplineFirst(narrow);
+    EXPECT_FALSE(fit(narrow));
+    expectNoSpline(narrow);
+    EXPECT_TRUE(contains(narrow.lastError, "no multiple of 0.1 K")) << narrow.lastError;
+}
+
+// ---- realistic data -----------------------------------------------------------------
+
+TEST(SplineRealism, SiliconExampleAtTheDefaultSmoothness)
+{
+    C.resetAll();
+    C.experimentalDataFileName = std::string(VORN_SHARED_EXAMPLES_DIR) + "/si_p_single.nT";
+    ASSERT_TRUE(C.readExperimentalData()) << C.lastError;
+    ASSERT_EQ(C.smoothness, 5000);
+    ASSERT_TRUE(fit(C)) << C.lastError;
+    EXPECT_EQ(C.firstDataIndex, 0);
+    EXPECT_EQ(C.lastDataIndex, 74);
+    EXPECT_EQ(C.splineCount, 3701);
+    EXPECT_EQ(C.splineTemperature.front(), 30);
+    EXPECT_DOUBLE_EQ(C.splineTemperature.back(), 400);
+    // Above the freeze-out the curve passes within a few percent of the
+    // points; below 110 K log10 n rises by up to 1.8 decades in 10 K, too
+    // steep for this stiffness (the lower smoothness check below).
+    for (int i = 0; i < C.dataCount; ++i) {
+        if (C.temperature[i] < 110)
+            continue;
+        double ratio = std::pow(10.0, gridLog(C, C.temperature[i])) / C.concentration[i];
+        EXPECT_NEAR(ratio, 1, C.temperature[i] >= 200 ? 0.001 : 0.05) << C.temperature[i];
+    }
+    for (double value : C.splineConcentration)
+        ASSERT_TRUE(value > 1e11 && value < 1e17) << value;
+
+    Analysis noisy = fromExample("si_p_single_noise1.nT");
+    ASSERT_TRUE(fit(noisy)) << noisy.lastError;
+    for (int i = 0; i < noisy.dataCount; ++i) {
+        if (noisy.temperature[i] < 110)
+            continue;
+        double ratio = std::pow(10.0, gridLog(noisy, noisy.temperature[i])) / noisy.concentration[i];
+        EXPECT_NEAR(ratio, 1, 0.05) << noisy.temperature[i];
+    }
+
+    // The freeze-out end: a lower smoothness follows it more closely.
+    Analysis softer = fromExample("si_p_single.nT");
+    softer.smoothness = 3000;
+    ASSERT_TRUE(fit(softer)) << softer.lastError;
+    for (double T : {30.0, 45.0, 60.0})
+        EXPECT_LT(std::fabs(gridLog(softer, T) - std::log10(C.concentration[(int(T) - 30) / 5])),
+                  std::fabs(gridLog(C, T) - std::log10(C.concentration[(int(T) - 30) / 5])))
+            << T;
+    C.resetAll();
+}
+
+TEST(SplineRealism, DuplicatedTemperaturesAndOtherExamples)
+{
+    // Each repeated line counts like one line of twice the reliability.
+    Analysis dup = fromExample("edge_duplicate_T.nT");
+    ASSERT_TRUE(fit(dup)) << dup.lastError;
+    Analysis merged = fromExample("edge_duplicate_T.nT");
+    for (int i = merged.dataCount - 1; i > 0; --i) {
+        if (merged.temperature[i] == merged.temperature[i - 1]) {
+            merged.reliability[i - 1] += merged.reliability[i];
+            merged.temperature.erase(merged.temperature.begin() + i);
+            merged.concentration.erase(merged.concentration.begin() + i);
+            merged.reliability.erase(merged.reliability.begin() + i);
+            --merged.dataCount;
+        }
+    }
+    ASSERT_EQ(merged.dataCount, dup.dataCount - 3);
+    ASSERT_TRUE(fit(merged)) << merged.lastError;
+    ASSERT_EQ(dup.splineCount, 3701);
+    ASSERT_EQ(merged.splineCount, 3701);
+    // Equal in exact arithmetic; the recursion rounds differently on the two
+    // knot sequences (about 1e-6 decades over 30 K to 400 K at 5000).
+    for (int k = 0; k < dup.splineCount; k += 10)
+        ASSERT_NEAR(std::log10(dup.splineConcentration[k]), std::log10(merged.splineConcentration[k]), 1e-5);
+
+    for (const char* name : {"gaas_n_shallow.nT", "sic4h_p_al.pT", "edge_two_points.nT"}) {
+        Analysis a = fromExample(name);
+        EXPECT_TRUE(fit(a)) << name << ": " << a.lastError;
+        EXPECT_GT(a.splineCount, 1000) << name;
+    }
+}
