@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "Analysis.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
 #include "input/Samplecondition.h"
@@ -55,6 +56,8 @@ void createForms(int releaseFlag)
     FormDetailedProgressReport = new TFormDetailedProgressReport;
     FormFunctionType = new TFormFunctionType;
     FormDeepLevel = new TFormDeepLevel;
+    // The long computations report to the two progress windows.
+    C.progress = windowProgressReporter();
 }
 
 template <class T> static void destroy(T*& p)
@@ -65,6 +68,7 @@ template <class T> static void destroy(T*& p)
 
 void destroyForms()
 {
+    C.progress = nullptr;
     destroy(FormDeepLevel);
     destroy(FormFunctionType);
     destroy(FormDetailedProgressReport);

@@ -520,4 +520,37 @@ private:
     // Stage 1 may start: its calculation, the E_ref steps and the precise
     // calculation.
     void enableStage1Start();
+
+    // stage pages
+    // One long computation (E_ref search, evaluation): wait cursor on and the
+    // progress windows driven by C while it runs. done(), or the end of the
+    // scope, closes both progress windows, gives C its previous reporter back
+    // and restores the cursor, on every path out of a handler.
+    class BusyGuard {
+    public:
+        BusyGuard();
+        ~BusyGuard();
+        BusyGuard(const BusyGuard&) = delete;
+        BusyGuard& operator=(const BusyGuard&) = delete;
+        void done();
+
+    private:
+        class ProgressReporter* previous_ = nullptr;
+        bool active_ = true;
+    };
+    // Series 0 (black line) of stage k from hCurve[k] on the grid.
+    void drawStageCurve(int k);
+    // Series 2 (peak square) and the peak labels from peakIndex[k].
+    void drawStagePeak(int k);
+    // Series 3 from experimentalHCurve[k]: every point, or only those with a
+    // reliability above 0.95.
+    void drawStageExperimental(int k, bool everyPoint);
+    // LabelEref of stage k (and EditEref1 for stage 0) from referenceEnergy[k].
+    void showStageReferenceEnergy(int k);
+    // "<" / ">" of the Change Peak row of stage k.
+    void stepStagePeak(int k, bool up);
+    // 0 < peakIndex[k] < N-1: the peak can be evaluated.
+    static bool stagePeakInside(int k);
+    // The "Evaluation" button of stage k.
+    void evaluateStagePage(int k);
 };

@@ -76,7 +76,7 @@ TFormSampleCondition::TFormSampleCondition(QWidget* parent) : QDialog(parent)
     add("Magentic", "Field", LabelMagneticField, "T");
     add("Current", {}, LabelCurrent, "A");
     add("Comment", {}, LabelComment, {});
-    grid->setColumnStretch(2, 1);
+    grid->setColumnStretch(4, 1);
 
     prepare();
 }

@@ -342,7 +342,7 @@ TEST(PeakSearch, UpwardRefinementOfStage2NeedsTheWindowAboveTheFitStart)
         return amp(1, 200, e) * std::exp((T - 200) / 3) + amp(1, 102, e) * gauss(T, 102, 1) +
                amp(0.75, 130, e) * gauss(T, 130, 3) + 1e-12;
     };
-    // Stage 2 of an open compensation with E_ref,1 = 0 and no first species:
+    // H2 with the compensation open, E_ref of H1 = 0 and no first species:
     // the curve is the same, L = min(t(A0/1.8), t(N/10)), U = 950.
     Analysis a = designed(f);
     a.referenceEnergy[0] = 0;

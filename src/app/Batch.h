@@ -1,0 +1,74 @@
+// Headless batch analysis: runs the central method on experimental data files
+// by pressing the main window's own buttons with scripted default answers, so
+// the files it writes are exactly those of the same clicks in the GUI.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+struct BatchOptions {
+    double smoothness = 5000;
+    int functionType = 2;             // 1 = S, 2 = H
+    std::string evaluationType = "Type-B";
+    std::vector<double> degeneracy;   // g1, g2, g3; empty = as the conduction type sets them
+    bool answerYes = false;           // answer of the recalculation question
+    std::string outputDir;            // empty = the input's folder
+    bool json = false;
+    bool quiet = false;
+    bool progress = false;            // progress lines on standard error (a terminal)
+};
+
+// One stage as the summary reports it.
+struct BatchStage {
+    std::string name;                 // "H1" .. "H3" or "S1" .. "S3"
+    bool calculated = false;
+    bool evaluated = false;
+    bool saved = false;
+    double referenceEnergy = 0;       // eV
+    double peakTemperature = 0;       // K
+    double peakValue = 0;
+    double density = 0;               // cm^-3
+    double energyLevel = 0;           // eV
+    double compensatingDensity = 0;   // cm^-3, found by this stage
+};
+
+struct BatchMessage {
+    std::string kind;                 // "error", "confirmation", "question", "conversion error"
+    std::string text;
+};
+
+struct BatchResult {
+    std::string input;
+    int status = 0;                   // 0 done, 1 an analysis step failed, 2 file error
+    std::string failure;              // what failed, for the table
+    std::string semiconductor, conductionType;
+    int dataCount = 0;
+    int splineCount = 0;
+    std::vector<BatchStage> stages;
+    double compensatingDensity = 0;   // in use at the end
+    bool simulated = false;
+    std::vector<BatchMessage> messages;
+    std::vector<std::string> files;   // written, in order
+};
+
+// Parses the command line (without argv[0]). Returns 0 to run, or the exit
+// status to stop with (help and version: 0 with `stop` set; usage errors: 2
+// with a message in `error`).
+int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& options,
+                        std::vector<std::string>& files, bool& stop, std::string& error);
+
+// Runs one file through the pipeline. The windows must exist (createForms).
+BatchResult runBatchFile(const std::string& path, const BatchOptions& options, std::ostream& err);
+
+// Runs every file, prints the tables (or the JSON summary) on `out` and the
+// messages on `err`; returns the exit status (the worst of the files).
+int runBatch(const std::vector<std::string>& files, const BatchOptions& options,
+             std::ostream& out, std::ostream& err);
+
+std::string batchUsage();
+std::string formatBatchTable(const BatchResult& result);
+std::string formatBatchJson(const std::vector<BatchResult>& results);
+
+// Entry point of vorn-batch: sets up an offscreen application and runs.
+int batchMain(int argc, char** argv);

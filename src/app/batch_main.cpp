@@ -1,0 +1,6 @@
+#include "app/Batch.h"
+
+int main(int argc, char** argv)
+{
+    return batchMain(argc, argv);
+}
