@@ -366,10 +366,14 @@ BatchResult runBatchFile(const std::string& path, const BatchOptions& o, std::os
 {
     BatchResult r;
     r.input = path;
+    // A file dialog hands the program an absolute path, and the headers of
+    // the result files print it: the batch does the same.
+    std::error_code absError;
+    const std::string absolute = std::filesystem::absolute(path, absError).lexically_normal().string();
     const std::string sample = std::filesystem::path(path).filename().string();
     BatchModal m(o, err);
     m.result = &r;
-    m.openPath = path;
+    m.openPath = absError ? path : absolute;
     ModalInterface* previous = &modal();
     setModal(&m);
     struct Restore {
@@ -581,6 +585,16 @@ int runBatch(const std::vector<std::string>& files, const BatchOptions& o, std::
     return status;
 }
 
+namespace {
+// The toolkit's own chatter (offscreen platform notes and the like) is not
+// the program's output; only its critical messages reach standard error.
+void quietToolkit(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::cerr << "vorn-batch: " << message.toStdString() << "\n";
+}
+} // namespace
+
 int batchMain(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -603,6 +617,7 @@ int batchMain(int argc, char** argv)
     o.progress = ::isatty(2) != 0;
     // The windows are created but never shown: no display is needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(quietToolkit);
     QApplication app(argc, argv);
     QApplication::setApplicationName("VORN");
     createForms(1);
