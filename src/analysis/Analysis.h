@@ -204,6 +204,20 @@ public:
     // points, unusable smoothness, overflow) returns false with lastError and
     // leaves no spline: splineCount 0, both arrays empty.
     bool computeSpline();
+    // The two solvers behind computeSpline, open to checks. Knots x ascending
+    // (equal values allowed), values y, weights w >= 0 with positive weights
+    // at two different x at least. Both give the coefficients of
+    // s(x) = a + b x + sum_{x_j < x} c_j (x - x_j)^3 with
+    // c_j = w_j (y_j - s(x_j)), sum c_j = 0, sum c_j x_j = 0.
+    // splineByRecursion is the forward recursion computeSpline tries first;
+    // false when it overflows or fails its precision check.
+    // splineByBandedSolve solves the same spline through its second
+    // derivatives (stable at any smoothness); false only when its results are
+    // not finite.
+    static bool splineByRecursion(const DoubleArray& x, const DoubleArray& y, const DoubleArray& w,
+                                  double& a, double& b, DoubleArray& c);
+    static bool splineByBandedSolve(const DoubleArray& x, const DoubleArray& y, const DoubleArray& w,
+                                    double& a, double& b, DoubleArray& c);
     // The *.spl file named by splineFileName (SplineFile.cpp). A failed write
     // keeps the old file; a failed read leaves no spline and changes nothing
     // else. The loaded experimental points and dataCount stay as they are.

@@ -7,8 +7,10 @@
 // recursion expresses every c_j as R_j - a P_j - b Q_j, so only a 2 x 2
 // system remains. The recursion is exact in exact arithmetic but grows
 // without bound when the weights are large against 1/(x_j - x_k)^3 (small
-// smoothness); the checks below turn that into an error instead of a curve
-// made of rounding noise.
+// smoothness, or many points over a wide range). Its numbers are kept where
+// its own precision check passes; elsewhere the same spline comes from a
+// banded solve for the second derivatives, and only when that fails too is
+// the calculation refused.
 #include "Analysis.h"
 #include "NumberFormat.h"
 
@@ -152,18 +154,204 @@ Fit fitSpline(const std::vector<double>& x, const std::vector<double>& y,
     return fit;
 }
 
+// The same spline through its values g_i and second derivatives M_i at the
+// knots (Reinsch). A natural cubic spline has M = 0 at both ends, is linear
+// outside, and its first derivative is continuous: Q^T g = R M with the
+// usual tridiagonal Q (n x n-2) and R (n-2 x n-2). The jump of s''' at knot
+// i is (Q M)_i, and in the truncated power basis that jump is 6 c_i, so
+// c_i = w_i (y_i - g_i) becomes g = y - W^-1 Q M / 6 and
+//   (R + Q^T W^-1 Q / 6) M = Q^T y,
+// a symmetric positive definite pentadiagonal system. Its size does not
+// depend on the smoothness, so nothing grows the way the recursion does.
+// Points of weight 0 carry c = 0, that is no knot: they are left out. Equal
+// temperatures share one knot, which behaves like one point of the summed
+// weight at the weighted mean of their values.
+struct BandedSpline {
+    bool ok = false;
+    std::vector<long double> X, g, M; // knots of positive weight
+    double a = 0;
+    double b = 0;
+    std::vector<double> c; // one per input knot
+
+    long double valueAt(long double t) const
+    {
+        const std::size_t n = X.size();
+        if (t <= X[0]) {
+            long double h = X[1] - X[0];
+            long double slope = (g[1] - g[0]) / h - h * (2 * M[0] + M[1]) / 6;
+            return g[0] + slope * (t - X[0]);
+        }
+        if (t >= X[n - 1]) {
+            long double h = X[n - 1] - X[n - 2];
+            long double slope = (g[n - 1] - g[n - 2]) / h + h * (M[n - 2] + 2 * M[n - 1]) / 6;
+            return g[n - 1] + slope * (t - X[n - 1]);
+        }
+        std::size_t i = static_cast<std::size_t>(std::upper_bound(X.begin(), X.end(), t) - X.begin()) - 1;
+        long double h = X[i + 1] - X[i];
+        long double u = t - X[i];
+        long double v = X[i + 1] - t;
+        return (u * g[i + 1] + v * g[i]) / h -
+               u * v / 6 * ((1 + u / h) * M[i + 1] + (1 + v / h) * M[i]);
+    }
+};
+
+BandedSpline bandedSpline(const std::vector<double>& x, const std::vector<double>& y,
+                          const std::vector<double>& w)
+{
+    BandedSpline s;
+    std::vector<long double> Y, W;
+    std::vector<std::size_t> knotOf(x.size(), 0);
+    for (std::size_t j = 0; j < x.size(); ++j) {
+        if (!(w[j] > 0))
+            continue;
+        knotOf[j] = s.X.size() - (!s.X.empty() && x[j] == s.X.back() ? 1 : 0);
+        if (!s.X.empty() && x[j] == s.X.back()) {
+            long double sum = W.back() + w[j];
+            Y.back() = (Y.back() * W.back() + static_cast<long double>(w[j]) * y[j]) / sum;
+            W.back() = sum;
+        } else {
+            s.X.push_back(x[j]);
+            Y.push_back(y[j]);
+            W.push_back(w[j]);
+        }
+    }
+    const std::size_t n = s.X.size();
+    if (n < 2)
+        return s;
+    std::vector<long double> h(n - 1);
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        h[i] = s.X[i + 1] - s.X[i];
+
+    // Unknowns M_1 .. M_{n-2}; row p of the band belongs to knot p + 1.
+    const std::size_t N = n - 2;
+    std::vector<long double> d0(N, 0), d1(N, 0), d2(N, 0), rhs(N, 0);
+    auto add = [&](std::size_t k1, std::size_t k2, long double v) { // knots k1 <= k2
+        std::size_t p = k1 - 1;
+        (k2 == k1 ? d0 : k2 == k1 + 1 ? d1 : d2)[p] += v;
+    };
+    for (std::size_t p = 0; p < N; ++p) {
+        d0[p] += (h[p] + h[p + 1]) / 3;
+        if (p + 1 < N)
+            d1[p] += h[p + 1] / 6;
+    }
+    // Row j of Q has its entries in the columns of knots j-1, j and j+1.
+    auto q = [&](std::size_t j, std::size_t k) -> long double {
+        if (k + 1 == j)
+            return 1 / h[k];
+        if (k == j)
+            return -1 / h[j - 1] - 1 / h[j];
+        return 1 / h[j]; // k == j + 1
+    };
+    for (std::size_t j = 0; j < n; ++j) {
+        std::size_t lo = std::max<std::size_t>(j == 0 ? 1 : j - 1, 1);
+        std::size_t hi = std::min(j + 1, n - 2);
+        for (std::size_t k1 = lo; k1 <= hi; ++k1) {
+            rhs[k1 - 1] += q(j, k1) * Y[j];
+            for (std::size_t k2 = k1; k2 <= hi; ++k2)
+                add(k1, k2, q(j, k1) * q(j, k2) / (6 * W[j]));
+        }
+    }
+
+    // Banded L D L^T.
+    std::vector<long double> L1(N, 0), L2(N, 0), D(N, 0), z(N, 0);
+    for (std::size_t p = 0; p < N; ++p) {
+        if (p >= 2)
+            L2[p] = d2[p - 2] / D[p - 2];
+        if (p >= 1)
+            L1[p] = (d1[p - 1] - (p >= 2 ? L2[p] * L1[p - 1] * D[p - 2] : 0)) / D[p - 1];
+        D[p] = d0[p] - (p >= 1 ? L1[p] * L1[p] * D[p - 1] : 0) - (p >= 2 ? L2[p] * L2[p] * D[p - 2] : 0);
+        if (!(D[p] > 0) || !std::isfinite(D[p]))
+            return s;
+        z[p] = rhs[p] - (p >= 1 ? L1[p] * z[p - 1] : 0) - (p >= 2 ? L2[p] * z[p - 2] : 0);
+    }
+    s.M.assign(n, 0);
+    for (std::size_t p = N; p-- > 0;) {
+        long double v = z[p] / D[p];
+        if (p + 1 < N)
+            v -= L1[p + 1] * s.M[p + 2];
+        if (p + 2 < N)
+            v -= L2[p + 2] * s.M[p + 3];
+        s.M[p + 1] = v;
+    }
+    s.g.resize(n);
+    std::vector<long double> c6(n); // 6 c of each knot: the jump of the third derivative
+    for (std::size_t j = 0; j < n; ++j) {
+        c6[j] = (j + 1 < n ? (s.M[j + 1] - s.M[j]) / h[j] : 0) -
+                (j > 0 ? (s.M[j] - s.M[j - 1]) / h[j - 1] : 0);
+        s.g[j] = Y[j] - c6[j] / (6 * W[j]);
+    }
+
+    // Back to the truncated power basis: s is a + b x up to the first knot.
+    long double slope = (s.g[1] - s.g[0]) / h[0] - h[0] * s.M[1] / 6;
+    s.b = static_cast<double>(slope);
+    s.a = static_cast<double>(s.g[0] - slope * s.X[0]);
+    bool finite = std::isfinite(s.a) && std::isfinite(s.b);
+    for (std::size_t j = 0; j < n && finite; ++j)
+        finite = std::isfinite(s.g[j]) && std::isfinite(s.M[j]);
+    // c from the jumps, not as w (y - g): near interpolation y - g is a
+    // tiny difference that has lost its digits. Points sharing a knot split
+    // its c as w_j (y_j - g) = w_j (y_j - Y) + (w_j / W) (Y - g).
+    s.c.assign(x.size(), 0);
+    for (std::size_t j = 0; j < x.size() && finite; ++j) {
+        if (w[j] > 0) {
+            std::size_t q = knotOf[j];
+            s.c[j] = static_cast<double>(w[j] * (y[j] - Y[q]) + w[j] / W[q] * c6[q] / 6);
+        }
+        finite = std::isfinite(s.c[j]);
+    }
+    s.ok = finite;
+    return s;
+}
+
+// The spline by the recursion where that passes its check, otherwise by the
+// banded solve.
+struct Curve {
+    Fit fit;
+    BandedSpline banded;
+    bool stable = false;
+
+    bool ok() const { return stable ? banded.ok : fit.status == FitStatus::Ok; }
+    double value(const std::vector<double>& x, double t) const
+    {
+        return stable ? static_cast<double>(banded.valueAt(t)) : splineValue(x, fit.c, t, fit.a + fit.b * t);
+    }
+};
+
+Curve solveCurve(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& w)
+{
+    Curve curve;
+    curve.fit = fitSpline(x, y, w);
+    if (curve.fit.status == FitStatus::Overflow || curve.fit.status == FitStatus::LostPrecision) {
+        curve.banded = bandedSpline(x, y, w);
+        curve.stable = true;
+    }
+    return curve;
+}
+
 // Advice after a failed fit: the next power-of-two multiple of the
-// smoothness that gives a sound fit, when there is one within reach.
+// smoothness whose curve gives valid concentrations over the grid, when
+// there is one within reach. Long grids are sampled, to keep this quick.
 std::string largerSmoothnessAdvice(const std::vector<double>& x, const std::vector<double>& y,
                                    const std::vector<double>& w, double smoothness)
 {
+    const double tMin = std::ceil(10 * x.front()) / 10;
+    const double tMax = std::floor(10 * x.back()) / 10;
+    const double span = 10 * (tMax - tMin);
+    const long long count = span < 1 ? 1 : span < 1e7 ? static_cast<long long>(span) + 1 : 10000000LL;
+    const long long stride = std::max(1LL, count / 20000);
     std::vector<double> scaled = w;
     double factor = 1;
     for (int step = 0; step < 40; ++step) {
         factor *= 2;
         for (std::size_t j = 0; j < w.size(); ++j)
             scaled[j] = w[j] / factor;
-        if (fitSpline(x, y, scaled).status == FitStatus::Ok) {
+        Curve curve = solveCurve(x, y, scaled);
+        bool valid = curve.ok();
+        for (long long k = 0; k < count && valid; k += stride) {
+            double n = std::pow(10.0, curve.value(x, k * 0.1 + tMin));
+            valid = std::isfinite(n) && n > 0;
+        }
+        if (valid) {
             // A round suggestion: two significant digits, rounded up.
             double value = smoothness * factor;
             double unit = std::pow(10.0, std::floor(std::log10(value)) - 1);
@@ -175,6 +363,34 @@ std::string largerSmoothnessAdvice(const std::vector<double>& x, const std::vect
 }
 
 } // namespace
+
+bool Analysis::splineByRecursion(const DoubleArray& x, const DoubleArray& y, const DoubleArray& w,
+                                 double& a, double& b, DoubleArray& c)
+{
+    if (x.size() < 2 || y.size() != x.size() || w.size() != x.size())
+        return false;
+    Fit fit = fitSpline(x, y, w);
+    if (fit.status != FitStatus::Ok)
+        return false;
+    a = fit.a;
+    b = fit.b;
+    c = std::move(fit.c);
+    return true;
+}
+
+bool Analysis::splineByBandedSolve(const DoubleArray& x, const DoubleArray& y, const DoubleArray& w,
+                                   double& a, double& b, DoubleArray& c)
+{
+    if (x.size() < 2 || y.size() != x.size() || w.size() != x.size())
+        return false;
+    BandedSpline s = bandedSpline(x, y, w);
+    if (!s.ok)
+        return false;
+    a = s.a;
+    b = s.b;
+    c = std::move(s.c);
+    return true;
+}
 
 bool Analysis::chooseSplinePoints()
 {
@@ -293,14 +509,18 @@ bool Analysis::computeSpline()
         y[j] = std::log10(concentration[i]);
         w[j] = reliability[i] * (1.0 / 6.0) / smoothness;
     }
-    Fit fit = fitSpline(x, y, w);
+    const Curve curve = solveCurve(x, y, w);
+    const Fit& fit = curve.fit;
     if (fit.status == FitStatus::TinyWeights) {
         lastError = "The end conditions of the spline form a singular 2 x 2 system: the weights "
                     "are too small (smoothness " + numfmt::general(smoothness) +
                     "). Use a smaller smoothness or larger reliabilities.";
         return false;
     }
-    if (fit.status != FitStatus::Ok) {
+    // Where the recursion has lost its digits, the banded solve gives the
+    // same spline; its numbers differ from the recursion's in the last
+    // digits, so it only steps in where the recursion cannot be trusted.
+    if (!curve.ok()) {
         lastError = std::string(fit.status == FitStatus::Overflow
                                     ? "The spline calculation overflowed"
                                     : "The spline calculation lost its precision") +
@@ -309,9 +529,6 @@ bool Analysis::computeSpline()
                     largerSmoothnessAdvice(x, y, w, smoothness);
         return false;
     }
-    const double a = fit.a;
-    const double b = fit.b;
-    const std::vector<double>& c = fit.c;
 
     // ---- the 0.1 K grid -----------------------------------------------------
     const double tMin = std::ceil(10 * x[0]) / 10;
@@ -335,7 +552,7 @@ bool Analysis::computeSpline()
     DoubleArray gridN(static_cast<std::size_t>(count));
     for (long long k = 0; k < count; ++k) {
         double t = k * 0.1 + tMin;
-        double v = splineValue(x, c, t, a + b * t);
+        double v = curve.value(x, t);
         double n = std::pow(10.0, v);
         if (!std::isfinite(v) || !std::isfinite(n) || n <= 0) {
             lastError = "The spline gives no valid concentration at " + numfmt::general(t) +

@@ -522,10 +522,10 @@ private:
     void enableStage1Start();
 
     // stage pages
-    // One long computation (E_ref search, evaluation): wait cursor on and the
-    // progress windows driven by C while it runs. done(), or the end of the
-    // scope, closes both progress windows, gives C its previous reporter back
-    // and restores the cursor, on every path out of a handler.
+    // One long computation (E_ref search, evaluation): wait cursor on while
+    // it runs (C drives the progress windows). done(), or the end of the
+    // scope, closes both progress windows and restores the cursor, on every
+    // path out of a handler.
     class BusyGuard {
     public:
         BusyGuard();
@@ -535,7 +535,6 @@ private:
         void done();
 
     private:
-        class ProgressReporter* previous_ = nullptr;
         bool active_ = true;
     };
     // Series 0 (black line) of stage k from hCurve[k] on the grid.

@@ -9,7 +9,6 @@
 #include "app/Forms.h"
 #include "app/Hall.h"
 #include "app/Modal.h"
-#include "spectroscopy/Progressreport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -60,11 +59,7 @@ void stepReferenceEnergy(TFormMain& w, Analysis::ErefStep step)
 
 // ---- long computations ---------------------------------------------------------
 
-TFormMain::BusyGuard::BusyGuard() : previous_(C.progress)
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    C.progress = windowProgressReporter();
-}
+TFormMain::BusyGuard::BusyGuard() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 
 TFormMain::BusyGuard::~BusyGuard() { done(); }
 
@@ -73,9 +68,10 @@ void TFormMain::BusyGuard::done()
     if (!active_)
         return;
     active_ = false;
-    C.progressClose(::ProgressReporter::Main);
-    C.progressClose(::ProgressReporter::Detailed);
-    C.progress = previous_;
+    // The computations close their windows themselves; a path that returned
+    // early must not leave one open over the message that follows.
+    C.progressClose(ProgressReporter::Main);
+    C.progressClose(ProgressReporter::Detailed);
     QApplication::restoreOverrideCursor();
 }
 
@@ -138,6 +134,8 @@ void TFormMain::showStageReferenceEnergy(int k)
 
 bool TFormMain::stagePeakInside(int k)
 {
+    if (k < 0 || k > 2)
+        return false;
     const int n = gridSize(k);
     return 0 < C.peakIndex[k] && C.peakIndex[k] < n - 1;
 }
