@@ -204,7 +204,12 @@ const Pipeline& pipelineOf(const Example& e)
     auto it = cache.find(e.name);
     if (it == cache.end()) {
         Analysis a = loadExample(e);
-        it = cache.emplace(e.name, a.dataCount > 0 ? runPipeline(a, true) : Pipeline{"data file"}).first;
+        Pipeline p;
+        if (a.dataCount > 0)
+            p = runPipeline(a, true);
+        else
+            p.error = "data file";
+        it = cache.emplace(e.name, std::move(p)).first;
     }
     return it->second;
 }

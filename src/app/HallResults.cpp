@@ -92,7 +92,7 @@ void handOverSpecies(TFormMain& m, const Analysis::StageSaveFollowUp& f)
         energies[j]->setText(formatted(C.energyLevel[j], "0.####"));
         gs[j]->setText(formatted(C.degeneracyFactor[j], "0.##"));
     }
-    m.EditSCDensity->setText(formatted(C.stageCompensatingDensity[0], "0.00E+00"));
+    m.EditSCDensity->setText(formatted(f.pageCompensatingDensity, "0.00E+00"));
     if (f.tickCompensation)
         m.CheckBox4->setChecked(true);
 }
@@ -143,7 +143,7 @@ void drawSimulatedLine(ChartPlot* chart, bool inverseTemperature)
         largest = std::max(largest, p.y());
     }
     QVector<QPointF> line;
-    for (int j : Analysis::indicesStrictlyBetween(C.simulatedConcentration, smallest * 0.5, largest * 2)) {
+    for (int j : Analysis::indicesStrictlyBetween(C.simulatedConcentration, smallest, largest)) {
         if (j >= static_cast<int>(C.splineTemperature.size()))
             break;
         const double T = C.splineTemperature[j];
@@ -194,9 +194,12 @@ void TFormMain::ButtonSimulationClick()
     };
     for (const Input& in : inputs) {
         double value = 0;
-        if (!editToDouble(in.edit, value)) {
+        if (!textToDouble(in.edit->text(), value)) {
+            // The conversion box comes with the normal cursor and the button
+            // usable again, so the user can correct the text and retry.
             busy.done();
             ButtonSimulation->setEnabled(true);
+            editToDouble(in.edit, value);
             return;
         }
         *in.target = value;

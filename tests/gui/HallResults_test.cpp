@@ -64,6 +64,11 @@ protected:
     void makeStages(int above = 350)
     {
         m = create(1);
+        // The general reset keeps these from any earlier analysis.
+        C.experimentalH1FileName.clear();
+        C.experimentalH2FileName.clear();
+        C.experimentalH3FileName.clear();
+        C.experimentalFermiLevelFileName.clear();
         C.experimentalDataFileName = path("sample.nT").toStdString();
         C.splineFileName = path("sample.spl").toStdString();
         C.fermiLevelFileName = path("sample.fl").toStdString();
