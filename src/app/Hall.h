@@ -417,7 +417,7 @@ public:
     void LoadExperimentalClick();
     void ButtonChangeDataClick();
 
-    // ---- handlers and operations of the later stages (HallPending.cpp until built) --------
+    // ---- handlers and operations of the data-for-analysis, Fermi, stage and simulation pages
     // data for analysis
     void ButtonCalcSplineClick();
     void ButtonSaveSplineClick();
