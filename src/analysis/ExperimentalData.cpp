@@ -13,15 +13,6 @@ namespace {
 // such a file is refused rather than read in pieces.
 constexpr std::size_t maxLineLength = 499;
 
-std::string afterLabel(const std::string& line, std::size_t labelLength)
-{
-    return line.size() > labelLength ? line.substr(labelLength) : std::string();
-}
-
-std::string at(const std::string& file, std::size_t lineNumber)
-{
-    return file + ", line " + std::to_string(lineNumber) + ": ";
-}
 
 } // namespace
 
@@ -34,7 +25,7 @@ bool Analysis::readExperimentalData()
     const std::string& file = experimentalDataFileName;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].size() > maxLineLength) {
-            lastError = at(file, i + 1) + "the line is longer than " +
+            lastError = textfile::lineReference(file, i + 1) + "the line is longer than " +
                         std::to_string(maxLineLength) + " characters.";
             return false;
         }
@@ -44,36 +35,36 @@ bool Analysis::readExperimentalData()
                     " of 17 lines).";
         return false;
     }
-    originalFileName = afterLabel(lines[2], 17);
-    measurementName = afterLabel(lines[4], 23);
-    measurementDate = afterLabel(lines[5], 23);
-    analysisName = afterLabel(lines[6], 20);
-    analysisDate = afterLabel(lines[7], 20);
-    sampleNumber = afterLabel(lines[8], 17);
-    semiconductor = afterLabel(lines[9], 17);
-    conductionType = afterLabel(lines[10], 19);
+    originalFileName = textfile::afterLabel(lines[2], 17);
+    measurementName = textfile::afterLabel(lines[4], 23);
+    measurementDate = textfile::afterLabel(lines[5], 23);
+    analysisName = textfile::afterLabel(lines[6], 20);
+    analysisDate = textfile::afterLabel(lines[7], 20);
+    sampleNumber = textfile::afterLabel(lines[8], 17);
+    semiconductor = textfile::afterLabel(lines[9], 17);
+    conductionType = textfile::afterLabel(lines[10], 19);
 
     struct NumberLine { std::size_t index; std::size_t label; double* field; };
     for (const NumberLine& n : {NumberLine{11, 29, &sampleThickness},
                                 NumberLine{12, 22, &magneticField},
                                 NumberLine{13, 15, &current}}) {
-        std::string text = afterLabel(lines[n.index], n.label);
+        std::string text = textfile::afterLabel(lines[n.index], n.label);
         if (!numfmt::parseDouble(text, *n.field)) {
-            lastError = at(file, n.index + 1) + numfmt::notValidFloat(text);
+            lastError = textfile::lineReference(file, n.index + 1) + numfmt::notValidFloat(text);
             return false;
         }
     }
-    std::string countText = afterLabel(lines[14], 18);
+    std::string countText = textfile::afterLabel(lines[14], 18);
     int count = 0;
     if (!numfmt::parseInt(countText, count)) {
-        lastError = at(file, 15) + numfmt::notValidInteger(countText);
+        lastError = textfile::lineReference(file, 15) + numfmt::notValidInteger(countText);
         return false;
     }
     if (count < 0) {
-        lastError = at(file, 15) + "the number of data must not be negative.";
+        lastError = textfile::lineReference(file, 15) + "the number of data must not be negative.";
         return false;
     }
-    comment = afterLabel(lines[15], 2);
+    comment = textfile::afterLabel(lines[15], 2);
 
     // The points: 3 * count numbers from line 18 on, white space anywhere.
     DoubleArray values;
@@ -84,7 +75,7 @@ bool Analysis::readExperimentalData()
                 break;
             double v = 0;
             if (!numfmt::parseDouble(token, v)) {
-                lastError = at(file, i + 1) + numfmt::notValidFloat(token);
+                lastError = textfile::lineReference(file, i + 1) + numfmt::notValidFloat(token);
                 return false;
             }
             values.push_back(v);

@@ -49,15 +49,6 @@ std::string dos0Problem(double dos0)
            "must be positive (it is " + numfmt::general(dos0) + ").";
 }
 
-std::string afterLabel(const std::string& line, std::size_t labelLength)
-{
-    return line.size() > labelLength ? line.substr(labelLength) : std::string();
-}
-
-std::string at(const std::string& file, std::size_t lineNumber)
-{
-    return file + ", line " + std::to_string(lineNumber) + ": ";
-}
 
 } // namespace
 
@@ -198,7 +189,7 @@ bool Analysis::readFermiLevelFile()
     std::array<std::string, 7> strings;
     const std::array<std::size_t, 7> stringLabels = {23, 23, 20, 20, 17, 17, 19};
     for (std::size_t i = 0; i < strings.size(); ++i)
-        strings[i] = afterLabel(lines[6 + i], stringLabels[i]);
+        strings[i] = textfile::afterLabel(lines[6 + i], stringLabels[i]);
 
     struct NumberLine {
         std::size_t index;
@@ -209,9 +200,9 @@ bool Analysis::readFermiLevelFile()
     std::array<NumberLine, 7> numbers = {{{13, 29, 0}, {14, 22, 0}, {15, 15, 0}, {21, 14, 0},
                                           {22, 18, 0}, {23, 21, 0}, {24, 39, 0}}};
     for (NumberLine& n : numbers) {
-        std::string text = afterLabel(lines[n.index], n.label);
+        std::string text = textfile::afterLabel(lines[n.index], n.label);
         if (!numfmt::parseDouble(text, n.value)) {
-            lastError = at(file, n.index + 1) + numfmt::notValidFloat(text);
+            lastError = textfile::lineReference(file, n.index + 1) + numfmt::notValidFloat(text);
             return false;
         }
     }
@@ -223,19 +214,19 @@ bool Analysis::readFermiLevelFile()
     // number of data, first index, last index, number of data for analysis
     std::array<IntLine, 4> ints = {{{16, 18, 0}, {18, 27, 0}, {19, 24, 0}, {20, 31, 0}}};
     for (IntLine& n : ints) {
-        std::string text = afterLabel(lines[n.index], n.label);
+        std::string text = textfile::afterLabel(lines[n.index], n.label);
         if (!numfmt::parseInt(text, n.value)) {
-            lastError = at(file, n.index + 1) + numfmt::notValidInteger(text);
+            lastError = textfile::lineReference(file, n.index + 1) + numfmt::notValidInteger(text);
             return false;
         }
     }
     if (ints[0].value < 0) {
-        lastError = at(file, 17) + "the number of data must not be negative.";
+        lastError = textfile::lineReference(file, 17) + "the number of data must not be negative.";
         return false;
     }
     const double fileDos0 = numbers[6].value;
     if (!positive(fileDos0)) {
-        lastError = at(file, 25) + "the effective density of states/T^(3/2) must be positive (it is " +
+        lastError = textfile::lineReference(file, 25) + "the effective density of states/T^(3/2) must be positive (it is " +
                     numfmt::general(fileDos0) + ").";
         return false;
     }
@@ -261,7 +252,7 @@ bool Analysis::readFermiLevelFile()
                 break;
             double v = 0;
             if (!numfmt::parseDouble(token, v)) {
-                lastError = at(file, i + 1) + numfmt::notValidFloat(token);
+                lastError = textfile::lineReference(file, i + 1) + numfmt::notValidFloat(token);
                 return false;
             }
             if (!havePendingTemperature) {
@@ -272,7 +263,7 @@ bool Analysis::readFermiLevelFile()
             havePendingTemperature = false;
             const double gridT = splineTemperature[levels.size()];
             if (std::fabs(pendingTemperature - gridT) > gridTolerance) {
-                lastError = at(file, i + 1) + "the temperature " + numfmt::general(pendingTemperature) +
+                lastError = textfile::lineReference(file, i + 1) + "the temperature " + numfmt::general(pendingTemperature) +
                             " K does not match the grid temperature " + numfmt::general(gridT) +
                             " K of the data for analysis in memory.";
                 return false;
@@ -298,7 +289,7 @@ bool Analysis::readFermiLevelFile()
     magneticField = numbers[1].value;
     current = numbers[2].value;
     dataCount = ints[0].value;
-    comment = afterLabel(lines[17], 2);
+    comment = textfile::afterLabel(lines[17], 2);
     firstDataIndex = ints[1].value;
     lastDataIndex = ints[2].value;
     splineCount = count;
@@ -306,7 +297,7 @@ bool Analysis::readFermiLevelFile()
     effectiveMass = numbers[4].value;
     equivalentMinima = numbers[5].value;
     dos0 = fileDos0;
-    fermiLevelComment = afterLabel(lines[25], 2);
+    fermiLevelComment = textfile::afterLabel(lines[25], 2);
     fermiLevel = std::move(levels);
     return true;
 }

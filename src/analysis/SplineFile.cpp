@@ -14,15 +14,6 @@ constexpr std::size_t headerLines = 21;
 // Lines longer than this did not fit the original reader's 500-byte buffer.
 constexpr std::size_t maxLineLength = 499;
 
-std::string afterLabel(const std::string& line, std::size_t labelLength)
-{
-    return line.size() > labelLength ? line.substr(labelLength) : std::string();
-}
-
-std::string at(const std::string& file, std::size_t lineNumber)
-{
-    return file + ", line " + std::to_string(lineNumber) + ": ";
-}
 
 } // namespace
 
@@ -64,7 +55,7 @@ bool Analysis::readSplineFile()
         return false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].size() > maxLineLength) {
-            lastError = at(file, i + 1) + "the line is longer than " +
+            lastError = textfile::lineReference(file, i + 1) + "the line is longer than " +
                         std::to_string(maxLineLength) + " characters.";
             return false;
         }
@@ -80,14 +71,14 @@ bool Analysis::readSplineFile()
     std::string texts[7];
     const std::size_t textLabels[7] = {23, 23, 20, 20, 17, 17, 19};
     for (std::size_t t = 0; t < 7; ++t)
-        texts[t] = afterLabel(lines[5 + t], textLabels[t]);
+        texts[t] = textfile::afterLabel(lines[5 + t], textLabels[t]);
 
     double numbers[3] = {};
     const std::size_t numberLabels[3] = {29, 22, 15};
     for (std::size_t t = 0; t < 3; ++t) {
-        std::string text = afterLabel(lines[12 + t], numberLabels[t]);
+        std::string text = textfile::afterLabel(lines[12 + t], numberLabels[t]);
         if (!numfmt::parseDouble(text, numbers[t])) {
-            lastError = at(file, 13 + t) + numfmt::notValidFloat(text);
+            lastError = textfile::lineReference(file, 13 + t) + numfmt::notValidFloat(text);
             return false;
         }
     }
@@ -95,24 +86,24 @@ bool Analysis::readSplineFile()
     struct IntLine { std::size_t index; std::size_t label; int value; };
     IntLine ints[4] = {{15, 18, 0}, {17, 27, 0}, {18, 24, 0}, {19, 31, 0}};
     for (IntLine& n : ints) {
-        std::string text = afterLabel(lines[n.index], n.label);
+        std::string text = textfile::afterLabel(lines[n.index], n.label);
         if (!numfmt::parseInt(text, n.value)) {
-            lastError = at(file, n.index + 1) + numfmt::notValidInteger(text);
+            lastError = textfile::lineReference(file, n.index + 1) + numfmt::notValidInteger(text);
             return false;
         }
     }
-    const std::string commentText = afterLabel(lines[16], 2);
+    const std::string commentText = textfile::afterLabel(lines[16], 2);
     const int count = ints[3].value;
     if (count < 1) {
-        lastError = at(file, 20) + "the file announces " + std::to_string(count) +
+        lastError = textfile::lineReference(file, 20) + "the file announces " + std::to_string(count) +
                     " data for analysis; at least one is needed.";
         return false;
     }
     double smooth = 0;
     {
-        std::string text = afterLabel(lines[20], 14);
+        std::string text = textfile::afterLabel(lines[20], 14);
         if (!numfmt::parseDouble(text, smooth)) {
-            lastError = at(file, 21) + numfmt::notValidFloat(text);
+            lastError = textfile::lineReference(file, 21) + numfmt::notValidFloat(text);
             return false;
         }
     }
@@ -129,7 +120,7 @@ bool Analysis::readSplineFile()
                 break;
             double v = 0;
             if (!numfmt::parseDouble(token, v)) {
-                lastError = at(file, i + 1) + numfmt::notValidFloat(token);
+                lastError = textfile::lineReference(file, i + 1) + numfmt::notValidFloat(token);
                 return false;
             }
             values.push_back(v);

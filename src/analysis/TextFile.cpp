@@ -91,4 +91,14 @@ std::vector<std::string> tokens(const std::string& text)
     return out;
 }
 
+std::string afterLabel(const std::string& line, std::size_t labelLength)
+{
+    return line.size() > labelLength ? line.substr(labelLength) : std::string();
+}
+
+std::string lineReference(const std::string& file, std::size_t lineNumber)
+{
+    return file + ", line " + std::to_string(lineNumber) + ": ";
+}
+
 } // namespace textfile

@@ -25,4 +25,11 @@ bool readLines(const std::string& path, std::vector<std::string>& lines, std::st
 // Splits text at any white space (blank, tab, CR, LF).
 std::vector<std::string> tokens(const std::string& text);
 
+// The value of a header line: what follows the first `labelLength`
+// characters (the readers go by position and never compare the label).
+std::string afterLabel(const std::string& line, std::size_t labelLength);
+
+// "file, line N: ", the start of a reader's error message.
+std::string lineReference(const std::string& file, std::size_t lineNumber);
+
 } // namespace textfile
