@@ -38,18 +38,6 @@ const char* const summaryLabels[21] = {
 std::string densityText(double value) { return numfmt::pattern(value, "0.00E+00") + " cm^-3"; }
 std::string levelText(double value) { return numfmt::pattern(value, "0.0000") + " eV"; }
 
-// Replaces the extension of the file-name part of `path` (a dot in a folder
-// name does not count); a name without extension gets `extension` appended.
-std::string withExtension(const std::string& path, const std::string& extension)
-{
-    std::size_t slash = path.find_last_of("/\\");
-    std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || dot < nameStart)
-        return path + extension;
-    return path.substr(0, dot) + extension;
-}
-
 } // namespace
 
 std::vector<std::string> Analysis::obtainedResultsLabels()
@@ -90,7 +78,7 @@ std::string Analysis::obtainedResultsFileName() const
                                                           : experimentalDataFileName;
     if (base.empty())
         return std::string();
-    return withExtension(base, functionType == 1 ? ".datS" : ".datH");
+    return replaceExtension(base, functionType == 1 ? ".datS" : ".datH");
 }
 
 bool Analysis::writeObtainedResults(const std::string& path, const std::vector<std::string>& lines)

@@ -441,13 +441,8 @@ void TFormMain::applyFunctionType()
 
 QString TFormMain::replaceExtension(const QString& path, const QString& suffix)
 {
-    // The extension is what follows the last dot of the file name itself; a
-    // dot in a folder name does not count.
-    int slash = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
-    int dot = path.lastIndexOf('.');
-    if (dot > slash)
-        return path.left(dot) + suffix;
-    return path + suffix;
+    // One rule for every proposed name: the core's.
+    return QString::fromStdString(Analysis::replaceExtension(path.toStdString(), suffix.toStdString()));
 }
 
 bool TFormMain::saveFigure(ChartPlot* chart, QPushButton* button, const std::string& baseFileName,
