@@ -5,6 +5,8 @@
 // Runs on the offscreen platform. `gui_bench --startup-probe` is the cold
 // start-up measured in a fresh process: it prints the milliseconds from
 // process start to the first processed event loop round and exits.
+// `gui_bench --memory-probe FILE` prints the resident memory by kind after
+// each step of a batch run of FILE.
 #include "Analysis.h"
 #include "app/Batch.h"
 #include "app/Forms.h"
@@ -14,7 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
-#include <chrono>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -188,6 +190,96 @@ int startupProbe(int argc, char** argv)
     return ms >= 0 ? 0 : 1;
 }
 
+// ---- memory probe ---------------------------------------------------------------
+
+// Resident memory of this process by kind of mapping (kB), from /proc/self/smaps.
+struct ResidentMemory {
+    long qt = 0;         // libQt6*.so
+    long icu = 0;        // libicu*.so (Qt's Unicode and locale data)
+    long otherLibs = 0;  // every other shared object and the executable
+    long otherFiles = 0; // other mapped files (font caches, locale archives)
+    long heap = 0;       // [heap] and anonymous memory
+    long total() const { return qt + icu + otherLibs + otherFiles + heap; }
+};
+
+ResidentMemory residentMemory()
+{
+    ResidentMemory m;
+    const std::string executable = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::ifstream in("/proc/self/smaps");
+    std::string line, mapping;
+    while (std::getline(in, line)) {
+        if (line.empty())
+            continue;
+        // A mapping line starts with an address range "lo-hi".
+        const std::size_t dash = line.find('-');
+        if (dash != std::string::npos && dash > 0 && std::isxdigit(static_cast<unsigned char>(line[0])) &&
+            line.find(':') > dash) {
+            std::istringstream fields(line);
+            std::string range, perms, offset, device, inode;
+            fields >> range >> perms >> offset >> device >> inode;
+            std::getline(fields, mapping);
+            mapping.erase(0, mapping.find_first_not_of(' '));
+            continue;
+        }
+        if (line.compare(0, 4, "Rss:") != 0)
+            continue;
+        const long kb = std::stol(line.substr(4));
+        const std::string name = std::filesystem::path(mapping).filename().string();
+        if (mapping.empty() || mapping[0] == '[')
+            m.heap += kb;
+        else if (name.compare(0, 6, "libQt6") == 0)
+            m.qt += kb;
+        else if (name.compare(0, 6, "libicu") == 0)
+            m.icu += kb;
+        else if (name.find(".so") != std::string::npos || mapping == executable)
+            m.otherLibs += kb;
+        else
+            m.otherFiles += kb;
+    }
+    return m;
+}
+
+long peakResidentKb()
+{
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, 6, "VmHWM:") == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
+
+void printMemory(const char* when)
+{
+    const ResidentMemory m = residentMemory();
+    std::printf("%-28s rss %6.1f MB  (Qt libs %5.1f, ICU %5.1f, other libs %5.1f, other files %4.1f, "
+                "heap+anon %5.1f)  peak %6.1f MB\n",
+                when, m.total() / 1024.0, m.qt / 1024.0, m.icu / 1024.0, m.otherLibs / 1024.0,
+                m.otherFiles / 1024.0, m.heap / 1024.0, peakResidentKb() / 1024.0);
+}
+
+// Where the resident memory of a batch run goes: the same steps as vorn-batch
+// (offscreen application, windows, one file through the pipeline).
+int memoryProbe(int argc, char** argv, const std::string& file)
+{
+    printMemory("process start");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("VORN");
+    printMemory("QApplication (offscreen)");
+    createForms(1);
+    printMemory("createForms(1)");
+    BatchOptions o;
+    o.quiet = true;
+    o.outputDir = outputDir().string();
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(file, o, err);
+    printMemory(r.status == 0 ? "after the batch pipeline" : "after the batch (failed)");
+    destroyForms();
+    printMemory("destroyForms()");
+    return r.status;
+}
+
 // The toolkit's notes about the offscreen platform are not benchmark output.
 void quietToolkit(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
@@ -204,6 +296,10 @@ int main(int argc, char** argv)
     qInstallMessageHandler(quietToolkit);
     if (argc == 2 && std::strcmp(argv[1], "--startup-probe") == 0)
         return startupProbe(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--memory-probe") == 0) {
+        int one = 1;
+        return memoryProbe(one, argv, argv[2]);
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("VORN");

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -79,6 +80,70 @@ double Analysis::peakTemperatureOf(int stage, int from, int to, double ratio, do
     return j < 0 ? 0.0 : splineTemperature[j];
 }
 
+namespace {
+
+// peakTemperatureOf(stage, from, to, ratio, level) for one range and ratio
+// at many levels, as the level search asks for it: some fifty levels of
+// thousands of grid points each, where exp(E_ref/kT) and T^1.5 took most of
+// the time. Only exp(-level/kT) depends on the level; the other terms of each
+// point are taken once from the working values compensatedSpeciesH leaves,
+// and the value is formed with its operations in its order (unit density),
+// so values and peak are bit for bit those of peakTemperatureOf.
+class LevelPeakSearch {
+public:
+    // The grid must not be empty.
+    LevelPeakSearch(Analysis& a, int stage, int from, int to, double ratio)
+        : a_(a), stage_(stage), ratio_(ratio), g_(a.degeneracyFactor[stage]),
+          hFunction_(a.functionType == 2), cached_(a.functionType == 1 || a.functionType == 2)
+    {
+        const int n = a.evaluationGridSize();
+        from_ = std::clamp(from, 0, n - 1);
+        to_ = std::min(to, n - 1);
+        if (!cached_)
+            return;
+        points_.reserve(static_cast<std::size_t>(std::max(to_ - from_ + 1, 0)));
+        for (int j = from_; j <= to_; ++j) {
+            a.compensatedSpeciesH(stage, ratio, 0, 1, a.splineConcentration[j], a.splineTemperature[j]);
+            Point p{a.thermalEnergy, a.erefFactor, a.dosRatio, a.dos0PerEv, 0};
+            p.compensation = hFunction_ ? ratio * p.e / p.r : ratio * p.e;
+            points_.push_back(p);
+        }
+    }
+
+    double peakTemperature(double level) const
+    {
+        if (!cached_)
+            return a_.peakTemperatureOf(stage_, from_, to_, ratio_, level);
+        int best = from_;
+        double bestValue = 0;
+        for (int j = from_; j <= to_; ++j) {
+            const Point& p = points_[j - from_];
+            const double x = std::exp(-level / p.kT);
+            const double v = hFunction_ ? (x * p.e / (x * p.r + g_) - p.compensation) * p.c1 / p.kT
+                                        : (x * p.e * p.r / (x * p.r + g_) - p.compensation) / p.kT;
+            if (v > bestValue) {
+                bestValue = v;
+                best = j;
+            }
+        }
+        return a_.splineTemperature[best];
+    }
+
+private:
+    struct Point {
+        double kT, e, r, c1; // kT/q, exp(E_ref/kT), N_C/n, (q/k)^1.5 N_0
+        double compensation; // the ratio term
+    };
+    Analysis& a_;
+    int stage_;
+    double ratio_, g_;
+    bool hFunction_, cached_;
+    int from_ = 0, to_ = -1;
+    std::vector<Point> points_;
+};
+
+} // namespace
+
 double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
 {
     if (stage < 0 || stage > 3)
@@ -89,7 +154,8 @@ double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
         return 0;
     }
     const double tp = splineTemperature[evaluationPeakIndex(stage)];
-    if (peakTemperatureOf(stage, from, to, ratio, shallowestLevel) > tp) {
+    const LevelPeakSearch model(*this, stage, from, to, ratio);
+    if (model.peakTemperature(shallowestLevel) > tp) {
         stageMessage[stage] = levelShallowText;
         energyLevelInRange = 0;
         return 0;
@@ -104,7 +170,7 @@ double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
             energyLevelInRange = 0;
             return deepestLevel;
         }
-        if (peakTemperatureOf(stage, from, to, ratio, hi) >= tp)
+        if (model.peakTemperature(hi) >= tp)
             break;
         lo = hi;
     }
@@ -113,7 +179,7 @@ double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
     double mid = (lo + hi) / 2;
     for (int i = 0; i < energyBisectionSteps + 1; ++i) {
         mid = (lo + hi) / 2;
-        if (tp < peakTemperatureOf(stage, from, to, ratio, mid))
+        if (tp < model.peakTemperature(mid))
             hi = mid;
         else
             lo = mid;

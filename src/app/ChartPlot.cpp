@@ -64,6 +64,7 @@ QAbstractAxis* ChartPlot::makeAxis(bool log, Qt::Alignment alignment, const QStr
         axis = a;
     }
     axis->setTitleText(title);
+    (left ? appliedY_ : appliedX_) = AppliedRange{};
     chart()->addAxis(axis, alignment);
     for (Entry& e : series_)
         e.series->attachAxis(axis);
@@ -117,6 +118,8 @@ int ChartPlot::addSeries(Kind kind, const QColor& color, const QString& name)
     chart()->addSeries(s);
     s->attachAxis(axisX_);
     s->attachAxis(axisY_);
+    // Attaching may let the toolkit adjust the axes: apply the extents anew.
+    appliedX_ = appliedY_ = AppliedRange{};
     series_.push_back({kind, s, {}, true});
     return seriesCount() - 1;
 }
@@ -193,11 +196,14 @@ void ChartPlot::updateRanges()
             ymax = std::max(ymax, p.y());
         }
     }
-    auto apply = [](QAbstractAxis* axis, bool log, double lo, double hi) {
+    auto apply = [](QAbstractAxis* axis, AppliedRange& applied, bool log, double lo, double hi) {
         if (!std::isfinite(lo)) {
             lo = log ? 1 : 0;
             hi = log ? 10 : 1;
         }
+        if (applied.valid && applied.lo == lo && applied.hi == hi)
+            return;
+        applied = {true, lo, hi};
         if (log) {
             // Whole decades, so that the axis always shows labels.
             lo = std::pow(10.0, std::floor(std::log10(lo)));
@@ -216,8 +222,8 @@ void ChartPlot::updateRanges()
             a->applyNiceNumbers();
         }
     };
-    apply(axisX_, bottomLog_, xmin, xmax);
-    apply(axisY_, leftLog_, ymin, ymax);
+    apply(axisX_, appliedX_, bottomLog_, xmin, xmax);
+    apply(axisY_, appliedY_, leftLog_, ymin, ymax);
 }
 
 void ChartPlot::setData(int i, const QVector<QPointF>& points)

@@ -74,6 +74,13 @@ private:
     std::vector<Entry> series_;
     QAbstractAxis* axisX_ = nullptr;
     QAbstractAxis* axisY_ = nullptr;
+    // The data extents last applied to each axis: unchanged extents need no
+    // new range, and every range change makes Qt Charts re-stroke its lines.
+    struct AppliedRange {
+        bool valid = false;
+        double lo = 0, hi = 0;
+    };
+    AppliedRange appliedX_, appliedY_;
     bool leftLog_ = false;
     bool bottomLog_ = false;
     QString leftFormat_;
