@@ -155,6 +155,34 @@ void ChartPlot::setLeftLabelFormat(const QString& format)
 void ChartPlot::refresh(int i)
 {
     Entry& e = series_[i];
+    // A hidden chart (another page, or the batch program's windows) keeps its
+    // points to itself: every change the toolkit sees makes it re-stroke the
+    // lines, which costs time and memory for nothing until the chart shows.
+    if (!isVisible()) {
+        if (!e.stale && e.series->count() > 0)
+            e.series->clear();
+        e.stale = true;
+        return;
+    }
+    pushToToolkit(e);
+}
+
+void ChartPlot::syncHiddenSeries()
+{
+    for (Entry& e : series_)
+        if (e.stale)
+            pushToToolkit(e);
+}
+
+void ChartPlot::showEvent(QShowEvent* event)
+{
+    syncHiddenSeries();
+    QChartView::showEvent(event);
+}
+
+void ChartPlot::pushToToolkit(Entry& e)
+{
+    e.stale = false;
     if (!bottomLog_ && !leftLog_) {
         bool allFinite = true;
         for (const QPointF& p : e.points)
@@ -286,6 +314,7 @@ QImage ChartPlot::renderImage()
     QSize size = this->size().expandedTo(QSize(400, 300));
     if (!isVisible())
         resize(size);
+    syncHiddenSeries();
     QImage img(size, QImage::Format_RGB32);
     img.fill(Qt::white);
     QPainter p(&img);

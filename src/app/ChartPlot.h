@@ -65,9 +65,14 @@ private:
         QXYSeries* series = nullptr;
         QVector<QPointF> points;
         bool visible = true;
+        bool stale = false; // points not yet handed to the toolkit (chart hidden)
     };
     void rebuildAxis(bool left);
     void refresh(int series);
+    void pushToToolkit(Entry& e);
+    // Hands the points kept while the chart was hidden to the toolkit.
+    void syncHiddenSeries();
+    void showEvent(QShowEvent* event) override;
     void updateRanges();
     QAbstractAxis* makeAxis(bool log, Qt::Alignment alignment, const QString& title, bool left);
 
