@@ -54,3 +54,36 @@ TEST(ChartPlot, SavedFigureIsABitmapAndFailureKeepsOldFile)
     EXPECT_FALSE(plot.saveImage(dir.path() + "/missing/dir/x.bmp", err));
     EXPECT_FALSE(err.isEmpty());
 }
+
+TEST(ChartPlot, HiddenChartDrawsItsLatestDataWhenShownOrSaved)
+{
+    // A hidden chart keeps its points until it is shown or rendered; the
+    // figure must still show the data last set, not an earlier state.
+    auto redPixels = [](const QImage& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QRgb c = img.pixel(x, y);
+                n += qRed(c) > 150 && qGreen(c) < 110 && qBlue(c) < 110;
+            }
+        return n;
+    };
+    ChartPlot plot("Linear");
+    int s = plot.addSeries(ChartPlot::Kind::Line, Qt::red);
+    plot.resize(500, 400);
+    ASSERT_FALSE(plot.isVisible());
+    EXPECT_EQ(redPixels(plot.renderImage()), 0);
+    plot.setData(s, {{0, 0}, {1, 1}});
+    plot.clearSeries(s);
+    QVector<QPointF> line;
+    for (int i = 0; i <= 100; ++i)
+        line.push_back(QPointF(i, (i % 20) < 10 ? 0.25 : 0.75));
+    plot.setData(s, line);
+    EXPECT_EQ(plot.count(s), 101);
+    EXPECT_GT(redPixels(plot.renderImage()), 40) << "the line is missing from the figure";
+
+    plot.show();
+    plot.setData(s, {});
+    EXPECT_EQ(plot.count(s), 0);
+    EXPECT_EQ(redPixels(plot.renderImage()), 0) << "a cleared line is still drawn";
+}
