@@ -9,9 +9,6 @@
 
 namespace {
 
-// Lines longer than this did not fit the original reader's 500-byte buffer;
-// such a file is refused rather than read in pieces.
-constexpr std::size_t maxLineLength = 499;
 
 
 } // namespace
@@ -23,13 +20,8 @@ bool Analysis::readExperimentalData()
     if (!textfile::readLines(experimentalDataFileName, lines, lastError))
         return false;
     const std::string& file = experimentalDataFileName;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].size() > maxLineLength) {
-            lastError = textfile::lineReference(file, i + 1) + "the line is longer than " +
-                        std::to_string(maxLineLength) + " characters.";
-            return false;
-        }
-    }
+    if (!textfile::checkLineLengths(file, lines, lastError))
+        return false;
     if (lines.size() < 17) {
         lastError = file + ": the header is incomplete (" + std::to_string(lines.size()) +
                     " of 17 lines).";

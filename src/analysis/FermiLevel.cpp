@@ -50,6 +50,20 @@ std::string dos0Problem(double dos0)
 }
 
 
+// The *.fl and *.flE files share their header; line 6 names the file itself.
+HeaderOptions fermiHeader(const std::string& ownFileName)
+{
+    HeaderOptions h;
+    h.title = "% Temperature dependence of Fermi level";
+    h.splineFileLine = true;
+    h.fermiFileLine = true;
+    h.fermiFileValue = ownFileName;
+    h.sampleGroup = true;
+    h.splineGroup = true;
+    h.materialGroup = true;
+    return h;
+}
+
 } // namespace
 
 bool Analysis::computeFermiLevel()
@@ -126,15 +140,7 @@ bool Analysis::writeFermiLevelFile()
         return false;
     }
     std::ostringstream out;
-    HeaderOptions h;
-    h.title = "% Temperature dependence of Fermi level";
-    h.splineFileLine = true;
-    h.fermiFileLine = true;
-    h.fermiFileValue = fermiLevelFileName;
-    h.sampleGroup = true;
-    h.splineGroup = true;
-    h.materialGroup = true;
-    writeHeaderBlock(out, h);
+    writeHeaderBlock(out, fermiHeader(fermiLevelFileName));
     textfile::putLine(out, fermiColumnLine);
     for (std::size_t k = 0; k < count; ++k)
         textfile::putLine(out, numfmt::g(splineTemperature[k]) + "     " + numfmt::g(fermiLevel[k]));
@@ -152,15 +158,7 @@ bool Analysis::writeExperimentalFermiLevelFile()
         return false;
     }
     std::ostringstream out;
-    HeaderOptions h;
-    h.title = "% Temperature dependence of Fermi level";
-    h.splineFileLine = true;
-    h.fermiFileLine = true;
-    h.fermiFileValue = experimentalFermiLevelFileName;
-    h.sampleGroup = true;
-    h.splineGroup = true;
-    h.materialGroup = true;
-    writeHeaderBlock(out, h);
+    writeHeaderBlock(out, fermiHeader(experimentalFermiLevelFileName));
     textfile::putLine(out, experimentalColumnLine);
     for (std::size_t i = 0; i < count; ++i)
         textfile::putLine(out, numfmt::g(temperature[i]) + "      " + numfmt::g(concentration[i]) +

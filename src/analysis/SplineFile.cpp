@@ -11,8 +11,6 @@
 namespace {
 
 constexpr std::size_t headerLines = 21;
-// Lines longer than this did not fit the original reader's 500-byte buffer.
-constexpr std::size_t maxLineLength = 499;
 
 
 } // namespace
@@ -53,13 +51,8 @@ bool Analysis::readSplineFile()
     std::vector<std::string> lines;
     if (!textfile::readLines(file, lines, lastError))
         return false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].size() > maxLineLength) {
-            lastError = textfile::lineReference(file, i + 1) + "the line is longer than " +
-                        std::to_string(maxLineLength) + " characters.";
-            return false;
-        }
-    }
+    if (!textfile::checkLineLengths(file, lines, lastError))
+        return false;
     if (lines.size() < headerLines + 1) {
         lastError = file + ": the header is incomplete (" + std::to_string(lines.size()) + " of " +
                     std::to_string(headerLines + 1) + " lines).";

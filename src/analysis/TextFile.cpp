@@ -101,4 +101,17 @@ std::string lineReference(const std::string& file, std::size_t lineNumber)
     return file + ", line " + std::to_string(lineNumber) + ": ";
 }
 
+bool checkLineLengths(const std::string& path, const std::vector<std::string>& lines,
+                      std::string& error)
+{
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].size() > maxLineLength) {
+            error = lineReference(path, i + 1) + "the line is longer than " +
+                    std::to_string(maxLineLength) + " characters.";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace textfile

@@ -3,6 +3,7 @@
 // previous file when they fail.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -28,6 +29,15 @@ std::vector<std::string> tokens(const std::string& text);
 // The value of a header line: what follows the first `labelLength`
 // characters (the readers go by position and never compare the label).
 std::string afterLabel(const std::string& line, std::size_t labelLength);
+
+// Lines longer than this did not fit the original readers' 500-byte buffer;
+// such a file is refused rather than read in pieces.
+constexpr std::size_t maxLineLength = 499;
+
+// True when no line is longer than maxLineLength; otherwise false with a
+// message naming the file and the line.
+bool checkLineLengths(const std::string& path, const std::vector<std::string>& lines,
+                      std::string& error);
 
 // "file, line N: ", the start of a reader's error message.
 std::string lineReference(const std::string& file, std::size_t lineNumber);
