@@ -293,11 +293,19 @@ void BM_SimulateConcentration(benchmark::State& state, Example e)
 
 // ---- the synthetic 4000-point sample -----------------------------------------------------
 
-// One donor (4H-SiC nitrogen-like) with a fully ionised compensating
-// acceptor: n + N_A = N_D / (1 + g n/N_C exp(E_D/kT)), solved exactly as the
-// positive root of n^2 + (N_A + phi) n - (N_D - N_A) phi = 0 with
-// phi = N_C/g exp(-E_D/kT), written without cancellation.
-Analysis syntheticSample()
+struct SyntheticDonor {
+    const char* name;
+    double level;       // eV
+    double firstT;      // K, 81 points every 5 K from here: a 4001-point grid
+};
+
+// One donor with a fully ionised compensating acceptor in 4H-SiC:
+// n + N_A = N_D / (1 + g n/N_C exp(E_D/kT)), solved exactly as the positive
+// root of n^2 + (N_A + phi) n - (N_D - N_A) phi = 0 with
+// phi = N_C/g exp(-E_D/kT), written without cancellation. The shallow donor
+// (nitrogen-like, 60 meV from 20 K) is the whole-method case; the deep one
+// (350 meV from 200 K) makes every level search scan some 35 coarse steps.
+Analysis syntheticSample(const SyntheticDonor& d = {"60meV", 0.06, 20})
 {
     Analysis a;
     a.resetAll();
@@ -305,11 +313,11 @@ Analysis syntheticSample()
     a.conductionType = "n-type";
     a.experimentalDataFileName = "synthetic.nT";
     a.lookupMaterial();
-    const double donors = 1e16, acceptors = 1e14, level = 0.06, g = 2;
+    const double donors = 1e16, acceptors = 1e14, g = 2;
     for (int i = 0; i <= 80; ++i) {
-        const double T = 20 + 5 * i;
+        const double T = d.firstT + 5 * i;
         const double kT = phys::thermalEnergy(T);
-        const double phi = a.dos0 * std::pow(T, 1.5) / g * std::exp(-level / kT);
+        const double phi = a.dos0 * std::pow(T, 1.5) / g * std::exp(-d.level / kT);
         const double b = acceptors + phi;
         const double c = (donors - acceptors) * phi;
         a.temperature.push_back(T);
@@ -318,6 +326,32 @@ Analysis syntheticSample()
     }
     a.dataCount = static_cast<int>(a.temperature.size());
     return a;
+}
+
+const std::array<SyntheticDonor, 3> syntheticDonors = {{
+    {"60meV", 0.06, 20},
+    {"350meV", 0.35, 200},
+    {"700meV", 0.70, 400},
+}};
+
+void BM_SyntheticEvaluateStage0(benchmark::State& state, SyntheticDonor d)
+{
+    static std::map<std::string, Pipeline> cache;
+    auto it = cache.find(d.name);
+    if (it == cache.end())
+        it = cache.emplace(d.name, runPipeline(syntheticSample(d), true)).first;
+    const Pipeline& p = it->second;
+    double density = 0, level = 0;
+    timeFrom(state, p.calculated[0], "H1 not calculated", [&](Analysis& a) {
+        const bool ok = a.evaluateStage(0);
+        density = a.density[0];
+        level = a.energyLevel[0];
+        return ok;
+    });
+    if (p.calculated[0])
+        state.counters["grid"] = p.calculated[0]->splineCount;
+    state.counters["N_cm3"] = density;
+    state.counters["E_meV"] = level * 1000;
 }
 
 void BM_SyntheticCentralMethod(benchmark::State& state)
@@ -361,6 +395,10 @@ void registerAll()
     }
     benchmark::RegisterBenchmark("SyntheticCentralMethod/4001_points", BM_SyntheticCentralMethod)
         ->Unit(benchmark::kMillisecond);
+    for (const SyntheticDonor& d : syntheticDonors)
+        benchmark::RegisterBenchmark((std::string("SyntheticEvaluateStage0/") + d.name).c_str(),
+                                     BM_SyntheticEvaluateStage0, d)
+            ->Unit(benchmark::kMillisecond);
 }
 
 } // namespace

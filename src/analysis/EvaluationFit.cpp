@@ -9,6 +9,8 @@
 #include "Physics.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <vector>
 
@@ -82,51 +84,243 @@ double Analysis::peakTemperatureOf(int stage, int from, int to, double ratio, do
 
 namespace {
 
+// The level-independent terms of each grid point at a stage's E_ref, as
+// compensatedSpeciesH forms them (kT, exp(E_ref/kT), N_C, N_C/n, c1). Every
+// level search of an evaluation asks for the same ones, and their exp and
+// pow cost more than the search itself. An entry is reused only while E_ref,
+// dos0 and the point's T and n are bit for bit those it was formed from.
+struct GridTermsCache {
+    struct Entry {
+        std::uint64_t T = 0, n = 0;
+        double kT = 0, e = 0, nc = 0, r = 0, c1 = 0;
+        bool valid = false;
+    };
+    std::uint64_t eref = 0, dos0 = 0;
+    std::vector<Entry> entries;
+
+    const Entry& at(Analysis& a, int stage, int j)
+    {
+        Entry& c = entries[static_cast<std::size_t>(j)];
+        const std::uint64_t T = std::bit_cast<std::uint64_t>(a.splineTemperature[j]);
+        const std::uint64_t n = std::bit_cast<std::uint64_t>(a.splineConcentration[j]);
+        if (!c.valid || c.T != T || c.n != n) {
+            a.compensatedSpeciesH(stage, 0, 0, 1, a.splineConcentration[j], a.splineTemperature[j]);
+            c = Entry{T, n, a.thermalEnergy, a.erefFactor, a.effectiveDosAtT, a.dosRatio, a.dos0PerEv, true};
+        }
+        return c;
+    }
+    // The working values compensatedSpeciesH leaves after point j.
+    void leaveWorkingValues(Analysis& a, int j) const
+    {
+        const Entry& c = entries[static_cast<std::size_t>(j)];
+        a.thermalEnergy = c.kT;
+        a.erefFactor = c.e;
+        a.effectiveDosAtT = c.nc;
+        a.dosRatio = c.r;
+        a.dos0PerEv = c.c1;
+    }
+};
+
+GridTermsCache& gridTermsFor(const Analysis& a, int stage)
+{
+    thread_local GridTermsCache cache;
+    const std::uint64_t eref = std::bit_cast<std::uint64_t>(a.referenceEnergy[stage]);
+    const std::uint64_t dos0 = std::bit_cast<std::uint64_t>(a.dos0);
+    const std::size_t n = static_cast<std::size_t>(a.evaluationGridSize());
+    if (cache.eref != eref || cache.dos0 != dos0 || cache.entries.size() != n) {
+        cache.eref = eref;
+        cache.dos0 = dos0;
+        cache.entries.assign(n, GridTermsCache::Entry{});
+    }
+    return cache;
+}
+
+// Bounds of the level search: far above the few ulps by which a rounded
+// value, or exp, can stray from the exact one, small enough to settle nearly
+// every point.
+constexpr double roundingAllowance = 1e-11;
+constexpr double boundSlack = 1e-12;
+constexpr double tinyX = 1e-300; // covers x in the subnormal range
+
+// The loop of LevelPeakSearch::stepBounds, apart so that the compiler may
+// take the arrays as distinct and vectorise it.
+void boundsOneStepDeeper(std::size_t n, double g, const double* __restrict floorValue,
+                         const double* __restrict floorX, const double* __restrict stepFactor,
+                         const double* __restrict numerator, const double* __restrict ratioR,
+                         const double* __restrict compensation, const double* __restrict allowance,
+                         const double* __restrict scale, double* __restrict value, double* __restrict x)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        const double xi = floorX[i] * stepFactor[i] + tinyX;
+        const double t = xi * numerator[i] / (xi * ratioR[i] + g);
+        const double v = (t - compensation[i] + roundingAllowance * t + allowance[i]) * scale[i];
+        const double f = floorValue[i];
+        value[i] = v < f ? v : f;
+        x[i] = xi;
+    }
+}
+
 // peakTemperatureOf(stage, from, to, ratio, level) for one range and ratio
 // at many levels, as the level search asks for it: some fifty levels of
-// thousands of grid points each, where exp(E_ref/kT) and T^1.5 took most of
-// the time. Only exp(-level/kT) depends on the level; the other terms of each
-// point are taken once from the working values compensatedSpeciesH leaves,
-// and the value is formed with its operations in its order (unit density),
-// so values and peak are bit for bit those of peakTemperatureOf.
+// thousands of grid points each.
+//
+// Only exp(-level/kT) depends on the level; the other terms of each point are
+// taken once from the working values compensatedSpeciesH leaves, and the
+// value is formed with its operations in its order (unit density), so values
+// are bit for bit those of peakTemperatureOf.
+//
+// Most exps are not needed to find the peak. A point's model value rises with
+// x = exp(-level/kT), and x only falls as the level deepens. So from the
+// values at a shallower "floor" level the search has an upper bound of each
+// point's value: the floor value itself, or, a whole coarse step deeper, the
+// value at the floor's x times exp(-step/kT). A point whose bound (plus a
+// rounding allowance) is below the best value already found cannot be the
+// peak, and its exp is not taken. The peak of the level before is evaluated
+// first, so that nearly every other point is settled by its bound.
+// Once the search has a deeper "ceiling" level too, every later level lies
+// between the two, where no value is below the ceiling's best; points whose
+// floor bound is below that are dropped for good.
+// The peak chosen is that of the plain scan: the largest positive value, the
+// first of equal ones, else the range start.
 class LevelPeakSearch {
 public:
-    // The grid must not be empty.
-    LevelPeakSearch(Analysis& a, int stage, int from, int to, double ratio)
+    // The grid must not be empty. `step` is the coarse step of the level scan.
+    LevelPeakSearch(Analysis& a, int stage, int from, int to, double ratio, double step)
         : a_(a), stage_(stage), ratio_(ratio), g_(a.degeneracyFactor[stage]),
-          hFunction_(a.functionType == 2), cached_(a.functionType == 1 || a.functionType == 2)
+          hFunction_(a.functionType == 2), cached_(a.functionType == 1 || a.functionType == 2),
+          prunable_(g_ > 0 && std::isfinite(g_) && step > 0),
+          // Somewhat less than the step, so that the step's factor stays an
+          // upper bound whatever the rounding of the levels and of exp.
+          boundedStep_(step * (1 - 2e-9))
     {
         const int n = a.evaluationGridSize();
         from_ = std::clamp(from, 0, n - 1);
         to_ = std::min(to, n - 1);
+        lastBest_ = from_;
         if (!cached_)
             return;
-        points_.reserve(static_cast<std::size_t>(std::max(to_ - from_ + 1, 0)));
+        const std::size_t count = static_cast<std::size_t>(std::max(to_ - from_ + 1, 0));
+        points_.reserve(count);
+        GridTermsCache& cache = gridTermsFor(a, stage);
         for (int j = from_; j <= to_; ++j) {
-            a.compensatedSpeciesH(stage, ratio, 0, 1, a.splineConcentration[j], a.splineTemperature[j]);
-            Point p{a.thermalEnergy, a.erefFactor, a.dosRatio, a.dos0PerEv, 0};
+            const GridTermsCache::Entry& c = cache.at(a, stage, j);
+            Point p{c.kT, c.e, c.r, c.c1, 0};
             p.compensation = hFunction_ ? ratio * p.e / p.r : ratio * p.e;
+            // The bounds need values that rise with x and finite terms.
+            prunable_ = prunable_ && p.kT > 0 && std::isfinite(p.kT) && p.e >= 0 &&
+                        std::isfinite(p.e) && p.r >= 0 && std::isfinite(p.r) && p.c1 >= 0 &&
+                        std::isfinite(p.c1) && std::isfinite(p.compensation);
             points_.push_back(p);
         }
+        if (to_ >= from_)
+            cache.leaveWorkingValues(a, to_);
+        if (!prunable_)
+            return;
+        stepFactor_.resize(count);
+        numerator_.resize(count);
+        ratioR_.resize(count);
+        compensation_.resize(count);
+        allowance_.resize(count);
+        scale_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Point& p = points_[i];
+            stepFactor_[i] = std::exp(-boundedStep_ / p.kT) * (1 + boundSlack);
+            numerator_[i] = hFunction_ ? p.e : p.e * p.r;
+            ratioR_[i] = p.r;
+            compensation_[i] = p.compensation;
+            allowance_[i] = roundingAllowance * std::abs(p.compensation);
+            scale_[i] = (hFunction_ ? p.c1 / p.kT : 1 / p.kT) * (1 + boundSlack);
+        }
+        floorValue_.resize(count);
+        floorX_.resize(count);
+        lastValue_.resize(count);
+        lastX_.resize(count);
+        active_.resize(count);
+        for (std::size_t i = 0; i < count; ++i)
+            active_[i] = static_cast<int>(i);
     }
 
-    double peakTemperature(double level) const
+    double peakTemperature(double level)
     {
         if (!cached_)
             return a_.peakTemperatureOf(stage_, from_, to_, ratio_, level);
+        const bool bounded = prunable_ && haveFloor_ && level >= floorLevel_;
+        const bool wholeStep = bounded && level - floorLevel_ >= boundedStep_ * (1 + 1e-12);
+        int seed = from_;
+        if (bounded) {
+            // The bounds at this level go to last*_ first; an evaluated point
+            // replaces its own.
+            if (wholeStep)
+                stepBounds();
+            else
+                for (const int i : active_) {
+                    lastValue_[i] = floorValue_[i];
+                    lastX_[i] = floorX_[i] * (1 + boundSlack) + tinyX;
+                }
+            // The peak moves little from one level to the next.
+            seed = lastBest_;
+        }
         int best = from_;
         double bestValue = 0;
-        for (int j = from_; j <= to_; ++j) {
-            const Point& p = points_[j - from_];
+        auto visit = [&](int i) {
+            if (bounded && lastValue_[i] < bestValue)
+                return;
+            const Point& p = points_[i];
             const double x = std::exp(-level / p.kT);
             const double v = hFunction_ ? (x * p.e / (x * p.r + g_) - p.compensation) * p.c1 / p.kT
                                         : (x * p.e * p.r / (x * p.r + g_) - p.compensation) / p.kT;
-            if (v > bestValue) {
+            const int j = from_ + i;
+            if (prunable_) {
+                lastValue_[i] = v + allowance(i, x);
+                lastX_[i] = x;
+            }
+            if (v > bestValue || (v == bestValue && v > 0 && j < best)) {
                 bestValue = v;
                 best = j;
             }
+        };
+        if (prunable_) {
+            visit(seed - from_);
+            forEachActive([&](int i) {
+                if (i != seed - from_)
+                    visit(i);
+            });
+        } else {
+            for (int i = 0; i <= to_ - from_; ++i)
+                visit(i);
         }
+        lastLevel_ = level;
+        lastBest_ = best;
+        lastBestValue_ = bestValue;
         return a_.splineTemperature[best];
+    }
+
+    // The level of the last peakTemperature call becomes the floor: every
+    // later call is at a level at least as deep.
+    void raiseFloor()
+    {
+        if (!prunable_)
+            return;
+        floorValue_.swap(lastValue_);
+        floorX_.swap(lastX_);
+        floorLevel_ = lastLevel_;
+        haveFloor_ = true;
+        dropSettled();
+    }
+
+    // The level of the last call becomes the ceiling: every later call is at
+    // a level between the floor and it.
+    void lowerCeiling()
+    {
+        if (!prunable_ || lastBestValue_ <= 0)
+            return;
+        const int i = lastBest_ - from_;
+        const double x = std::exp(-lastLevel_ / points_[static_cast<std::size_t>(i)].kT);
+        // No value at a shallower level is below the ceiling's best, but
+        // for rounding.
+        ceilingThreshold_ = lastBestValue_ - 2 * allowance(i, x);
+        haveCeiling_ = true;
+        dropSettled();
     }
 
 private:
@@ -134,12 +328,62 @@ private:
         double kT, e, r, c1; // kT/q, exp(E_ref/kT), N_C/n, (q/k)^1.5 N_0
         double compensation; // the ratio term
     };
+
+    // The value's bound at an upper bound x of a point's x, less the value.
+    double allowance(int i, double x) const
+    {
+        const double t = x * numerator_[i] / (x * ratioR_[i] + g_);
+        return (roundingAllowance * t + allowance_[i]) * scale_[i];
+    }
+
+    // Bounds a whole coarse step below the floor, for every point: one
+    // straight loop the compiler can vectorise.
+    void stepBounds()
+    {
+        boundsOneStepDeeper(points_.size(), g_, floorValue_.data(), floorX_.data(), stepFactor_.data(),
+                            numerator_.data(), ratioR_.data(), compensation_.data(), allowance_.data(),
+                            scale_.data(), lastValue_.data(), lastX_.data());
+    }
+
+    // Until points are dropped, without the index list.
+    template <class F>
+    void forEachActive(F f) const
+    {
+        if (active_.size() == points_.size()) {
+            const int n = static_cast<int>(points_.size());
+            for (int i = 0; i < n; ++i)
+                f(i);
+        } else {
+            for (const int i : active_)
+                f(i);
+        }
+    }
+
+    void dropSettled()
+    {
+        if (!haveFloor_ || !haveCeiling_)
+            return;
+        std::erase_if(active_, [&](int i) { return floorValue_[i] < ceilingThreshold_; });
+    }
+
     Analysis& a_;
     int stage_;
     double ratio_, g_;
-    bool hFunction_, cached_;
+    bool hFunction_, cached_, prunable_;
+    double boundedStep_;
     int from_ = 0, to_ = -1;
     std::vector<Point> points_;
+    // For the bounds, per point: exp(-step/kT) rounded up, the numerator
+    // factor and N_C/n of the level term, the ratio term, its rounding
+    // allowance, and the value's last factor (c1/kT or 1/kT) rounded up.
+    std::vector<double> stepFactor_, numerator_, ratioR_, compensation_, allowance_, scale_;
+    // Upper bounds of each point's value and x at the floor and at the last
+    // level asked.
+    std::vector<double> floorValue_, floorX_, lastValue_, lastX_;
+    std::vector<int> active_; // the points that may still be a peak
+    double floorLevel_ = 0, lastLevel_ = 0, lastBestValue_ = 0, ceilingThreshold_ = 0;
+    int lastBest_ = 0;
+    bool haveFloor_ = false, haveCeiling_ = false;
 };
 
 } // namespace
@@ -154,7 +398,7 @@ double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
         return 0;
     }
     const double tp = splineTemperature[evaluationPeakIndex(stage)];
-    const LevelPeakSearch model(*this, stage, from, to, ratio);
+    LevelPeakSearch model(*this, stage, from, to, ratio, levelScanStep);
     if (model.peakTemperature(shallowestLevel) > tp) {
         stageMessage[stage] = levelShallowText;
         energyLevelInRange = 0;
@@ -163,6 +407,7 @@ double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
     // Coarse scan in 10 meV steps for the first level whose model peak is not
     // below the measured one, then bisection inside that step.
     double lo = shallowestLevel, hi;
+    model.raiseFloor();
     for (;;) {
         hi = lo + levelScanStep;
         if (hi >= deepestLevel) {
@@ -170,19 +415,25 @@ double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
             energyLevelInRange = 0;
             return deepestLevel;
         }
-        if (model.peakTemperature(hi) >= tp)
+        if (model.peakTemperature(hi) >= tp) {
+            model.lowerCeiling();
             break;
+        }
         lo = hi;
+        model.raiseFloor();
     }
     stageMessage[stage] = levelInRangeText;
     energyLevelInRange = 1;
     double mid = (lo + hi) / 2;
     for (int i = 0; i < energyBisectionSteps + 1; ++i) {
         mid = (lo + hi) / 2;
-        if (tp < model.peakTemperature(mid))
+        if (tp < model.peakTemperature(mid)) {
             hi = mid;
-        else
+            model.lowerCeiling();
+        } else {
             lo = mid;
+            model.raiseFloor();
+        }
     }
     return mid;
 }

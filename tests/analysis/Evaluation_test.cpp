@@ -272,6 +272,90 @@ TEST(EvaluationLevelSearch, LevelOfAnUncompensatedSpeciesIsFoundFromItsPeak)
     EXPECT_EQ(a.density[0], a.trialDensity[0]);
 }
 
+namespace {
+
+// The level search written plainly: every level evaluated at every point of
+// the range with peakTemperatureOf. The search of the program skips points
+// that cannot be the peak; it must land on the very same double.
+double plainLevelSearch(Analysis& a, int stage, int from, int to, double ratio, std::string& message)
+{
+    const double tp = a.splineTemperature[a.peakIndex[stage]];
+    if (a.peakTemperatureOf(stage, from, to, ratio, 0.001) > tp) {
+        message = "The energy level might be shallower than 1 meV";
+        return 0;
+    }
+    double lo = 0.001, hi;
+    for (;;) {
+        hi = lo + 0.01;
+        if (hi >= 1.5) {
+            message = "The energy level might be deeper than 1500 meV";
+            return 1.5;
+        }
+        if (a.peakTemperatureOf(stage, from, to, ratio, hi) >= tp)
+            break;
+        lo = hi;
+    }
+    message = "The energy level is between 1 meV and 1500 meV";
+    double mid = 0;
+    for (int i = 0; i < a.energyBisectionSteps + 1; ++i) {
+        mid = (lo + hi) / 2;
+        (tp < a.peakTemperatureOf(stage, from, to, ratio, mid) ? hi : lo) = mid;
+    }
+    return mid;
+}
+
+} // namespace
+
+TEST(EvaluationLevelSearch, SkippingPointsNeverChangesTheLevelFound)
+{
+    // Bells peaking from 60 K to 380 K (levels from shallow to deep) over
+    // concentrations with a few per cent of ripple, so that neighbouring
+    // model values come close; H and S, compensation ratios of both signs,
+    // three degeneracy factors, whole and partial ranges.
+    Analysis a;
+    a.resetAll();
+    a.dos0 = donorDos0;
+    unsigned state = 12345;
+    fillGrid(a, 40, 400, [&](double T) {
+        state = state * 1103515245u + 12345u;
+        const double ripple = 1 + 0.03 * (static_cast<double>(state >> 16 & 0x7fff) / 0x7fff - 0.5);
+        return oneDonorConcentration(donorDos0, donor, donorAcceptors, T) * ripple;
+    });
+    const int n = a.splineCount;
+    int compared = 0, inRange = 0;
+    for (const int functionType : {1, 2}) {
+        a.functionType = functionType;
+        for (const double peakT : {60.0, 150.0, 250.0, 380.0}) {
+            const int p = static_cast<int>(std::lround((peakT - 40) * 10));
+            a.hCurve[0].assign(n, 0);
+            for (int j = 0; j < n; ++j)
+                a.hCurve[0][j] = std::exp(-std::pow((a.splineTemperature[j] - peakT) / 30, 2));
+            a.peakIndex[0] = p;
+            for (const double eref : {0.0, 0.2})
+                for (const double g : {0.5, 4.0})
+                    for (const double ratio : {0.0, 0.3, -0.2})
+                        for (const auto& [from, to] : {std::pair{0, n - 1}, std::pair{p / 2, std::min(p + 500, n - 1)}}) {
+                            a.referenceEnergy[0] = eref;
+                            a.degeneracyFactor[0] = g;
+                            std::string expectedMessage;
+                            const double expected = plainLevelSearch(a, 0, from, to, ratio, expectedMessage);
+                            const double found = a.fitEnergyLevel(0, from, to, ratio);
+                            SCOPED_TRACE("function " + std::to_string(functionType) + ", peak " +
+                                         std::to_string(peakT) + " K, E_ref " + std::to_string(eref) +
+                                         ", g " + std::to_string(g) + ", ratio " + std::to_string(ratio) +
+                                         ", from " + std::to_string(from));
+                            EXPECT_EQ(found, expected);
+                            EXPECT_EQ(a.stageMessage[0], expectedMessage);
+                            ++compared;
+                            inRange += expected > 0.001 && expected < 1.5;
+                        }
+        }
+    }
+    EXPECT_EQ(compared, 192);
+    // Most cases must exercise the whole search, not its early exits.
+    EXPECT_GT(inRange, compared / 2);
+}
+
 // ---- deviations and the choice ------------------------------------------------
 
 namespace {
