@@ -60,7 +60,8 @@ bool Analysis::readExperimentalData()
 
     // The points: 3 * count numbers from line 18 on, white space anywhere.
     DoubleArray values;
-    values.reserve(static_cast<std::size_t>(count) * 3);
+    // The count comes from the file: reserve no more than its rows can hold.
+    values.reserve(std::min<std::size_t>(std::size_t(count) * 3, lines.size() * 3));
     for (std::size_t i = 17; i < lines.size() && values.size() < std::size_t(count) * 3; ++i) {
         for (const std::string& token : textfile::tokens(lines[i])) {
             if (values.size() == std::size_t(count) * 3)

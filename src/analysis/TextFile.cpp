@@ -75,15 +75,26 @@ bool readLines(const std::string& path, std::vector<std::string>& lines, std::st
     return true;
 }
 
+namespace {
+
+// A NUL byte is not white space: it stays in its token, which then fails to
+// convert.
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+} // namespace
+
 std::vector<std::string> tokens(const std::string& text)
 {
     std::vector<std::string> out;
     std::size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && std::strchr(" \t\r\n\f\v", text[i]) && text[i] != '\0')
+        while (i < text.size() && isSpace(text[i]))
             ++i;
         std::size_t b = i;
-        while (i < text.size() && !std::strchr(" \t\r\n\f\v", text[i]))
+        while (i < text.size() && !isSpace(text[i]))
             ++i;
         if (i > b)
             out.emplace_back(text, b, i - b);
