@@ -303,8 +303,9 @@ struct SyntheticDonor {
 // n + N_A = N_D / (1 + g n/N_C exp(E_D/kT)), solved exactly as the positive
 // root of n^2 + (N_A + phi) n - (N_D - N_A) phi = 0 with
 // phi = N_C/g exp(-E_D/kT), written without cancellation. The shallow donor
-// (nitrogen-like, 60 meV from 20 K) is the whole-method case; the deep one
-// (350 meV from 200 K) makes every level search scan some 35 coarse steps.
+// (nitrogen-like, 60 meV from 20 K) is the whole-method case; the deep
+// ones (350, 700 and 1000 meV) make every level search scan some 35, 70 and
+// 100 coarse steps.
 Analysis syntheticSample(const SyntheticDonor& d = {"60meV", 0.06, 20})
 {
     Analysis a;
@@ -328,10 +329,11 @@ Analysis syntheticSample(const SyntheticDonor& d = {"60meV", 0.06, 20})
     return a;
 }
 
-const std::array<SyntheticDonor, 3> syntheticDonors = {{
+const std::array<SyntheticDonor, 4> syntheticDonors = {{
     {"60meV", 0.06, 20},
     {"350meV", 0.35, 200},
     {"700meV", 0.70, 400},
+    {"1000meV", 1.00, 550},
 }};
 
 void BM_SyntheticEvaluateStage0(benchmark::State& state, SyntheticDonor d)
