@@ -517,6 +517,9 @@ public:
 
 private:
     void resetStageSlot(int slot);
+    // The end of the falling flank on one side of the peak (+1 upwards,
+    // -1 downwards in temperature).
+    int fitBoundTowards(int stage, int direction) const;
 };
 
 // The one analysis object of the program.

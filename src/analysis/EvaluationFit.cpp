@@ -438,40 +438,35 @@ double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
     return mid;
 }
 
-int Analysis::upperFitBound(int stage) const
+int Analysis::fitBoundTowards(int stage, int direction) const
 {
     if (!evaluationInputsReady(stage))
         return 0;
     const DoubleArray& h = hCurve[stage];
     const int p = evaluationPeakIndex(stage);
-    const int limit = firstGridIndexAtLeast(splineTemperature[p] + 50);
-    int b = p;
+    const int limit = firstGridIndexAtLeast(splineTemperature[p] + 50 * direction);
+    // Every 20th point away from the peak while the curve keeps falling,
+    // at most 50 K; the grid start bounds the walk downwards.
+    int bound = p;
     double previous = h[p];
-    for (int j = p + 20; j <= limit; j += 20) {
+    for (int j = p + 20 * direction; direction > 0 ? j <= limit : j >= limit && j >= 0;
+         j += 20 * direction) {
         if (h[j] >= previous)
             break;
-        b = j;
+        bound = j;
         previous = h[j];
     }
-    return b;
+    return bound;
+}
+
+int Analysis::upperFitBound(int stage) const
+{
+    return fitBoundTowards(stage, 1);
 }
 
 int Analysis::lowerFitBound(int stage) const
 {
-    if (!evaluationInputsReady(stage))
-        return 0;
-    const DoubleArray& h = hCurve[stage];
-    const int p = evaluationPeakIndex(stage);
-    const int limit = firstGridIndexAtLeast(splineTemperature[p] - 50);
-    int a = p;
-    double previous = h[p];
-    for (int j = p - 20; j >= limit && j >= 0; j -= 20) {
-        if (h[j] >= previous)
-            break;
-        a = j;
-        previous = h[j];
-    }
-    return a;
+    return fitBoundTowards(stage, -1);
 }
 
 namespace {

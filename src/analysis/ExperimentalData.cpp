@@ -22,11 +22,8 @@ bool Analysis::readExperimentalData()
     const std::string& file = experimentalDataFileName;
     if (!textfile::checkLineLengths(file, lines, lastError))
         return false;
-    if (lines.size() < 17) {
-        lastError = file + ": the header is incomplete (" + std::to_string(lines.size()) +
-                    " of 17 lines).";
+    if (!textfile::checkHeaderComplete(file, lines, 17, lastError))
         return false;
-    }
     originalFileName = textfile::afterLabel(lines[2], 17);
     measurementName = textfile::afterLabel(lines[4], 23);
     measurementDate = textfile::afterLabel(lines[5], 23);

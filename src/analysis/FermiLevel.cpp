@@ -176,11 +176,8 @@ bool Analysis::readFermiLevelFile()
     std::vector<std::string> lines;
     if (!textfile::readLines(file, lines, lastError))
         return false;
-    if (lines.size() < headerLines + 1) {
-        lastError = file + ": the header is incomplete (" + std::to_string(lines.size()) + " of " +
-                    std::to_string(headerLines + 1) + " lines).";
+    if (!textfile::checkHeaderComplete(file, lines, headerLines + 1, lastError))
         return false;
-    }
 
     // Everything goes into local values first: a file that turns out to be
     // bad halfway must not leave a mixture of two samples behind.

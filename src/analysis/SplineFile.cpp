@@ -53,11 +53,8 @@ bool Analysis::readSplineFile()
         return false;
     if (!textfile::checkLineLengths(file, lines, lastError))
         return false;
-    if (lines.size() < headerLines + 1) {
-        lastError = file + ": the header is incomplete (" + std::to_string(lines.size()) + " of " +
-                    std::to_string(headerLines + 1) + " lines).";
+    if (!textfile::checkHeaderComplete(file, lines, headerLines + 1, lastError))
         return false;
-    }
 
     // Everything is read into locals first and taken over only when the
     // whole file is sound.

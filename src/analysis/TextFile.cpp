@@ -107,6 +107,16 @@ std::string afterLabel(const std::string& line, std::size_t labelLength)
     return line.size() > labelLength ? line.substr(labelLength) : std::string();
 }
 
+bool checkHeaderComplete(const std::string& path, const std::vector<std::string>& lines,
+                         std::size_t needed, std::string& error)
+{
+    if (lines.size() >= needed)
+        return true;
+    error = path + ": the header is incomplete (" + std::to_string(lines.size()) + " of " +
+            std::to_string(needed) + " lines).";
+    return false;
+}
+
 std::string lineReference(const std::string& file, std::size_t lineNumber)
 {
     return file + ", line " + std::to_string(lineNumber) + ": ";

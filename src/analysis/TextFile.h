@@ -39,6 +39,11 @@ constexpr std::size_t maxLineLength = 499;
 bool checkLineLengths(const std::string& path, const std::vector<std::string>& lines,
                       std::string& error);
 
+// True when the file has at least `needed` lines (its header and what must
+// follow it); otherwise false with a message naming the file.
+bool checkHeaderComplete(const std::string& path, const std::vector<std::string>& lines,
+                         std::size_t needed, std::string& error);
+
 // "file, line N: ", the start of a reader's error message.
 std::string lineReference(const std::string& file, std::size_t lineNumber);
 
