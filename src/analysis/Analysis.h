@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "Workflow.h"
+
 using DoubleArray = std::vector<double>;
 // One growable array per spectroscopy slot (slot k belongs to stage k+1; the
 // fourth slot follows the same formulas and is reset with the others).
@@ -173,7 +175,21 @@ public:
     // caller's error box. Empty after a success.
     std::string lastError;
 
-    // ---- resets (the cascade is run by the callers in pipeline order) -----
+    // ---- workflow state beside the analysis (Workflow.cpp) -----------------
+    // What the main window's pages hold besides the numbers. Only the
+    // workflow operations below change these; the window renders them.
+    SimulationInputs simulationInputs;
+    bool useNegativeCompensation = false; // toggle of the H2 page
+    int lastEvaluatedStage = -1;          // stage whose level came out below kT_min
+    // The material was not in the table, or "Input or Change" was pressed:
+    // the Fermi level waits for "Calculate Effective Density Of States".
+    bool effectiveDosPending = false;
+
+    // ---- resets -------------------------------------------------------------
+    // The reset cascade: clears `from` and every later stage (the resets of each stage
+    // in pipeline order) and what the pages hold of them. ExperimentalData
+    // is the general reset (resetAll and the workflow state).
+    void resetFrom(PipelineStage from);
     void resetAll();
     void resetSpline();
     void resetFermiLevel();
@@ -403,10 +419,7 @@ public:
     // compensatingDensity = stageCompensatingDensity[0].
     struct EvaluationOutcome {
         enum class Kind { Evaluated, LevelOutOfRange, RecalculationRequested, Failed };
-        struct Message {
-            bool error; // false: confirmation box
-            std::string text;
-        };
+        using Message = OutcomeMessage;
         Kind kind = Kind::Failed;
         std::vector<Message> messages; // to be shown in this order
         // Result labels (density, level, compensating density); "0" each
@@ -514,6 +527,68 @@ public:
     // 0 (an H1 level below kT_min) gets only the stage-independent explanation.
     // Any other stage returns false and leaves `texts` as it was.
     bool remarksTexts(int stage, std::array<std::string, 4>& texts) const;
+
+    // ---- workflow: the main window's buttons without widgets (Workflow.cpp)
+    // What creating the main window does to the object: the build setting,
+    // the version texts, Normal mode and the general reset.
+    void startUp(int releaseFlag);
+    // Normal or Advanced mode: advancedMode and the " [manual mode]" suffix
+    // of versionInformation and programTitle (never stacked).
+    void setAdvancedMode(bool advanced);
+    // Each runs the object's part of one button press (after its dialog was
+    // answered) and returns what the page shows next.
+    // "Load Data": the data file at `path` read as new experimental data,
+    // after the general reset (resetFrom(ExperimentalData)) that precedes the
+    // open dialog. On failure nothing is loaded.
+    FileOutcome loadExperimentalData(const std::string& path);
+    // "Calculation" of the data for analysis with the typed smoothness.
+    SplineOutcome calculateDataForAnalysis(double smoothnessValue);
+    // "Save (*.spl)": writes the file, then looks the material up.
+    DataForAnalysisOutcome saveDataForAnalysis(const std::string& path);
+    // File > "Data for Analysis(*.spl)".
+    DataForAnalysisOutcome loadDataForAnalysis(const std::string& path);
+    // "Input or Change" of the material parameters.
+    void beginEffectiveDosInput();
+    // "Calculate Effective Density Of States" with the typed values (the
+    // minima are not read for a p-type sample).
+    FileOutcome calculateEffectiveDosInput(double typedMass, double typedMinima);
+    // N_0 given directly (the batch program's --dos0).
+    FileOutcome setEffectiveDos(double value);
+    FermiLevelOutcome calculateFermiLevelStage();
+    FileOutcome saveFermiLevel(const std::string& path);
+    FileOutcome saveExperimentalFermiLevel(const std::string& path);
+    // File > "Fermi Level (*.fl)".
+    FileOutcome loadFermiLevel(const std::string& path);
+    // "Calculation" of stage k = 0, 1, 2.
+    StageCalculationOutcome calculateStage(int stage);
+    // Yes to the recalculation question of stage 1 or 2.
+    RecalculationOutcome answerRecalculationQuestion(int stage);
+    // Precise "Calculation" of H1 at a typed E_ref (Advanced mode).
+    StageCalculationOutcome calculateStage1At(double eref);
+    // "<" / ">" of the Change Peak row.
+    void stepPeak(int stage, bool up);
+    // "Evaluation" of stage k with the typed degeneracy factor.
+    EvaluationOutcome evaluate(int stage, double g);
+    // "Evaluation again" of the remarks window right after the evaluation of
+    // stage 1 or 2 (the H1/H2 compensating density is fixed and ticked on the
+    // Simulation page), and from the Simulation page's "See Remarks!" (which
+    // also clears the later stages).
+    RecalculationOutcome evaluateAgain(int stage);
+    RecalculationOutcome evaluateAgainFromSimulationPage(int stage);
+    // "Use Negative Compensating Density" / "Do not Use Negative Value".
+    void toggleNegativeCompensation();
+    // "Save Obtained Results" of stage s to `path`.
+    StageSaveOutcome saveStageResults(int stage, const std::string& path);
+    // "Simulation" from the page's inputs.
+    SimulationOutcome runSimulation();
+    // Text typed into the Simulation page (the window forwards each edit).
+    void setSimulationInput(SimulationField field, const std::string& text);
+    void setSimulationTick(int box, bool ticked); // 0..2 species, 3 compensation
+    const std::string& simulationInputText(SimulationField field) const;
+    // Function type switched (1 = S, 2 = H). True when H1 can start at once.
+    bool changeFunctionType(int type);
+    // A new function type may start stage 1 at once: there is a grid.
+    bool stage1Ready() const;
 
 private:
     void resetStageSlot(int slot);

@@ -6,6 +6,7 @@
 // Throughout: P = peakIndex[k], T_P and H_P the measured peak temperature and
 // value, ratio = N_com/N, all model curves from compensatedSpeciesH/speciesH.
 #include "Analysis.h"
+#include "Neutrality.h"
 #include "Physics.h"
 
 #include <algorithm>
@@ -668,26 +669,10 @@ double Analysis::singleSpeciesConcentration(int index, double compensating, doub
     const double kT = phys::thermalEnergy(T);
     const double nc = dos0 * std::pow(T, 1.5);
     const double g = degeneracyFactor[0];
-    auto neutrality = [&](double x) {
+    auto balance = [&](double x) {
         return dens / (1 + g * std::exp((level - x) / kT)) - (nc * std::exp(-x / kT) + compensating);
     };
-    // Signs are compared instead of the product f(lo)*f(mid), which can
-    // underflow to 0 for two tiny values of equal sign.
-    double lo = 0, hi = 1.5, mid = (lo + hi) / 2;
-    double fLo = neutrality(lo);
-    for (int i = 0; i < fermiBisectionSteps; ++i) {
-        mid = (lo + hi) / 2;
-        const double fMid = neutrality(mid);
-        if (fMid == 0)
-            break;
-        if ((fLo > 0 && fMid > 0) || (fLo < 0 && fMid < 0)) {
-            lo = mid;
-            fLo = fMid;
-        } else {
-            hi = mid;
-        }
-    }
-    return nc * std::exp(-mid / kT);
+    return nc * std::exp(-neutrality::solveFermiLevel(balance, fermiBisectionSteps) / kT);
 }
 
 bool Analysis::fitPeakPosition(int stage)

@@ -2,6 +2,7 @@
 // the spectroscopy (or typed on the simulation page), and its *.simH / *.simS
 // file.
 #include "Analysis.h"
+#include "Neutrality.h"
 #include "NumberFormat.h"
 #include "Physics.h"
 #include "TextFile.h"
@@ -9,35 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
-
-namespace {
-
-// Fermi-level depth below the majority band edge [eV] by bisection on
-// [0, 1.5] eV: stops early on an exact zero, keeps the half whose ends differ
-// in sign, returns the last midpoint. Signs are compared rather than the
-// product f(lo)*f(mid), which underflows to 0 for tiny values of equal sign
-// and would then pick the wrong half.
-template <class F>
-double bisectFermiLevel(F neutrality, int steps)
-{
-    double lo = 0, hi = 1.5, mid = 0;
-    double fLo = neutrality(lo);
-    for (int i = 0; i < steps; ++i) {
-        mid = (lo + hi) / 2;
-        const double fMid = neutrality(mid);
-        if (fMid == 0)
-            break;
-        if ((fLo > 0 && fMid > 0) || (fLo < 0 && fMid < 0)) {
-            lo = mid;
-            fLo = fMid;
-        } else {
-            hi = mid;
-        }
-    }
-    return mid;
-}
-
-} // namespace
 
 bool Analysis::simulateConcentration()
 {
@@ -51,7 +23,7 @@ bool Analysis::simulateConcentration()
         const double T = splineTemperature[j];
         const double kT = phys::thermalEnergy(T);
         const double Nc = dos0 * std::pow(T, 1.5);
-        auto neutrality = [&](double x) {
+        auto balance = [&](double x) {
             double ionised = 0;
             for (int i = 0; i < 4; ++i)
                 if (simulationInclude[i])
@@ -59,7 +31,7 @@ bool Analysis::simulateConcentration()
                                (1 + degeneracyFactor[i] * std::exp((simulationEnergyLevel[i] - x) / kT));
             return ionised - (Nc * std::exp(-x / kT) + compensation);
         };
-        const double x = bisectFermiLevel(neutrality, fermiBisectionSteps);
+        const double x = neutrality::solveFermiLevel(balance, fermiBisectionSteps);
         simulatedFermiLevel[j] = x;
         simulatedConcentration[j] = Nc * std::exp(-x / kT);
     }

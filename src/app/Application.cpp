@@ -2,6 +2,8 @@
 #include "Analysis.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
+#include "toolkit/ProgressWindows.h"
+#include "toolkit/WindowRegistry.h"
 #include "input/Samplecondition.h"
 #include "spectroscopy/Automaticevaluationtype.h"
 #include "spectroscopy/Cautiondeeplevel.h"
@@ -56,6 +58,21 @@ void createForms(int releaseFlag)
     FormDetailedProgressReport = new TFormDetailedProgressReport;
     FormFunctionType = new TFormFunctionType;
     FormDeepLevel = new TFormDeepLevel;
+
+    // Every window the others may open, by id; the list is the build's.
+    WindowRegistry& r = windows();
+    r.add(WindowId::AboutBox, AboutBox);
+    r.add(WindowId::Information, FormInformation);
+    r.add(WindowId::SampleCondition, FormSampleCondition);
+    r.add(WindowId::Remarks, FormRemarks);
+    r.add(WindowId::ObtainedResults, FormObtainedResults);
+    r.add(WindowId::AutomaticEvaluationType, FormAutomaticEvaluationType);
+    r.add(WindowId::HTML, FormHTML);
+    r.add(WindowId::ProgressReport, FormProgressReport);
+    r.add(WindowId::DetailedProgressReport, FormDetailedProgressReport);
+    r.add(WindowId::FunctionType, FormFunctionType);
+    r.add(WindowId::DeepLevel, FormDeepLevel);
+    FormMain->windowsRegistered();
     // The long computations report to the two progress windows.
     C.progress = windowProgressReporter();
 }
@@ -69,6 +86,8 @@ template <class T> static void destroy(T*& p)
 void destroyForms()
 {
     C.progress = nullptr;
+    windows().clear();
+    windows().listener = nullptr;
     destroy(FormDeepLevel);
     destroy(FormFunctionType);
     destroy(FormDetailedProgressReport);

@@ -3,11 +3,12 @@
 #include "app/Hall.h"
 
 #include "Analysis.h"
-#include "app/ChartPlot.h"
-#include "app/Forms.h"
-#include "app/Modal.h"
+#include "toolkit/ChartPlot.h"
+#include "toolkit/Modal.h"
+#include "toolkit/WindowRegistry.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,21 +29,6 @@ const QString MainSaveFilter =
     "Experimental H2 (*.H2E)|*.H2E|Experimental S2 (*.S2E)|*.S2E|"
     "Experimental H3 (*.H3E)|*.H3E|Experimental S3 (*.S3E)|*.S3E";
 
-namespace {
-const char* const kVersionInformation = "Version 1.7.1 (2017/8/23)";
-const char* const kProgramTitle = "VORN Ver. 1.7.1";
-const std::string kManualSuffix = " [manual mode]";
-
-// Removes every trailing " [manual mode]" so that switching modes any number
-// of times never stacks the suffix.
-std::string withoutSuffix(std::string text)
-{
-    while (text.size() >= kManualSuffix.size() &&
-           text.compare(text.size() - kManualSuffix.size(), kManualSuffix.size(), kManualSuffix) == 0)
-        text.erase(text.size() - kManualSuffix.size());
-    return text;
-}
-} // namespace
 
 TFormMain::TFormMain(int releaseFlag, QWidget* parent) : QMainWindow(parent)
 {
@@ -52,9 +38,7 @@ TFormMain::TFormMain(int releaseFlag, QWidget* parent) : QMainWindow(parent)
     buildPages();
     connectHandlers();
 
-    C.releaseFlag = releaseFlag == 1 ? 1 : 0;
-    C.versionInformation = kVersionInformation;
-    C.programTitle = kProgramTitle;
+    C.startUp(releaseFlag);
     setMode(C.releaseFlag != 1);
     move(20, 10);
     resetWindow();
@@ -211,6 +195,60 @@ void TFormMain::connectHandlers()
     onClick(ButtonSeeResults, &TFormMain::ButtonSeeResultsClick);
     onClick(ButtonSaveResults, &TFormMain::ButtonSaveResultsClick);
     onClick(ButtonFineAdjustment, &TFormMain::ButtonFineAdjustmentClick);
+
+    // The Simulation page's inputs are the analysis object's: every change,
+    // typed or set by a reset, goes there at once.
+    const std::pair<QLineEdit*, SimulationField> edits[] = {
+        {EditSDensity1, SimulationField::Density1}, {EditSEnergy1, SimulationField::Energy1},
+        {EditSG1, SimulationField::Degeneracy1},     {EditSDensity2, SimulationField::Density2},
+        {EditSEnergy2, SimulationField::Energy2},   {EditSG2, SimulationField::Degeneracy2},
+        {EditSDensity3, SimulationField::Density3}, {EditSEnergy3, SimulationField::Energy3},
+        {EditSG3, SimulationField::Degeneracy3},     {EditSCDensity, SimulationField::Compensating}};
+    for (const auto& [edit, field] : edits)
+        connect(edit, &QLineEdit::textChanged, this,
+                [field](const QString& text) { C.setSimulationInput(field, text.toStdString()); });
+    QCheckBox* boxes[] = {CheckBox1, CheckBox2, CheckBox3, CheckBox4};
+    for (int i = 0; i < 4; ++i)
+        connect(boxes[i], &QCheckBox::toggled, this, [i](bool on) { C.setSimulationTick(i, on); });
+}
+
+void TFormMain::renderSimulationInputs()
+{
+    const SimulationInputs& in = C.simulationInputs;
+    QCheckBox* boxes[] = {CheckBox1, CheckBox2, CheckBox3};
+    QLineEdit* densities[] = {EditSDensity1, EditSDensity2, EditSDensity3};
+    QLineEdit* energies[] = {EditSEnergy1, EditSEnergy2, EditSEnergy3};
+    QLineEdit* gs[] = {EditSG1, EditSG2, EditSG3};
+    // Copies taken first: each setText writes back into C.simulationInputs.
+    const SimulationInputs copy = in;
+    for (int k = 0; k < 3; ++k) {
+        boxes[k]->setChecked(copy.speciesTicked[k]);
+        densities[k]->setText(QString::fromStdString(copy.density[k]));
+        energies[k]->setText(QString::fromStdString(copy.energy[k]));
+        gs[k]->setText(QString::fromStdString(copy.degeneracy[k]));
+    }
+    CheckBox4->setChecked(copy.compensationTicked);
+    EditSCDensity->setText(QString::fromStdString(copy.compensating));
+}
+
+void TFormMain::windowsRegistered()
+{
+    windows().listener = [this](WindowEvent e) {
+        if (e == WindowEvent::FunctionTypeChanged)
+            functionTypeChanged();
+    };
+}
+
+void TFormMain::functionTypeChanged()
+{
+    resetStage1Page();
+    resetStage2Page();
+    resetStage3Page();
+    resetSimulationPage();
+    if (C.stage1Ready())
+        ButtonCalcH1->setEnabled(true);
+    applyFunctionType();
+    renderSimulationInputs();
 }
 
 void TFormMain::setMode(bool advanced)
@@ -231,20 +269,12 @@ void TFormMain::setMode(bool advanced)
     for (QAction* a : manualItems)
         a->setVisible(advanced);
 
-    std::string version = withoutSuffix(C.versionInformation);
-    std::string title = withoutSuffix(C.programTitle);
-    if (advanced) {
-        version += kManualSuffix;
-        title += kManualSuffix;
-    }
-    C.versionInformation = version;
-    C.programTitle = title;
+    C.setAdvancedMode(advanced);
 
     ButtonCalcH1->setText(advanced ? "Auto Calculation" : "Calculation");
     LabelEref1->setVisible(!advanced);
     MenuNormalMode->setEnabled(advanced);
     MenuAdvancedMode->setEnabled(!advanced);
-    C.advancedMode = advanced ? 1 : 0;
     MenuOption->setVisible(advanced || C.releaseFlag != 1);
     // The page labels show the title in force, suffix included.
     showProgramTitle();
@@ -259,7 +289,7 @@ void TFormMain::showProgramTitle()
 
 void TFormMain::resetWindow()
 {
-    C.resetAll();
+    C.resetFrom(PipelineStage::ExperimentalData);
 
     showProgramTitle();
     PanelSampleNumber->clear();
@@ -282,8 +312,6 @@ void TFormMain::resetWindow()
     ButtonSimulation->setEnabled(false);
     ButtonSaveSimulation->setEnabled(false);
 
-    lastEvaluatedStage = -1;
-    useNegativeCompensation = false;
     ButtonUseNegativeNcom->setText("Use Negative Compensating Density");
 
     showNeutralPresentation();
@@ -299,8 +327,6 @@ void TFormMain::resetStageCaptions()
 void TFormMain::AllClearMainClick()
 {
     resetWindow();
-    C.evaluationType = "Type-B";
-    C.compensatingDensity = 0;
     resetStageCaptions();
     refreshSampleCondition();
     clearAndResetObtainedResults();
@@ -311,7 +337,7 @@ void TFormMain::PageControl1Change()
 {
     if (PageControl1->currentWidget() != TabSheet6)
         return;
-    if (lastEvaluatedStage < 0)
+    if (C.lastEvaluatedStage < 0)
         ButtonSeeResults->setEnabled(false);
     else if (C.compensatingDensity > 0)
         ButtonSeeResults->setEnabled(true);

@@ -8,6 +8,8 @@
 // constructor connects every control to its handler.
 #pragma once
 
+#include "Analysis.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <memory>
@@ -83,8 +85,6 @@ public:
     bool dataSheetSaved = false;   // set by the data sheet after writing a file
     bool conversionSaved = false;  // set by the converter after writing a file
     bool emptySheetRequested = false; // the data sheet opens with an empty grid
-    int lastEvaluatedStage = -1;   // stage whose level came out below kT_min
-    bool useNegativeCompensation = false; // toggle of ButtonUseNegativeNcom
     // File names last put into the open and save dialogs.
     QString openDialogFileName;
     QString saveDialogFileName;
@@ -310,6 +310,12 @@ public:
 
     // ---- modes, general reset ------------------------------------------------------
     void setMode(bool advanced);
+    // The secondary windows exist: listen to them (start-up, once).
+    void windowsRegistered();
+    // The function type window switched H <-> S: the stage pages start over.
+    void functionTypeChanged();
+    // The Simulation page's ticks and texts from C.simulationInputs.
+    void renderSimulationInputs();
     void resetWindow();
 
     // ---- page resets and presentation -------------------------------------------------
@@ -423,7 +429,8 @@ public:
     void ButtonSaveSplineClick();
     void LoadSplineClick();
     // material parameters
-    void applyMaterialTable();
+    // The material parameters of C on the Fermi page.
+    void showMaterial();
     void ButtonSeeInformationClick();
     void ButtonInputChangeInformationClick();
     void ButtonCalcEffectiveDensityOfStatesClick();
@@ -512,11 +519,9 @@ private:
     void drawSplineSeries();
     // Series 0 of the Fermi chart refilled from fermiLevel on the grid.
     void drawFermiLevelSeries();
-    // Everything after the data for analysis (Fermi stage to simulation), or
-    // after the Fermi stage (stage 1 to simulation), cleared in C and on the
-    // pages in pipeline order; compensating density 0, stage captions reset.
-    void resetFromFermiStage();
-    void resetFromStage1();
+    // The pages of stage 1 to the simulation cleared (C was reset by the
+    // core operation), stage captions back to "Calculation".
+    void resetLaterPages();
     // Stage 1 may start: its calculation, the E_ref steps and the precise
     // calculation.
     void enableStage1Start();
@@ -546,6 +551,9 @@ private:
     void drawStageExperimental(int k, bool everyPoint);
     // LabelEref of stage k (and EditEref1 for stage 0) from referenceEnergy[k].
     void showStageReferenceEnergy(int k);
+    // What a stage calculation left: messages, buttons, curve and peak, the
+    // recalculation question. `precise`: the typed-E_ref calculation of H1.
+    void showStageCalculation(int k, const StageCalculationOutcome& out, bool precise);
     // "<" / ">" of the Change Peak row of stage k.
     void stepStagePeak(int k, bool up);
     // 0 < peakIndex[k] < N-1: the peak can be evaluated.

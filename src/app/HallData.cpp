@@ -1,24 +1,15 @@
 // Main window: bringing experimental data in (load, keyboard entry,
 // conversion, change) and drawing the measured points.
 #include "Analysis.h"
-#include "app/ChartPlot.h"
-#include "app/Forms.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
+#include "toolkit/ChartPlot.h"
+#include "toolkit/Modal.h"
+#include "toolkit/WindowRegistry.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
-
-#if __has_include("input/Howtoinputdata.h")
-#include "input/Howtoinputdata.h"
-#define VORN_HAVE_HOW_TO_INPUT 1
-#endif
-#if __has_include("input/Datasheet.h")
-#include "input/Datasheet.h"
-#define VORN_HAVE_DATA_SHEET 1
-#endif
 
 namespace {
 // Points below this reliability stay in the data but are not drawn.
@@ -73,21 +64,9 @@ void TFormMain::followUpAfterIdentity()
     refreshObtainedResults();
     closeOtherAnalyses();
 
-    C.resetSpline();
-    C.resetFermiLevel();
-    C.resetSpectroscopy();
-    C.resetStage1();
-    C.resetStage2();
-    C.resetStage3();
-    C.resetSimulation();
     resetSplineDisplay();
     resetFermiPage();
-    resetStage1Page();
-    resetStage2Page();
-    resetStage3Page();
-    resetSimulationPage();
-    C.compensatingDensity = 0;
-    resetStageCaptions();
+    resetLaterPages();
 }
 
 void TFormMain::loadExperimental()
@@ -99,9 +78,9 @@ void TFormMain::loadExperimental()
     if (!modal().openFile(this, MainOpenFilter, filterIndex, name))
         return;
     openDialogFileName = name;
-    C.experimentalDataFileName = name.toStdString();
-    if (!C.readExperimentalData()) {
-        modal().error(this, QString::fromStdString(C.lastError));
+    const FileOutcome out = C.loadExperimentalData(name.toStdString());
+    if (!out.ok) {
+        modal().error(this, QString::fromStdString(out.error));
         return;
     }
     plotExperimentalData(true);
@@ -119,10 +98,7 @@ void TFormMain::LoadExperimentalClick() { loadExperimental(); }
 void TFormMain::ButtonInputDataClick()
 {
     resetWindow();
-#ifdef VORN_HAVE_HOW_TO_INPUT
-    if (FormHowToInput)
-        modal().execWindow(FormHowToInput);
-#endif
+    windows().exec(WindowId::HowToInput);
     if (dataSheetSaved || conversionSaved) {
         plotExperimentalData(true);
         ButtonCalcSpline->setEnabled(true);
@@ -132,16 +108,15 @@ void TFormMain::ButtonInputDataClick()
     ButtonChangeData->setEnabled(true);
     MenuLoadSpline->setEnabled(false);
     MenuLoadFermiLevel->setEnabled(false);
+    C.resetFrom(PipelineStage::DataForAnalysis);
     newDataFollowUp();
 }
 
 void TFormMain::ButtonChangeDataClick()
 {
-#ifdef VORN_HAVE_DATA_SHEET
-    if (!FormDataSheet)
+    if (!windows().has(WindowId::DataSheet))
         return;
-    FormDataSheet->prepare();
-    modal().execWindow(FormDataSheet);
+    windows().prepareAndExec(WindowId::DataSheet);
     showSampleIdentity();
     if (!dataSheetSaved)
         return;
@@ -150,6 +125,6 @@ void TFormMain::ButtonChangeDataClick()
     dataSheetSaved = false;
     MenuLoadSpline->setEnabled(false);
     MenuLoadFermiLevel->setEnabled(false);
+    C.resetFrom(PipelineStage::DataForAnalysis);
     followUpAfterIdentity();
-#endif
 }

@@ -4,12 +4,10 @@
 // (runEvaluation); this file shows what came out.
 #include "Analysis.h"
 #include "NumberFormat.h"
-#include "app/ChartPlot.h"
-#include "app/Forms.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
-#include "spectroscopy/Cautiondeeplevel.h"
-#include "spectroscopy/Remarks.h"
+#include "toolkit/ChartPlot.h"
+#include "toolkit/Modal.h"
+#include "toolkit/WindowRegistry.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,10 +24,7 @@ QString energyText(double value) { return QString::fromStdString(numfmt::pattern
 // the user chose "Evaluation again".
 bool remarksAskEvaluationAgain(int k)
 {
-    if (!FormRemarks)
-        return false;
-    FormRemarks->fill(k);
-    return modal().execWindow(FormRemarks) == TFormRemarks::EvaluationAgain;
+    return windows().prepareAndExec(WindowId::Remarks, k) == WindowResult::EvaluationAgain;
 }
 
 } // namespace
@@ -45,8 +40,7 @@ void TFormMain::evaluateStagePage(int k)
 
     BusyGuard busy;
     c.evaluation->setEnabled(false);
-    C.degeneracyFactor[k] = g;
-    const Analysis::EvaluationOutcome outcome = C.runEvaluation(k);
+    const Analysis::EvaluationOutcome outcome = C.evaluate(k, g);
     busy.done();
     using Kind = Analysis::EvaluationOutcome::Kind;
 
@@ -72,16 +66,13 @@ void TFormMain::evaluateStagePage(int k)
 
         if (k == 0) {
             if (outcome.showCaution) {
-                if (FormDeepLevel)
-                    modal().execWindow(FormDeepLevel);
+                windows().exec(WindowId::DeepLevel);
                 // Then the excited states of the dopant, where this build has them.
                 MenuExcitedStatesClick();
             }
             LabelDensity1H2->setText(densityText(C.density[0]));
             LabelEnergy1H2->setText(energyText(C.energyLevel[0]));
             LabelComDensityH2->setText(densityText(C.compensatingDensity));
-            if (outcome.levelBelowLowestThermalEnergy)
-                lastEvaluatedStage = 0;
             MenuExcitedStates->setEnabled(true);
             MenuDXCenter->setEnabled(true);
         } else if (k == 1) {
@@ -90,41 +81,34 @@ void TFormMain::evaluateStagePage(int k)
             LabelDensity2H3->setText(densityText(C.density[1]));
             LabelEnergy2H3->setText(energyText(C.energyLevel[1]));
             LabelComDensityH3->setText(densityText(C.compensatingDensity));
-            if (outcome.levelBelowLowestThermalEnergy) {
-                lastEvaluatedStage = 1;
-                if (remarksAskEvaluationAgain(1) && C.applyEvaluationAgain(1)) {
-                    LabelComDensityH2->setText(densityText(C.compensatingDensity));
+            if (outcome.levelBelowLowestThermalEnergy && remarksAskEvaluationAgain(1)) {
+                const RecalculationOutcome again = C.evaluateAgain(1);
+                if (again.applied) {
+                    LabelComDensityH2->setText(QString::fromStdString(again.compensationLabel));
                     ButtonCalcH2->setEnabled(true);
                     ButtonCalcH2->setText("Calculation again");
                     ButtonSaveH2->setEnabled(false);
-                    CheckBox4->setChecked(true);
                 }
             }
         } else {
-            if (outcome.levelBelowLowestThermalEnergy) {
-                lastEvaluatedStage = 2;
-                if (remarksAskEvaluationAgain(2) && C.applyEvaluationAgain(2)) {
-                    LabelComDensityH3->setText(densityText(C.compensatingDensity));
+            if (outcome.levelBelowLowestThermalEnergy && remarksAskEvaluationAgain(2)) {
+                const RecalculationOutcome again = C.evaluateAgain(2);
+                if (again.applied) {
+                    LabelComDensityH3->setText(QString::fromStdString(again.compensationLabel));
                     ButtonCalcH3->setEnabled(true);
                     ButtonCalcH3->setText("Calculation again");
                     ButtonSaveH3->setEnabled(false);
-                    CheckBox4->setChecked(true);
                 }
             }
         }
         closeCurveFittingWindow();
         MenuCurveFitting->setEnabled(false);
         ButtonFineAdjustment->setEnabled(false);
+        renderSimulationInputs();
         return;
     }
 
-    for (const auto& m : outcome.messages) {
-        const QString text = QString::fromStdString(m.text);
-        if (m.error)
-            modal().error(this, text);
-        else
-            modal().confirmation(this, text);
-    }
+    showMessages(this, outcome.messages);
     switch (outcome.kind) {
     case Kind::LevelOutOfRange:
         c.density->setText(QString::fromStdString(outcome.densityText));
@@ -136,8 +120,7 @@ void TFormMain::evaluateStagePage(int k)
         ButtonCalcH2->setEnabled(true);
         ButtonCalcH2->setText("Calculation again");
         LabelComDensityH2->setText(densityText(C.compensatingDensity));
-        EditSCDensity->setText(densityText(C.compensatingDensity));
-        CheckBox4->setChecked(true);
+        renderSimulationInputs();
         break;
     default:
         c.evaluation->setEnabled(true);
@@ -151,17 +134,10 @@ void TFormMain::ButtonEvaluation3Click() { evaluateStagePage(2); }
 
 void TFormMain::ButtonUseNegativeNcomClick()
 {
-    useNegativeCompensation = !useNegativeCompensation;
-    C.setNegativeCompensation(useNegativeCompensation);
-    if (useNegativeCompensation) {
-        ButtonUseNegativeNcom->setText("Do not Use Negative Value");
-        LabelComDensityH2->setText(densityText(C.compensatingDensity));
-        EditSCDensity->setText(densityText(C.compensatingDensity));
-    } else {
-        ButtonUseNegativeNcom->setText("Use Negative Compensating Density");
-        LabelComDensityH2->setText("0");
-        EditSCDensity->setText("0");
-    }
+    C.toggleNegativeCompensation();
+    const bool use = C.useNegativeCompensation;
+    ButtonUseNegativeNcom->setText(use ? "Do not Use Negative Value" : "Use Negative Compensating Density");
+    LabelComDensityH2->setText(use ? densityText(C.compensatingDensity) : "0");
     ButtonCalcH3->setText("Calculation");
-    CheckBox4->setChecked(useNegativeCompensation);
+    renderSimulationInputs();
 }

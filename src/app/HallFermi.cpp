@@ -4,9 +4,9 @@
 // loading a *.fl file back.
 #include "Analysis.h"
 #include "NumberFormat.h"
-#include "app/ChartPlot.h"
+#include "toolkit/ChartPlot.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 
 #include <QAction>
 #include <QLabel>
@@ -16,34 +16,20 @@
 
 namespace {
 
-QString lastError() { return QString::fromStdString(C.lastError); }
-
 QString text(double value) { return QString::fromStdString(numfmt::general(value)); }
 
 } // namespace
 
 // ---- shared steps ------------------------------------------------------------
 
-void TFormMain::resetFromStage1()
+void TFormMain::resetLaterPages()
 {
-    C.resetSpectroscopy();
-    C.resetStage1();
-    C.resetStage2();
-    C.resetStage3();
-    C.resetSimulation();
     resetStage1Page();
     resetStage2Page();
     resetStage3Page();
     resetSimulationPage();
-    C.compensatingDensity = 0;
     resetStageCaptions();
-}
-
-void TFormMain::resetFromFermiStage()
-{
-    C.resetFermiLevel();
-    resetFermiPage();
-    resetFromStage1();
+    renderSimulationInputs();
 }
 
 void TFormMain::enableStage1Start()
@@ -67,12 +53,12 @@ void TFormMain::drawFermiLevelSeries()
 
 // ---- material parameters ---------------------------------------------------------
 
-void TFormMain::applyMaterialTable()
+void TFormMain::showMaterial()
 {
     LabelFermiSemiconductor->setText(QString::fromStdString(C.semiconductor));
-    // A material the table does not know gets the default row; its N_0 is
+    // A material the table does not know got the default row; its N_0 is
     // only a placeholder until the user calculates one.
-    if (!C.lookupMaterial())
+    if (C.effectiveDosPending)
         ButtonCalcEffectiveDensityOfStates->setEnabled(true);
     EditMass->setText(text(C.effectiveMass));
     EditEquivalentMinima->setText(text(C.equivalentMinima));
@@ -88,6 +74,7 @@ void TFormMain::ButtonInputChangeInformationClick()
                        static_cast<QWidget*>(ButtonCalcEffectiveDensityOfStates)})
         w->setEnabled(true);
     // The Fermi level waits for the new density of states.
+    C.beginEffectiveDosInput();
     ButtonCalcFermiLevel->setEnabled(false);
     ButtonSaveFermiLevel->setEnabled(false);
 }
@@ -101,8 +88,9 @@ void TFormMain::ButtonCalcEffectiveDensityOfStatesClick()
     double minima = 1;
     if (C.isNType() && !editToDouble(EditEquivalentMinima, minima))
         return;
-    if (!C.calculateEffectiveDos(mass, minima)) {
-        modal().error(this, lastError());
+    const FileOutcome out = C.calculateEffectiveDosInput(mass, minima);
+    if (!out.ok) {
+        modal().error(this, QString::fromStdString(out.error));
         return;
     }
     EditEffectiveDensityOfStates->setText(QString::fromStdString(C.effectiveDosText()));
@@ -114,36 +102,26 @@ void TFormMain::ButtonCalcEffectiveDensityOfStatesClick()
 
 void TFormMain::ButtonCalcFermiLevelClick()
 {
-    // An enabled "Calculate Effective Density Of States" means N_0 has not
-    // been established yet.
-    if (ButtonCalcEffectiveDensityOfStates->isEnabled()) {
-        modal().error(this, "Please calcutate the effective density of states first.");
+    const FermiLevelOutcome out = C.calculateFermiLevelStage();
+    if (out.refused) {
+        modal().error(this, QString::fromStdString(out.error));
         return;
     }
-
-    QString error;
-    const bool computed = C.computeFermiLevel();
-    if (!computed)
-        error = lastError();
+    const bool computed = out.computed;
     ButtonSaveFermiLevel->setEnabled(computed);
 
     ChartFermiLevel->clearSeries(1);
-    if (computed && C.advancedMode == 1) {
-        if (C.computeExperimentalFermiLevel()) {
-            QVector<QPointF> points;
-            for (const auto& [t, level] : C.experimentalFermiLevelPoints())
-                points.push_back(QPointF(t, level));
-            ChartFermiLevel->setData(1, points);
-        } else {
-            // The grid result stands; only the points cannot be shown (or saved).
-            error = lastError();
-        }
+    if (out.experimentalDrawn) {
+        QVector<QPointF> points;
+        for (const auto& [t, level] : C.experimentalFermiLevelPoints())
+            points.push_back(QPointF(t, level));
+        ChartFermiLevel->setData(1, points);
     }
     ChartFermiLevel->clearSeries(0);
     if (computed)
         drawFermiLevelSeries();
 
-    resetFromStage1();
+    resetLaterPages();
     ButtonSaveFigureFermi->setEnabled(false);
     closeConventionalWindows();
     closeExcitedStatesWindow();
@@ -152,8 +130,8 @@ void TFormMain::ButtonCalcFermiLevelClick()
         a->setEnabled(false);
     ButtonFineAdjustment->setEnabled(false);
 
-    if (!error.isEmpty())
-        modal().error(this, error);
+    if (!out.error.empty())
+        modal().error(this, QString::fromStdString(out.error));
 }
 
 void TFormMain::ButtonSaveFermiLevelClick()
@@ -165,12 +143,10 @@ void TFormMain::ButtonSaveFermiLevelClick()
         return;
     saveDialogFileName = name;
 
-    const std::string previous = C.fermiLevelFileName;
-    C.fermiLevelFileName = name.toStdString();
-    if (!C.writeFermiLevelFile()) {
+    const FileOutcome out = C.saveFermiLevel(name.toStdString());
+    if (!out.ok) {
         // Not saved, so nothing that needs the *.fl file opens.
-        C.fermiLevelFileName = previous;
-        modal().error(this, lastError());
+        modal().error(this, QString::fromStdString(out.error));
         return;
     }
 
@@ -194,11 +170,9 @@ void TFormMain::ButtonSaveExperimentalFermiLevelDataClick()
         return;
     saveDialogFileName = name;
 
-    const std::string previous = C.experimentalFermiLevelFileName;
-    C.experimentalFermiLevelFileName = name.toStdString();
-    if (!C.writeExperimentalFermiLevelFile()) {
-        C.experimentalFermiLevelFileName = previous;
-        modal().error(this, lastError());
+    const FileOutcome out = C.saveExperimentalFermiLevel(name.toStdString());
+    if (!out.ok) {
+        modal().error(this, QString::fromStdString(out.error));
         return;
     }
     ButtonSaveExperimentalFermiLevelData->setEnabled(false);
@@ -213,16 +187,16 @@ void TFormMain::LoadFermiLevelClick()
         return;
     openDialogFileName = name;
 
-    resetFromFermiStage();
-    C.fermiLevelFileName = name.toStdString();
-    if (!C.readFermiLevelFile()) {
-        const QString error = lastError();
-        C.fermiLevelFileName.clear();
+    resetFermiPage();
+    resetLaterPages();
+    const FileOutcome out = C.loadFermiLevel(name.toStdString());
+    if (!out.ok) {
+        const QString error = QString::fromStdString(out.error);
         // The other analyses read the Fermi stage, which is empty now. The
         // page goes back to where it was after the data for analysis were
         // loaded, so the Fermi level can still be calculated or loaded again.
         closeOtherAnalyses();
-        applyMaterialTable();
+        showMaterial();
         ButtonInputChangeInformation->setEnabled(true);
         ButtonCalcFermiLevel->setEnabled(true);
         refreshSampleCondition();

@@ -1,5 +1,5 @@
 // Main window: the six pages with their controls and charts.
-#include "app/ChartPlot.h"
+#include "toolkit/ChartPlot.h"
 #include "app/Hall.h"
 
 #include <QCheckBox>

@@ -1,9 +1,9 @@
 // Main window: page resets, presentation by conduction type and function
 // type, and saving charts as figures.
 #include "Analysis.h"
-#include "app/ChartPlot.h"
+#include "toolkit/ChartPlot.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 
 #include <QCheckBox>
 #include <QFileInfo>

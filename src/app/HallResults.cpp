@@ -7,12 +7,10 @@
 // analysis object.
 #include "Analysis.h"
 #include "NumberFormat.h"
-#include "app/ChartPlot.h"
-#include "app/Forms.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
-#include "spectroscopy/Obtainedresults.h"
-#include "spectroscopy/Remarks.h"
+#include "toolkit/ChartPlot.h"
+#include "toolkit/Modal.h"
+#include "toolkit/WindowRegistry.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,16 +23,6 @@
 namespace {
 
 QString lastError() { return QString::fromStdString(C.lastError); }
-
-QString formatted(double value, const char* pattern)
-{
-    return QString::fromStdString(numfmt::pattern(value, pattern));
-}
-
-const char* const kNegativeCompensationNote =
-    "  The simulation result might not be in good agreement with the experimental data at lower "
-    "temperatures, because the negative compensating dansity is used. \n  The negative "
-    "compensating density means that an undeterminable shallower level may exist.";
 
 // The controls of one stage that its saves touch.
 struct StageSaveControls {
@@ -60,9 +48,8 @@ StageSaveControls stageSaveControls(TFormMain& m, int s)
     }
 }
 
-// Asks for the path of a stage file and writes it. False when the user
-// cancelled or the file could not be written (the error has been shown).
-bool saveStageFileAs(TFormMain& m, int s, Analysis::StageFile kind, QString& path)
+// Asks for the path of a stage file; false when the user cancelled.
+bool askStageFileName(TFormMain& m, int s, Analysis::StageFile kind, QString& path)
 {
     const Analysis::SaveProposal proposal = C.stageSaveProposal(s, kind);
     path = QString::fromStdString(proposal.fileName);
@@ -71,50 +58,28 @@ bool saveStageFileAs(TFormMain& m, int s, Analysis::StageFile kind, QString& pat
     if (!modal().saveFile(&m, MainSaveFilter, filterIndex, path))
         return false;
     m.saveDialogFileName = path;
-    if (!C.saveStageFile(s, kind, path.toStdString())) {
-        modal().error(&m, lastError());
-        return false;
-    }
     return true;
-}
-
-// The species found up to stage s go to the Simulation page.
-void handOverSpecies(TFormMain& m, const Analysis::StageSaveFollowUp& f)
-{
-    QCheckBox* boxes[] = {m.CheckBox1, m.CheckBox2, m.CheckBox3};
-    QLineEdit* densities[] = {m.EditSDensity1, m.EditSDensity2, m.EditSDensity3};
-    QLineEdit* energies[] = {m.EditSEnergy1, m.EditSEnergy2, m.EditSEnergy3};
-    QLineEdit* gs[] = {m.EditSG1, m.EditSG2, m.EditSG3};
-    const int species = std::clamp(f.simulationSpecies, 0, 3);
-    for (int j = 0; j < species; ++j) {
-        boxes[j]->setChecked(true);
-        densities[j]->setText(formatted(C.density[j], "0.00E+00"));
-        energies[j]->setText(formatted(C.energyLevel[j], "0.####"));
-        gs[j]->setText(formatted(C.degeneracyFactor[j], "0.##"));
-    }
-    m.EditSCDensity->setText(formatted(f.pageCompensatingDensity, "0.00E+00"));
-    if (f.tickCompensation)
-        m.CheckBox4->setChecked(true);
 }
 
 void saveStageResults(TFormMain& m, int s)
 {
     QString path;
-    if (!saveStageFileAs(m, s, Analysis::StageFile::Results, path))
+    if (!askStageFileName(m, s, Analysis::StageFile::Results, path))
         return;
+    const StageSaveOutcome out = C.saveStageResults(s, path.toStdString());
+    if (!out.ok) {
+        modal().error(&m, QString::fromStdString(out.error));
+        return;
+    }
     const StageSaveControls c = stageSaveControls(m, s);
     c.fileName->setText(path);
     c.save->setEnabled(false);
     c.saveFigure->setEnabled(true);
-
-    const Analysis::StageSaveFollowUp f = C.stageSaveFollowUp(s);
-    if (c.nextCalculation) {
-        if (f.enableNextStage)
-            c.nextCalculation->setEnabled(true);
-        else if (f.evaluationCompleted)
-            modal().confirmation(&m, "Evaluation has been completed!");
-    }
-    handOverSpecies(m, f);
+    if (c.nextCalculation && out.enableNextStage)
+        c.nextCalculation->setEnabled(true);
+    else if (out.evaluationCompleted)
+        modal().confirmation(&m, "Evaluation has been completed!");
+    m.renderSimulationInputs();
     m.ButtonSimulation->setEnabled(true);
     m.refreshSampleCondition();
     m.refreshObtainedResults();
@@ -123,8 +88,12 @@ void saveStageResults(TFormMain& m, int s)
 void saveStageExperimental(TFormMain& m, int s)
 {
     QString path;
-    if (!saveStageFileAs(m, s, Analysis::StageFile::Experimental, path))
+    if (!askStageFileName(m, s, Analysis::StageFile::Experimental, path))
         return;
+    if (!C.saveStageFile(s, Analysis::StageFile::Experimental, path.toStdString())) {
+        modal().error(&m, lastError());
+        return;
+    }
     stageSaveControls(m, s).saveExperimental->setEnabled(false);
 }
 
@@ -172,47 +141,21 @@ void TFormMain::ButtonSimulationClick()
     // Wait cursor and progress window until the charts are drawn.
     BusyGuard busy;
     ButtonSimulation->setEnabled(false);
-
-    C.simulationInclude[0] = CheckBox1->isChecked() ? 1 : 0;
-    C.simulationInclude[1] = CheckBox2->isChecked() ? 1 : 0;
-    C.simulationInclude[2] = CheckBox3->isChecked() ? 1 : 0;
-    C.simulationInclude[3] = 0;
-    C.simulationInclude[4] = CheckBox4->isChecked() ? 1 : 0;
-
-    // Read in page order; each value is stored as soon as it is read, so a
-    // text that is not a number stops with the earlier ones already taken.
-    struct Input {
-        QLineEdit* edit;
-        double* target;
-    };
-    const Input inputs[] = {
-        {EditSDensity1, &C.simulationDensity[0]}, {EditSEnergy1, &C.simulationEnergyLevel[0]},
-        {EditSG1, &C.degeneracyFactor[0]},        {EditSDensity2, &C.simulationDensity[1]},
-        {EditSEnergy2, &C.simulationEnergyLevel[1]}, {EditSG2, &C.degeneracyFactor[1]},
-        {EditSDensity3, &C.simulationDensity[2]}, {EditSEnergy3, &C.simulationEnergyLevel[2]},
-        {EditSG3, &C.degeneracyFactor[2]},        {EditSCDensity, &C.simulationCompensatingDensity},
-    };
-    for (const Input& in : inputs) {
-        double value = 0;
-        if (!textToDouble(in.edit->text(), value)) {
-            // The conversion box comes with the normal cursor and the button
-            // usable again, so the user can correct the text and retry.
-            busy.done();
-            ButtonSimulation->setEnabled(true);
-            editToDouble(in.edit, value);
-            return;
-        }
-        *in.target = value;
+    const SimulationOutcome out = C.runSimulation();
+    if (!out.simulated) {
+        // The conversion box comes with the normal cursor and the button
+        // usable again, so the user can correct the text and retry.
+        busy.done();
+        ButtonSimulation->setEnabled(true);
+        modal().conversionError(this, QString::fromStdString(numfmt::notValidFloat(out.failedText)));
+        return;
     }
-
-    C.simulateConcentration();
     drawSimulatedLine(ChartSimulationReverseT, true);
     drawSimulatedLine(ChartSimulationT, false);
 
     // The normal cursor before the box: the user has to read and confirm it.
     busy.done();
-    if (C.compensatingDensity < 0)
-        modal().confirmation(this, kNegativeCompensationNote);
+    showMessages(this, out.messages);
 
     ButtonSimulation->setEnabled(true);
     ButtonSaveSimulation->setEnabled(true);
@@ -250,24 +193,21 @@ void TFormMain::ButtonSaveSimulationClick()
 
 void TFormMain::ButtonSaveResultsClick()
 {
-    if (!FormObtainedResults)
-        return;
-    FormObtainedResults->show();
-    FormObtainedResults->raise();
-    FormObtainedResults->clearText();
-    FormObtainedResults->prepare();
+    if (ManagedWindow* w = windows().find(WindowId::ObtainedResults)) {
+        w->widget()->show();
+        w->widget()->raise();
+        w->prepare();
+    }
 }
 
 void TFormMain::ButtonSeeResultsClick()
 {
-    const int r = lastEvaluatedStage;
-    if (!FormRemarks || r < 0 || r > 2)
+    const int r = C.lastEvaluatedStage;
+    if (r < 0 || r > 2 || !windows().has(WindowId::Remarks))
         return;
-    FormRemarks->fill(r);
-    if (modal().execWindow(FormRemarks) != TFormRemarks::EvaluationAgain)
+    if (windows().prepareAndExec(WindowId::Remarks, r) != WindowResult::EvaluationAgain)
         return;
-    // H1 has no stage before it whose compensating density could be used.
-    if (r < 1 || !C.applyEvaluationAgain(r))
+    if (!C.evaluateAgainFromSimulationPage(r).applied)
         return;
 
     if (r == 1) {
@@ -276,8 +216,6 @@ void TFormMain::ButtonSeeResultsClick()
         ButtonSaveH2->setEnabled(false);
         ChartH2->clearSeries(0);
         LabelEref2->setText("0");
-        C.resetStage3();
-        C.resetSimulation();
         resetStage2Results();
         resetStage3Page();
         resetSimulationPage();
@@ -289,8 +227,8 @@ void TFormMain::ButtonSeeResultsClick()
         ChartH3->clearSeries(0);
         LabelEref3->setText("0");
         resetStage3Results();
-        C.resetSimulation();
         resetSimulationPage();
         PageControl1->setCurrentWidget(TabSheet5);
     }
+    renderSimulationInputs();
 }

@@ -3,9 +3,9 @@
 // and in Advanced mode a *.spl file can be loaded instead.
 #include "Analysis.h"
 #include "NumberFormat.h"
-#include "app/ChartPlot.h"
+#include "toolkit/ChartPlot.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 
 #include <QAction>
 #include <QLabel>
@@ -14,17 +14,6 @@
 #include <algorithm>
 
 namespace {
-
-QString lastError() { return QString::fromStdString(C.lastError); }
-
-// A calculation that fails must not leave the previous spline behind: the
-// later stages would otherwise be computed from a curve the user no longer sees.
-void discardSpline()
-{
-    C.splineCount = 0;
-    C.splineTemperature.clear();
-    C.splineConcentration.clear();
-}
 
 QString proposedSplineName()
 {
@@ -50,17 +39,8 @@ void TFormMain::ButtonCalcSplineClick()
     double smoothness = 0;
     if (!editToDouble(EditSmoothness, smoothness))
         return;
-    C.smoothness = smoothness;
-
-    QString error;
-    bool computed = C.chooseSplinePoints();
-    if (computed)
-        computed = C.computeSpline();
-    else
-        discardSpline();
-    if (!computed)
-        error = lastError();
-
+    const SplineOutcome out = C.calculateDataForAnalysis(smoothness);
+    const bool computed = out.computed;
     if (computed) {
         drawSplineSeries();
     } else {
@@ -71,14 +51,15 @@ void TFormMain::ButtonCalcSplineClick()
     ButtonSaveSpline->setEnabled(computed);
 
     // Every later stage was built on the previous spline.
-    resetFromFermiStage();
+    resetFermiPage();
+    resetLaterPages();
     ButtonSaveFigureCon1->setEnabled(false);
     ButtonSaveFigureCon2->setEnabled(false);
     MenuLoadFermiLevel->setEnabled(false);
     closeOtherAnalyses();
 
     if (!computed)
-        modal().error(this, error);
+        modal().error(this, QString::fromStdString(out.error));
 }
 
 void TFormMain::ButtonSaveSplineClick()
@@ -90,13 +71,10 @@ void TFormMain::ButtonSaveSplineClick()
         return;
     saveDialogFileName = name;
 
-    const std::string previous = C.splineFileName;
-    C.splineFileName = name.toStdString();
-    if (!C.writeSplineFile()) {
-        // Not saved: the Fermi stage stays closed and headers keep naming
-        // the file that really holds a spline.
-        C.splineFileName = previous;
-        modal().error(this, lastError());
+    const DataForAnalysisOutcome out = C.saveDataForAnalysis(name.toStdString());
+    if (!out.ok) {
+        // Not saved: the Fermi stage stays closed.
+        modal().error(this, QString::fromStdString(out.error));
         return;
     }
 
@@ -106,7 +84,7 @@ void TFormMain::ButtonSaveSplineClick()
     ButtonCalcFermiLevel->setEnabled(true);
     ButtonSaveFigureCon1->setEnabled(true);
     ButtonSaveFigureCon2->setEnabled(true);
-    applyMaterialTable();
+    showMaterial();
     MenuLoadFermiLevel->setEnabled(false);
     ButtonSimulation->setEnabled(true);
     refreshSampleCondition();
@@ -126,22 +104,20 @@ void TFormMain::LoadSplineClick()
     openDialogFileName = name;
 
     resetSplineDisplay();
-    C.resetSpline();
-    resetFromFermiStage();
+    resetFermiPage();
+    resetLaterPages();
     // The calculated spline that this button would save is gone.
     ButtonSaveSpline->setEnabled(false);
 
-    C.splineFileName = name.toStdString();
-    if (!C.readSplineFile()) {
-        const QString error = lastError();
-        C.splineFileName.clear();
+    const DataForAnalysisOutcome out = C.loadDataForAnalysis(name.toStdString());
+    if (!out.ok) {
         // Nothing after the data for analysis can run on an empty grid.
         MenuLoadFermiLevel->setEnabled(false);
         ButtonSimulation->setEnabled(false);
         closeOtherAnalyses();
         refreshSampleCondition();
         refreshObtainedResults();
-        modal().error(this, error);
+        modal().error(this, QString::fromStdString(out.error));
         return;
     }
 
@@ -151,7 +127,7 @@ void TFormMain::LoadSplineClick()
     ButtonCalcSpline->setEnabled(false);
     ButtonInputChangeInformation->setEnabled(true);
     ButtonCalcFermiLevel->setEnabled(true);
-    applyMaterialTable();
+    showMaterial();
     MenuLoadFermiLevel->setEnabled(true);
     ButtonSimulation->setEnabled(true);
     refreshSampleCondition();

@@ -1,14 +1,13 @@
 // Main window: the stage pages H1, H2, H3 (S1 .. S3). What a page shows
 // after its function was computed, the automatic calculations with their
 // recalculation chain, the manual E_ref of the H1 page and the peak steps.
-// The numbers come from C; these handlers only move values between the
-// controls and C, ask the questions and draw.
+// The decisions are C's (calculateStage and its outcome); these handlers
+// reset the pages, ask the questions and draw what came out.
 #include "Analysis.h"
 #include "NumberFormat.h"
-#include "app/ChartPlot.h"
-#include "app/Forms.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
+#include "toolkit/ChartPlot.h"
+#include "toolkit/Modal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -34,14 +33,6 @@ int gridSize(int k)
         return 0;
     return std::min(static_cast<int>(C.hCurve[k].size()),
                     static_cast<int>(C.splineTemperature.size()));
-}
-
-// A failed curve computation leaves its own message in lastError; it comes
-// before the handler's message.
-void showCoreError()
-{
-    if (!C.lastError.empty())
-        modal().error(FormMain, QString::fromStdString(C.lastError));
 }
 
 // "<<", "<", ">", ">>": only the edit field changes, and the chart no longer
@@ -160,53 +151,19 @@ void TFormMain::ButtonCalculationH1PreciseClick()
     resetStage2Page();
     resetStage3Page();
     resetSimulationPage();
-
-    bool released = false;
-    const bool ok = C.calculateStage1AtReferenceEnergy(eref, &released);
-    if (released) {
-        ButtonCalcH2->setText("Calculation");
-        ButtonCalcH3->setText("Calculation");
-    }
-    if (!ok) {
-        busy.done();
-        // The Fermi stage is still valid: stage 1 can be tried again.
-        enableStage1Start();
-        modal().error(this, QString::fromStdString(C.lastError));
-        return;
-    }
-
-    ButtonSaveExperimentalH1Data->setEnabled(true);
-    drawStageExperimental(0, true);
-    drawStageCurve(0);
-    drawStagePeak(0);
-    ButtonEvaluation1->setEnabled(true);
-    ButtonDecreasePeakH1->setEnabled(true);
-    ButtonIncreasePeakH1->setEnabled(true);
-    enableStage1Start();
-    showStageReferenceEnergy(0);
-
-    closeExcitedStatesWindow();
-    closeCurveFittingWindow();
-    for (QAction* a : {MenuExcitedStates, MenuDXCenter, MenuCurveFitting})
-        a->setEnabled(false);
-    ButtonFineAdjustment->setEnabled(false);
+    const StageCalculationOutcome out = C.calculateStage1At(eref);
+    busy.done();
+    showStageCalculation(0, out, true);
 }
 
 // ---- peak steps ------------------------------------------------------------------------
 
 void TFormMain::stepStagePeak(int k, bool up)
 {
-    // A peak chosen by hand is evaluated with its own compensation, not with
-    // one fixed by this stage before.
-    if (k == 0 || C.compensationStage == k)
-        C.compensationFixed = 0;
     StageControls c = stage(k);
     c.chart->clearSeries(1);
     c.chart->clearSeries(2);
-    if (up)
-        C.nextPeakUp(k);
-    else
-        C.nextPeakDown(k);
+    C.stepPeak(k, up);
     drawStagePeak(k);
     c.evaluation->setEnabled(true);
 
@@ -229,57 +186,78 @@ void TFormMain::ButtonIncreasePeakH3Click() { stepStagePeak(2, true); }
 
 // ---- automatic calculations -------------------------------------------------------------
 
+void TFormMain::showStageCalculation(int k, const StageCalculationOutcome& out, bool precise)
+{
+    using Kind = StageCalculationOutcome::Kind;
+    StageControls c = stage(k);
+    if (out.laterCaptionsReset) {
+        if (k == 0)
+            ButtonCalcH2->setText("Calculation");
+        ButtonCalcH3->setText("Calculation");
+    }
+    if (!out.compensationLabel.empty())
+        (k == 1 ? LabelComDensityH2 : LabelComDensityH3)->setText(QString::fromStdString(out.compensationLabel));
+    if (k == 1)
+        ButtonUseNegativeNcom->setText(C.useNegativeCompensation ? "Do not Use Negative Value"
+                                                                  : "Use Negative Compensating Density");
+    renderSimulationInputs();
+
+    showMessages(this, out.messages);
+    if (k == 0) {
+        // Stage 1 can always be tried again, also after a failure.
+        enableStage1Start();
+    } else {
+        c.calc->setEnabled(out.calculationEnabled);
+        c.calc->setText(out.calculateAgain ? "Calculation again" : "Calculation");
+    }
+    if (out.kind != Kind::Calculated)
+        return;
+
+    if (k == 0 && !precise && C.advancedMode == 1)
+        ButtonCalcH1->setText("Auto Calculation");
+    if (precise)
+        drawStageExperimental(0, true);
+    else if (C.advancedMode == 1)
+        drawStageExperimental(k, false);
+    showStageReferenceEnergy(k);
+    drawStageCurve(k);
+    drawStagePeak(k);
+    c.evaluation->setEnabled(out.peakInside);
+    if (k > 0 || out.peakInside) {
+        c.peakDown->setEnabled(out.peakInside);
+        c.peakUp->setEnabled(out.peakInside);
+    }
+    if (k == 1)
+        ButtonUseNegativeNcom->setEnabled(true);
+    if (!out.question.empty() && modal().yesNo(this, QString::fromStdString(out.question))) {
+        const RecalculationOutcome again = C.answerRecalculationQuestion(k);
+        c.calc->setEnabled(true);
+        c.calc->setText("Calculation again");
+        (k == 1 ? LabelComDensityH2 : LabelComDensityH3)->setText(QString::fromStdString(again.compensationLabel));
+        renderSimulationInputs();
+    }
+    c.saveExperimental->setEnabled(true);
+    if (k == 0) {
+        closeExcitedStatesWindow();
+        for (QAction* a : {MenuExcitedStates, MenuDXCenter})
+            a->setEnabled(false);
+    }
+    closeCurveFittingWindow();
+    MenuCurveFitting->setEnabled(false);
+    ButtonFineAdjustment->setEnabled(false);
+}
+
 void TFormMain::ButtonCalcH1Click()
 {
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    C.resetStage2();
-    C.resetStage3();
-    C.resetSimulation();
     resetStage1Page();
     resetStage2Page();
     resetStage3Page();
     resetSimulationPage();
-    // A new H1 starts without any compensating density.
-    if (C.releaseCompensation()) {
-        ButtonCalcH2->setText("Calculation");
-        ButtonCalcH3->setText("Calculation");
-    }
-
-    if (!C.autoCalculateStage(0)) {
-        busy.done();
-        enableStage1Start();
-        showCoreError();
-        modal().error(this, "H1 could not be calculated.");
-        return;
-    }
+    const StageCalculationOutcome out = C.calculateStage(0);
     busy.done();
-    ButtonCalcH1->setEnabled(true);
-    C.recalculationRequested = 0;
-    C.recalculationFailed = 0;
-
-    C.calculateExperimentalH(0);
-    if (C.advancedMode == 1) {
-        ButtonCalcH1->setText("Auto Calculation");
-        drawStageExperimental(0, false);
-    }
-    showStageReferenceEnergy(0);
-    drawStageCurve(0);
-    drawStagePeak(0);
-
-    const bool inside = stagePeakInside(0);
-    ButtonEvaluation1->setEnabled(inside);
-    if (inside) {
-        ButtonDecreasePeakH1->setEnabled(true);
-        ButtonIncreasePeakH1->setEnabled(true);
-    }
-    enableStage1Start();
-    ButtonSaveExperimentalH1Data->setEnabled(true);
-    closeExcitedStatesWindow();
-    closeCurveFittingWindow();
-    for (QAction* a : {MenuExcitedStates, MenuDXCenter, MenuCurveFitting})
-        a->setEnabled(false);
-    ButtonFineAdjustment->setEnabled(false);
+    showStageCalculation(0, out, false);
 }
 
 void TFormMain::ButtonCalcH2Click()
@@ -288,114 +266,12 @@ void TFormMain::ButtonCalcH2Click()
     ButtonCalcH2->setEnabled(false);
     for (int s = 0; s <= 2; ++s)
         ChartH2->clearSeries(s);
-    C.resetStage3();
-    C.resetSimulation();
     resetStage2Results();
     resetStage3Page();
     resetSimulationPage();
-
-    if (C.compensationStage > 0) {
-        C.releaseCompensation();
-        LabelComDensityH2->setText("0");
-        ButtonCalcH3->setText("Calculation");
-    }
-    if (C.compensationStage == 0) {
-        // The H1 compensating density is added to H2 this time.
-        C.compensatingDensity = C.stageCompensatingDensity[0];
-        EditSCDensity->setText(densityText(C.compensatingDensity));
-        LabelComDensityH2->setText(densityText(C.compensatingDensity));
-        CheckBox4->setChecked(true);
-        ButtonCalcH3->setText("Calculation");
-    }
-
-    const bool ok = C.autoCalculateStage(1);
+    const StageCalculationOutcome out = C.calculateStage(1);
     busy.done();
-    const bool curveFailed = !ok && !C.lastError.empty();
-
-    if (ok && C.compensationFixed == 1 && C.referenceEnergy[1] < 0) {
-        modal().confirmation(this, "Evaluation has been finished!");
-        ButtonCalcH2->setText("Calculation");
-        C.recalculationRequested = 0;
-        CheckBox4->setChecked(true);
-        return;
-    }
-    if (ok && C.referenceEnergy[1] == 0 && C.fitStartIndex[0] / 2 <= C.peakIndex[1] &&
-        C.peakIndex[1] <= C.peakIndex[0]) {
-        modal().confirmation(this, "Calculation of reasonable H2 is carried out again.");
-        ButtonCalcH2->setEnabled(true);
-        ButtonCalcH2->setText("Calculation again");
-        if (C.h2WindowHalved == 1) {
-            // The halved window did not help either: H2 is calculated again
-            // with the (negative) H1 compensating density.
-            useNegativeCompensation = true;
-            ButtonUseNegativeNcom->setText("Do not Use Negative Value");
-            C.compensationStage = 0;
-            C.compensationFixed = 1;
-            C.recalculationRequested = 1;
-            C.h2WindowHalved = 0;
-            LabelComDensityH2->setText(densityText(C.compensatingDensity));
-            EditSCDensity->setText(densityText(C.compensatingDensity));
-            ButtonCalcH3->setText("Calculation");
-            CheckBox4->setChecked(true);
-        } else {
-            C.h2WindowHalved = 1;
-        }
-        return;
-    }
-    if (ok) {
-        ButtonUseNegativeNcom->setEnabled(true);
-        ButtonCalcH2->setEnabled(true);
-        ButtonCalcH2->setText("Calculation");
-        C.recalculationRequested = 0;
-        C.recalculationFailed = 0;
-        C.calculateExperimentalH(1);
-        if (C.advancedMode == 1)
-            drawStageExperimental(1, false);
-        showStageReferenceEnergy(1);
-        drawStageCurve(1);
-        drawStagePeak(1);
-        const bool inside = stagePeakInside(1);
-        ButtonEvaluation2->setEnabled(inside);
-        ButtonDecreasePeakH2->setEnabled(inside);
-        ButtonIncreasePeakH2->setEnabled(inside);
-        if (C.h2WindowHalved == 0 && C.peakIndex[1] < C.peakIndex[0] && C.referenceEnergy[1] > 0 &&
-            modal().yesNo(this, "  There is a possibility that a reasonable energy level may not "
-                                "be obtained. \n  Do you calculate H2 again using the compensating "
-                                "density obtained in H1?")) {
-            ButtonCalcH2->setEnabled(true);
-            ButtonCalcH2->setText("Calculation again");
-            // Fixing it is what makes the next calculation add it.
-            C.applyEvaluationAgain(1);
-            LabelComDensityH2->setText(densityText(C.compensatingDensity));
-            EditSCDensity->setText(densityText(C.compensatingDensity));
-            CheckBox4->setChecked(true);
-        }
-        ButtonSaveExperimentalH2Data->setEnabled(true);
-        closeCurveFittingWindow();
-        MenuCurveFitting->setEnabled(false);
-        ButtonFineAdjustment->setEnabled(false);
-        return;
-    }
-
-    if (!curveFailed && C.recalculationRequested == 1) {
-        modal().confirmation(this, "Calculation of reasonable H2 is carried out again.");
-        ButtonCalcH2->setEnabled(true);
-        ButtonCalcH2->setText("Calculation again");
-        C.compensatingDensity = C.stageCompensatingDensity[0];
-        LabelComDensityH2->setText(densityText(C.compensatingDensity));
-        EditSCDensity->setText(densityText(C.compensatingDensity));
-    } else if (!curveFailed && C.compensationFixed == 1) {
-        modal().confirmation(this, "Evaluation has been finished!");
-        ButtonCalcH2->setText("Calculation");
-        C.recalculationRequested = 0;
-    } else {
-        showCoreError();
-        modal().error(this, "Reasonable H2 could not be calculated.");
-        ButtonCalcH2->setEnabled(true);
-        ButtonCalcH2->setText("Calculation");
-        C.recalculationRequested = 0;
-    }
-    CheckBox4->setChecked(true);
+    showStageCalculation(1, out, false);
 }
 
 void TFormMain::ButtonCalcH3Click()
@@ -404,75 +280,9 @@ void TFormMain::ButtonCalcH3Click()
     ButtonCalcH3->setEnabled(false);
     for (int s = 0; s <= 2; ++s)
         ChartH3->clearSeries(s);
-    C.resetSimulation();
     resetStage3Results();
     resetSimulationPage();
-
-    if (C.compensationStage > 1)
-        C.releaseCompensation();
-    if (C.compensationStage == 1) {
-        C.compensatingDensity = C.stageCompensatingDensity[1];
-        EditSCDensity->setText(densityText(C.compensatingDensity));
-        CheckBox4->setChecked(true);
-    }
-
-    const bool ok = C.autoCalculateStage(2);
+    const StageCalculationOutcome out = C.calculateStage(2);
     busy.done();
-
-    if (!ok) {
-        if (C.lastError.empty() && C.recalculationRequested == 1) {
-            modal().confirmation(this, "Calculation of reasonable H3 is carried out again.");
-            ButtonCalcH3->setEnabled(true);
-            ButtonCalcH3->setText("Calculation again");
-            C.compensatingDensity = C.stageCompensatingDensity[1];
-            LabelComDensityH3->setText(densityText(C.compensatingDensity));
-        } else {
-            showCoreError();
-            modal().error(this, "Reasonable H3 could not be calculated.");
-            ButtonCalcH3->setEnabled(true);
-            ButtonCalcH3->setText("Calculation");
-            C.recalculationRequested = 0;
-        }
-        EditSCDensity->setText(densityText(C.compensatingDensity));
-        CheckBox4->setChecked(true);
-        return;
-    }
-    if (C.compensationFixed == 1 && C.referenceEnergy[2] < 0) {
-        modal().confirmation(this, "Evaluation has been finished!");
-        ButtonCalcH3->setText("Calculation");
-        C.recalculationRequested = 0;
-        EditSCDensity->setText(densityText(C.compensatingDensity));
-        CheckBox4->setChecked(true);
-        return;
-    }
-
-    ButtonCalcH3->setEnabled(true);
-    ButtonCalcH3->setText("Calculation");
-    C.recalculationRequested = 0;
-    C.calculateExperimentalH(2);
-    if (C.advancedMode == 1)
-        drawStageExperimental(2, false);
-    showStageReferenceEnergy(2);
-    drawStageCurve(2);
-    drawStagePeak(2);
-    const bool inside = stagePeakInside(2);
-    ButtonEvaluation3->setEnabled(inside);
-    ButtonDecreasePeakH3->setEnabled(inside);
-    ButtonIncreasePeakH3->setEnabled(inside);
-    if ((C.peakIndex[2] < C.peakIndex[1] || C.peakIndex[2] < C.peakIndex[0]) &&
-        C.referenceEnergy[2] > 0 &&
-        modal().yesNo(this, "  There is a possibility that a reasonable energy level may not be "
-                            "obtained. \n  Do you calculate H3 again using the compensating "
-                            "density obtained in H2?")) {
-        ButtonCalcH3->setEnabled(true);
-        ButtonCalcH3->setText("Calculation again");
-        C.applyEvaluationAgain(2);
-        LabelComDensityH3->setText(densityText(C.compensatingDensity));
-        EditSCDensity->setText(densityText(C.compensatingDensity));
-        CheckBox4->setChecked(true);
-    }
-    ButtonSaveExperimentalH3Data->setEnabled(true);
-    closeCurveFittingWindow();
-    MenuCurveFitting->setEnabled(false);
-    ButtonFineAdjustment->setEnabled(false);
+    showStageCalculation(2, out, false);
 }

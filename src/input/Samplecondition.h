@@ -2,17 +2,20 @@
 // open beside the main window.
 #pragma once
 
+#include "toolkit/WindowRegistry.h"
+
 #include <QDialog>
 
 class QLabel;
 
-class TFormSampleCondition : public QDialog {
+class TFormSampleCondition : public QDialog, public ManagedWindow {
     Q_OBJECT
 public:
+    QWidget* widget() override { return this; }
     explicit TFormSampleCondition(QWidget* parent = nullptr);
     // Copies the sample description of the analysis object into the value
     // labels (numbers in the general format).
-    void prepare();
+    void prepare() override;
 
     QLabel* LabelNameOfMeasurement = nullptr;
     QLabel* LabelDateOfMeasurement = nullptr;

@@ -3,17 +3,20 @@
 // analysis object; there is no OK button.
 #pragma once
 
+#include "toolkit/WindowRegistry.h"
+
 #include <QDialog>
 
 class QComboBox;
 class QLabel;
 
-class TFormAutomaticEvaluationType : public QDialog {
+class TFormAutomaticEvaluationType : public QDialog, public ManagedWindow {
     Q_OBJECT
 public:
+    QWidget* widget() override { return this; }
     explicit TFormAutomaticEvaluationType(QWidget* parent = nullptr);
     // Puts the evaluation type of the analysis object into the drop-down.
-    void prepare();
+    void prepare() override;
 
     void ComboBoxAutomaticEvaluationTypeChange(const QString& text);
 

@@ -2,14 +2,17 @@
 // better one, pointing the user to the excited states of the dopant.
 #pragma once
 
+#include "toolkit/WindowRegistry.h"
+
 #include <QDialog>
 
 class QLabel;
 class QPushButton;
 
-class TFormDeepLevel : public QDialog {
+class TFormDeepLevel : public QDialog, public ManagedWindow {
     Q_OBJECT
 public:
+    QWidget* widget() override { return this; }
     explicit TFormDeepLevel(QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr; // red

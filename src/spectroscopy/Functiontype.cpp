@@ -1,8 +1,6 @@
 #include "spectroscopy/Functiontype.h"
 
 #include "Analysis.h"
-#include "app/Forms.h"
-#include "app/Hall.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -83,19 +81,6 @@ void TFormFunctionType::RadioButtonFunction2Click() { changeFunctionType(2); }
 
 void TFormFunctionType::changeFunctionType(int type)
 {
-    C.functionType = type;
-    C.resetSpectroscopy();
-    C.resetStage1();
-    C.resetStage2();
-    C.resetStage3();
-    C.resetSimulation();
-    if (!FormMain)
-        return;
-    FormMain->resetStage1Page();
-    FormMain->resetStage2Page();
-    FormMain->resetStage3Page();
-    FormMain->resetSimulationPage();
-    if (C.splineCount > 10)
-        FormMain->ButtonCalcH1->setEnabled(true);
-    FormMain->applyFunctionType();
+    C.changeFunctionType(type);
+    windows().notify(WindowEvent::FunctionTypeChanged);
 }

@@ -2,17 +2,20 @@
 // every spectroscopy result, in the analysis object and on the main window.
 #pragma once
 
+#include "toolkit/WindowRegistry.h"
+
 #include <QDialog>
 
 class QLabel;
 class QRadioButton;
 
-class TFormFunctionType : public QDialog {
+class TFormFunctionType : public QDialog, public ManagedWindow {
     Q_OBJECT
 public:
+    QWidget* widget() override { return this; }
     explicit TFormFunctionType(QWidget* parent = nullptr);
     // Sets the radio buttons from the function type of the analysis object.
-    void prepare();
+    void prepare() override;
 
     // Handlers of a radio button becoming selected.
     void RadioButtonFunction1Click();

@@ -1,7 +1,7 @@
 #include "spectroscopy/Obtainedresults.h"
 
 #include "Analysis.h"
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 
 #include <QFileInfo>
 #include <QFontDatabase>

@@ -3,6 +3,8 @@
 // or printed.
 #pragma once
 
+#include "toolkit/WindowRegistry.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <memory>
@@ -11,18 +13,19 @@ class QPlainTextEdit;
 class QPrinter;
 class QToolButton;
 
-class TFormObtainedResults : public QDialog {
+class TFormObtainedResults : public QDialog, public ManagedWindow {
     Q_OBJECT
 public:
+    QWidget* widget() override { return this; }
     explicit TFormObtainedResults(QWidget* parent = nullptr);
     ~TFormObtainedResults() override;
 
     void clearText();
     // Clears the text and refills the 21 summary lines from the analysis object.
-    void prepare();
+    void prepare() override;
     // Back to the state of creation: labels only, no saved file, caption
     // "Obtained Results".
-    void resetWindow();
+    void resetWindow() override;
 
     QStringList lines() const;
     // Path of the last successful save (empty before the first one).

@@ -4,17 +4,20 @@
 // reads the result code.
 #pragma once
 
+#include "toolkit/WindowRegistry.h"
+
 #include <QDialog>
 
 class QLabel;
 class QPushButton;
 
-class TFormRemarks : public QDialog {
+class TFormRemarks : public QDialog, public ManagedWindow {
     Q_OBJECT
 public:
+    QWidget* widget() override { return this; }
     // Result codes of the window (closing it with the frame gives 0, which
     // callers treat as Continue).
-    enum Result { EvaluationAgain = 1, Continue = 7 };
+    enum Result { EvaluationAgain = WindowResult::EvaluationAgain, Continue = WindowResult::Continue };
 
     explicit TFormRemarks(QWidget* parent = nullptr);
     // Fills the four texts for stage s (1 = H2, 2 = H3) from the analysis
@@ -22,6 +25,7 @@ public:
     // again", since there is no stage before H1. Any other value leaves the
     // window as it was.
     void fill(int stage);
+    void prepareFor(int stage) override { fill(stage); }
     int filledStage() const { return stage_; }
 
     void ButtonEvaluationAgainClick();

@@ -1,6 +1,6 @@
 #include "utilities/Html.h"
 
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

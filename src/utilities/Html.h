@@ -4,6 +4,8 @@
 // when the user clicks it.
 #pragma once
 
+#include "toolkit/WindowRegistry.h"
+
 #include <QDialog>
 #include <QTextBrowser>
 #include <QUrl>
@@ -22,14 +24,15 @@ public:
     static bool isExternal(const QUrl& url);
 };
 
-class TFormHTML : public QDialog {
+class TFormHTML : public QDialog, public ManagedWindow {
     Q_OBJECT
 public:
+    QWidget* widget() override { return this; }
     explicit TFormHTML(QWidget* parent = nullptr);
 
     // Shows `url`: a built-in page ("vornhelp:/index.html"), a local file
     // (a path or a file: URL) or a web address (shown as a page with its link).
-    void navigate(const QString& url);
+    void navigate(const QString& url) override;
     QUrl currentUrl() const;
     // The contents page of the built-in help.
     static QString helpIndexUrl();

@@ -4,6 +4,8 @@
 // the symbols. Display only; the computations use the material table.
 #pragma once
 
+#include "toolkit/WindowRegistry.h"
+
 #include <QDialog>
 #include <array>
 
@@ -11,13 +13,14 @@ class QGroupBox;
 class QLabel;
 class QTableWidget;
 
-class TFormInformation : public QDialog {
+class TFormInformation : public QDialog, public ManagedWindow {
     Q_OBJECT
 public:
+    QWidget* widget() override { return this; }
     explicit TFormInformation(QWidget* parent = nullptr);
     // Refills all 78 x 13 cells (row by row, columns 0 to 12) and the label
     // texts; run before every showing.
-    void prepare();
+    void prepare() override;
 
     // Row 0 and column 0 are the fixed title cells.
     QTableWidget* StringGridMaterial = nullptr;

@@ -120,7 +120,7 @@ Analysis bellStage(int stage, double eref)
 
 // ---- truth files of the shared examples -------------------------------------
 
-std::string examplesDir() { return VORN_SHARED_EXAMPLES_DIR; }
+std::string examplesDir() { return VORN_EXAMPLES_DIR; }
 
 std::string readText(const std::string& path)
 {

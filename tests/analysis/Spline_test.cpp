@@ -26,7 +26,7 @@ Analysis fromExample(const std::string& name)
 {
     Analysis a;
     a.resetAll();
-    a.experimentalDataFileName = std::string(VORN_SHARED_EXAMPLES_DIR) + "/" + name;
+    a.experimentalDataFileName = std::string(VORN_EXAMPLES_DIR) + "/" + name;
     EXPECT_TRUE(a.readExperimentalData()) << a.lastError;
     return a;
 }
@@ -502,7 +502,7 @@ TEST(SplineFailure, NegativeReliabilityIndicesOutsideTheDataAndAnEmptyGrid)
 TEST(SplineRealism, SiliconExampleAtTheDefaultSmoothness)
 {
     C.resetAll();
-    C.experimentalDataFileName = std::string(VORN_SHARED_EXAMPLES_DIR) + "/si_p_single.nT";
+    C.experimentalDataFileName = std::string(VORN_EXAMPLES_DIR) + "/si_p_single.nT";
     ASSERT_TRUE(C.readExperimentalData()) << C.lastError;
     ASSERT_EQ(C.smoothness, 5000);
     ASSERT_TRUE(fit(C)) << C.lastError;

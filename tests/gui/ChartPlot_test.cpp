@@ -1,4 +1,4 @@
-#include "app/ChartPlot.h"
+#include "toolkit/ChartPlot.h"
 
 #include <QFile>
 #include <QImage>

@@ -175,7 +175,7 @@ TEST_F(EvaluationPageTest, Evaluation1FillsResultsCopiesAndTheRedLine)
     EXPECT_FALSE(m->ButtonCalcH2->isEnabled()); // opened by the results save
     EXPECT_TRUE(m->MenuExcitedStates->isEnabled());
     EXPECT_TRUE(m->MenuDXCenter->isEnabled());
-    EXPECT_EQ(m->lastEvaluatedStage, -1);
+    EXPECT_EQ(C.lastEvaluatedStage, -1);
     expectRedLineInsideBlackLine(m->ChartH1, 0);
 
     EXPECT_EQ(FormDetailedProgressReport->ProgressBar1->maximum(), 23);
@@ -307,7 +307,7 @@ TEST_F(EvaluationPageTest, Evaluation2FillsTheCopiesOnTheH3Page)
     EXPECT_EQ(m->LabelComDensityH3->text(), densityText(C.compensatingDensity));
     EXPECT_TRUE(m->ButtonSaveH2->isEnabled());
     EXPECT_TRUE(script.windowsShown.empty());
-    EXPECT_EQ(m->lastEvaluatedStage, -1);
+    EXPECT_EQ(C.lastEvaluatedStage, -1);
     expectRedLineInsideBlackLine(m->ChartH2, 1);
     expectIdle();
 }
@@ -360,7 +360,7 @@ protected:
         ASSERT_TRUE(script.messages.empty()) << script.lastText().toStdString();
         ASSERT_LT(C.energyLevel[1], C.lowestThermalEnergy);
         EXPECT_EQ(script.windowsShown, std::vector<QString>({"FormRemarks"}));
-        EXPECT_EQ(m->lastEvaluatedStage, 1);
+        EXPECT_EQ(C.lastEvaluatedStage, 1);
         EXPECT_EQ(FormRemarks->Label1->text(), "The second energy level obtained in H2 may not be reliable.");
         EXPECT_TRUE(FormRemarks->Label3->text().contains(densityText(C.stageCompensatingDensity[0])));
         expectIdle();
@@ -399,7 +399,7 @@ TEST_F(EvaluationPageTest, NegativeCompensationToggle)
     m->ButtonCalcH3->setText("Calculation again");
 
     m->ButtonUseNegativeNcomClick();
-    EXPECT_TRUE(m->useNegativeCompensation);
+    EXPECT_TRUE(C.useNegativeCompensation);
     EXPECT_EQ(m->ButtonUseNegativeNcom->text(), "Do not Use Negative Value");
     EXPECT_EQ(C.compensationFixed, 1);
     EXPECT_EQ(C.compensationStage, 0);
@@ -411,7 +411,7 @@ TEST_F(EvaluationPageTest, NegativeCompensationToggle)
     EXPECT_TRUE(m->CheckBox4->isChecked());
 
     m->ButtonUseNegativeNcomClick();
-    EXPECT_FALSE(m->useNegativeCompensation);
+    EXPECT_FALSE(C.useNegativeCompensation);
     EXPECT_EQ(m->ButtonUseNegativeNcom->text(), "Use Negative Compensating Density");
     EXPECT_EQ(C.compensationFixed, 0);
     EXPECT_EQ(C.compensationStage, -1);

@@ -613,7 +613,7 @@ protected:
         C.h1FileName = path("sample.H1").toStdString();
         C.h2FileName = path("sample.H2").toStdString();
         C.h3FileName = path("sample.H3").toStdString();
-        m->lastEvaluatedStage = lastStage;
+        C.lastEvaluatedStage = lastStage;
         m->ChartH2->setData(0, {{60, 1e30}, {70, 2e30}});
         m->ChartH3->setData(0, {{60, 1e30}, {70, 2e30}});
         m->LabelEref2->setText("0.012");

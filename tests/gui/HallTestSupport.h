@@ -3,10 +3,10 @@
 #pragma once
 
 #include "Analysis.h"
-#include "app/ChartPlot.h"
+#include "toolkit/ChartPlot.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -35,7 +35,7 @@ protected:
     }
     static QString example(const char* name)
     {
-        return QString(VORN_SHARED_EXAMPLES_DIR) + "/" + name;
+        return QString(VORN_EXAMPLES_DIR) + "/" + name;
     }
     // Loads `path` through "Load Data" with the open dialog answered.
     void load(TFormMain* m, const QString& path)

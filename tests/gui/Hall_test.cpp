@@ -100,8 +100,8 @@ void expectGeneralResetState(TFormMain* m)
         EXPECT_EQ(c->count(1), 0);
     }
     EXPECT_EQ(m->ButtonSeeResults->text(), "See Remarks!");
-    EXPECT_EQ(m->lastEvaluatedStage, -1);
-    EXPECT_FALSE(m->useNegativeCompensation);
+    EXPECT_EQ(C.lastEvaluatedStage, -1);
+    EXPECT_FALSE(C.useNegativeCompensation);
     EXPECT_EQ(m->ButtonUseNegativeNcom->text(), "Use Negative Compensating Density");
 
     // Every pipeline button after the data stage is disabled.
@@ -152,8 +152,8 @@ void dirty(TFormMain* m)
                        m->MenuInverseT, m->MenuInverseTCom, m->MenuDHES, m->MenuCurveFitting})
         a->setEnabled(true);
     m->dataSheetSaved = m->conversionSaved = true;
-    m->lastEvaluatedStage = 2;
-    m->useNegativeCompensation = true;
+    C.lastEvaluatedStage = 2;
+    C.useNegativeCompensation = true;
     m->ButtonUseNegativeNcom->setText("Do not Use Negative Value");
     m->ButtonSeeResults->setText("Remarks");
     m->openDialogFileName = m->saveDialogFileName = "old";
@@ -463,7 +463,7 @@ TEST_F(MainWindowTest, SimulationPageDisablesRemarksUntilAStageWasFlagged)
     EXPECT_FALSE(m->ButtonSeeResults->isEnabled());
 
     m->PageControl1->setCurrentWidget(m->TabSheet1);
-    m->lastEvaluatedStage = 1;
+    C.lastEvaluatedStage = 1;
     C.compensatingDensity = 3e14;
     m->PageControl1->setCurrentWidget(m->TabSheet6);
     EXPECT_TRUE(m->ButtonSeeResults->isEnabled());
@@ -478,7 +478,7 @@ TEST_F(MainWindowTest, SimulationPageDisablesRemarksUntilAStageWasFlagged)
     EXPECT_FALSE(m->ButtonSeeResults->isEnabled());
 
     // Other pages never touch it.
-    m->lastEvaluatedStage = -1;
+    C.lastEvaluatedStage = -1;
     m->ButtonSeeResults->setEnabled(true);
     m->PageControl1->setCurrentWidget(m->TabSheet3);
     EXPECT_TRUE(m->ButtonSeeResults->isEnabled());

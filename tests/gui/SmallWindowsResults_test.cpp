@@ -2,10 +2,11 @@
 // two progress windows with the progress reporter.
 #include "Analysis.h"
 #include "app/Forms.h"
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 #include "spectroscopy/Detailedprogressreport.h"
 #include "spectroscopy/Obtainedresults.h"
 #include "spectroscopy/Progressreport.h"
+#include "toolkit/ProgressWindows.h"
 #include "spectroscopy/Remarks.h"
 
 #include <QFile>
@@ -281,21 +282,22 @@ TEST(RemarksWindow, ButtonsGiveTheResultCodes)
 // ---- progress windows and reporter ------------------------------------------------
 
 namespace {
-// Gives the reporter its two windows for one test.
+// Gives the reporter its two windows for one test (it finds them in the
+// window registry).
 struct ProgressWindows {
-    TFormProgressReport* savedMain = FormProgressReport;
-    TFormDetailedProgressReport* savedDetailed = FormDetailedProgressReport;
+    ManagedWindow* savedMain = windows().find(WindowId::ProgressReport);
+    ManagedWindow* savedDetailed = windows().find(WindowId::DetailedProgressReport);
     TFormProgressReport main;
     TFormDetailedProgressReport detailed;
     ProgressWindows()
     {
-        FormProgressReport = &main;
-        FormDetailedProgressReport = &detailed;
+        windows().add(WindowId::ProgressReport, &main);
+        windows().add(WindowId::DetailedProgressReport, &detailed);
     }
     ~ProgressWindows()
     {
-        FormProgressReport = savedMain;
-        FormDetailedProgressReport = savedDetailed;
+        windows().add(WindowId::ProgressReport, savedMain);
+        windows().add(WindowId::DetailedProgressReport, savedDetailed);
         C.progress = nullptr;
     }
 };
@@ -358,7 +360,7 @@ TEST(ProgressWindows, ReporterLetsPendingEventsRunAndCopesWithMissingWindows)
     }
     // Without a registered detailed window its bar is simply not shown.
     ProgressWindows w;
-    FormDetailedProgressReport = nullptr;
+    windows().remove(WindowId::DetailedProgressReport);
     ProgressReporter* r = windowProgressReporter();
     r->show(ProgressReporter::Main, 5);
     r->show(ProgressReporter::Detailed, 5);
@@ -370,7 +372,7 @@ TEST(ProgressWindows, ReporterLetsPendingEventsRunAndCopesWithMissingWindows)
     r->close(ProgressReporter::Detailed);
     EXPECT_TRUE(w.main.isVisible());
     r->close(ProgressReporter::Main);
-    FormProgressReport = nullptr;
+    windows().remove(WindowId::ProgressReport);
     r->step(ProgressReporter::Main, 1);
     EXPECT_FALSE(w.main.isVisible());
 }

@@ -3,7 +3,7 @@
 #include "Analysis.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 #include "input/Samplecondition.h"
 #include "spectroscopy/Automaticevaluationtype.h"
 #include "spectroscopy/Cautiondeeplevel.h"

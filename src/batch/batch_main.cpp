@@ -1,4 +1,4 @@
-#include "app/Batch.h"
+#include "Batch.h"
 
 int main(int argc, char** argv)
 {

@@ -1,6 +1,7 @@
 // Headless batch analysis: runs the central method on experimental data files
-// by pressing the main window's own buttons with scripted default answers, so
-// the files it writes are exactly those of the same clicks in the GUI.
+// through the same core operations the main window's buttons run, with the
+// default answers, so the files it writes are exactly those of the same
+// clicks in the GUI. Needs the numerical core only: no widgets, no display.
 #pragma once
 
 #include <iosfwd>
@@ -15,8 +16,14 @@ struct BatchOptions {
     bool answerYes = false;           // answer of the recalculation question
     std::string outputDir;            // empty = the input's folder
     bool json = false;
-    bool quiet = false;
+    bool quiet = false;               // errors only on standard error, no tables
     bool progress = false;            // progress lines on standard error (a terminal)
+    int jobs = 0;                     // files analysed at once; 0 = one per core
+    // A material the table does not know (or a different N_0 for one it does).
+    double dos0 = 0;                  // N_0 [cm^-3 K^-1.5]; 0 = not given
+    double mass = 0;                  // effective mass / m0; 0 = not given
+    double minima = 0;                // equivalent minima; 0 = not given
+    std::string material;             // replaces the file's material name
 };
 
 // One stage as the summary reports it.
@@ -49,7 +56,7 @@ struct BatchResult {
     double compensatingDensity = 0;   // in use at the end
     bool simulated = false;
     std::vector<BatchMessage> messages;
-    std::vector<std::string> files;   // written, in order
+    std::vector<std::string> files;   // written by this run, in order
 };
 
 // Parses the command line (without argv[0]). Returns 0 to run, or the exit
@@ -58,17 +65,22 @@ struct BatchResult {
 int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& options,
                         std::vector<std::string>& files, bool& stop, std::string& error);
 
-// Runs one file through the pipeline. The windows must exist (createForms).
+// Runs one file through the pipeline in this process (it uses the analysis
+// object C). Messages go to `err` as they come.
 BatchResult runBatchFile(const std::string& path, const BatchOptions& options, std::ostream& err);
 
-// Runs every file, prints the tables (or the JSON summary) on `out` and the
-// messages on `err`; returns the exit status (the worst of the files).
+// Runs every file (options.jobs at once, each in a process of its own), prints
+// one table per file in input order (or the JSON summary) on `out` and the
+// messages on `err`, file by file in input order; returns the exit status
+// (the worst of the files).
 int runBatch(const std::vector<std::string>& files, const BatchOptions& options,
              std::ostream& out, std::ostream& err);
 
 std::string batchUsage();
 std::string formatBatchTable(const BatchResult& result);
 std::string formatBatchJson(const std::vector<BatchResult>& results);
+// One element of the JSON array.
+std::string formatBatchJsonEntry(const BatchResult& result);
 
-// Entry point of vorn-batch: sets up an offscreen application and runs.
+// Entry point of vorn-batch.
 int batchMain(int argc, char** argv);

@@ -108,6 +108,10 @@ private:
     bool answer(bool save, const QString& filter, int& filterIndex, QString& fileName);
 };
 
+// Shows the boxes of an outcome of the analysis object, in order.
+struct OutcomeMessage;
+void showMessages(QWidget* parent, const std::vector<OutcomeMessage>& messages);
+
 // Reads a number typed in an edit field the way the toolkit converts it: a
 // text that is not a number shows the conversion-error box and returns false,
 // and the handler stops there.

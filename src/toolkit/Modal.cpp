@@ -1,6 +1,7 @@
-#include "app/Modal.h"
+#include "toolkit/Modal.h"
 
 #include "NumberFormat.h"
+#include "Workflow.h"
 
 #include <QDialog>
 #include <QFileDialog>
@@ -182,4 +183,15 @@ bool editToDouble(QLineEdit* edit, double& value)
     modal().conversionError(edit->window(),
                             QString::fromStdString(numfmt::notValidFloat(edit->text().toStdString())));
     return false;
+}
+
+void showMessages(QWidget* parent, const std::vector<OutcomeMessage>& messages)
+{
+    for (const OutcomeMessage& m : messages) {
+        const QString text = QString::fromStdString(m.text);
+        if (m.error)
+            modal().error(parent, text);
+        else
+            modal().confirmation(parent, text);
+    }
 }

@@ -1,0 +1,627 @@
+// The command line of vorn-batch: options, the tables and the JSON summary,
+// and the files analysed side by side in worker processes.
+#include "Batch.h"
+
+#include "Analysis.h"
+#include "NumberFormat.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#ifndef VORN_VERSION_TEXT
+#define VORN_VERSION_TEXT "1.7.1"
+#endif
+
+namespace {
+
+std::string fileStatusText(const BatchResult& r) { return r.failure.empty() ? "done" : r.failure; }
+
+void jsonString(std::ostream& out, const std::string& s)
+{
+    out << '"';
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"': out << "\\\""; break;
+        case '\\': out << "\\\\"; break;
+        case '\n': out << "\\n"; break;
+        case '\r': out << "\\r"; break;
+        case '\t': out << "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out << buf;
+            } else {
+                out << c;
+            }
+        }
+    }
+    out << '"';
+}
+
+void jsonNumber(std::ostream& out, double v)
+{
+    if (!std::isfinite(v)) {
+        out << "null";
+        return;
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    out << buf;
+}
+
+bool parseNumber(const std::string& text, double& v) { return numfmt::parseDouble(text, v); }
+
+std::string joinJson(const std::vector<std::string>& entries)
+{
+    std::string out = "[\n";
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        out += entries[i] + (i + 1 < entries.size() ? ",\n" : "\n");
+    return out + "]\n";
+}
+
+} // namespace
+
+std::string batchUsage()
+{
+    return "NAME\n"
+           "    vorn-batch - densities and energy levels of dopants and traps from n(T) or p(T)\n"
+           "\n"
+           "SYNOPSIS\n"
+           "    vorn-batch [OPTION]... FILE...\n"
+           "\n"
+           "DESCRIPTION\n"
+           "    Runs the H-function spectroscopy on each experimental data file (*.nT, *.pT)\n"
+           "    exactly as a user does it in VORN's Normal mode with the default answers:\n"
+           "    spline and its file (*.spl), material parameters, Fermi level (*.fl), stages\n"
+           "    H1, H2, H3 with \"Calculation\", \"Evaluation\" and \"Save Obtained Results\"\n"
+           "    while the program offers the next stage (following every \"Calculation\n"
+           "    again\"), the simulation (*.simH) and the obtained-results summary (*.datH).\n"
+           "    The files are the ones the windows write for the same clicks, under the\n"
+           "    names the save dialogs propose. Messages the windows show in boxes are\n"
+           "    printed on standard error with their texts; a table of the results per\n"
+           "    sample goes to standard output. A bad file never stops the other files.\n"
+           "\n"
+           "OPTIONS\n"
+           "    --smoothness X        smoothness of the spline (default 5000)\n"
+           "    --function H|S        H function (default) or S function\n"
+           "    --evaluation-type T   Type-A, Type-B (default), Type-C or Type-D\n"
+           "    --degeneracy g1,g2,g3 degeneracy factors of the three stages (default: 2 for\n"
+           "                          n-type, 4 for p-type, as the program sets them)\n"
+           "    --answer-yes          answer Yes to the recalculation question (default No)\n"
+           "    --output-dir DIR      write the files to DIR instead of the input's folder\n"
+           "    --dos0 X              effective density of states per T^1.5 [cm^-3 K^-1.5] of a\n"
+           "                          material the table does not know (or instead of the table's)\n"
+           "    --mass M --minima K   the same computed from the effective mass M/m0 and the\n"
+           "                          number of equivalent minima K (K is 1 for p-type samples)\n"
+           "    --material NAME       the material's name instead of the one in the data file\n"
+           "    -j, --jobs N          analyse N files at once (default: one per core)\n"
+           "    --json                print a machine-readable summary instead of the tables\n"
+           "    --quiet               print errors only: no tables, no progress, no confirmations\n"
+           "    --help                print this text and exit\n"
+           "    --version             print the version and exit\n"
+           "\n"
+           "EXIT STATUS\n"
+           "    0  every file was analysed to the simulation\n"
+           "    1  an analysis step failed for at least one file (its message is printed)\n"
+           "    2  usage error, or a file could not be read or written\n"
+           "\n"
+           "    A file whose material is not in the table stops with status 1 unless --dos0\n"
+           "    or --mass/--minima give its effective density of states.\n";
+}
+
+int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
+                        std::vector<std::string>& files, bool& stop, std::string& error)
+{
+    stop = false;
+    auto value = [&](std::size_t& i, const std::string& name, std::string& v) {
+        const std::string& a = args[i];
+        if (a.size() > name.size() && a.compare(0, name.size() + 1, name + "=") == 0) {
+            v = a.substr(name.size() + 1);
+            return true;
+        }
+        if (i + 1 >= args.size()) {
+            error = "option " + name + " needs a value";
+            return false;
+        }
+        v = args[++i];
+        return true;
+    };
+    auto is = [&](const std::string& a, const std::string& name) {
+        return a == name || a.compare(0, name.size() + 1, name + "=") == 0;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string v;
+        if (a == "--help" || a == "-h") {
+            stop = true;
+            return 0;
+        } else if (a == "--version") {
+            stop = true;
+            return 0;
+        } else if (is(a, "--smoothness")) {
+            if (!value(i, "--smoothness", v))
+                return 2;
+            if (!parseNumber(v, o.smoothness) || !(o.smoothness > 0)) {
+                error = "--smoothness needs a positive number, not '" + v + "'";
+                return 2;
+            }
+        } else if (is(a, "--function")) {
+            if (!value(i, "--function", v))
+                return 2;
+            if (v == "H" || v == "h")
+                o.functionType = 2;
+            else if (v == "S" || v == "s")
+                o.functionType = 1;
+            else {
+                error = "--function takes H or S, not '" + v + "'";
+                return 2;
+            }
+        } else if (is(a, "--evaluation-type")) {
+            if (!value(i, "--evaluation-type", v))
+                return 2;
+            if (v == "A" || v == "B" || v == "C" || v == "D")
+                v = "Type-" + v;
+            if (v != "Type-A" && v != "Type-B" && v != "Type-C" && v != "Type-D") {
+                error = "--evaluation-type takes Type-A, Type-B, Type-C or Type-D, not '" + v + "'";
+                return 2;
+            }
+            o.evaluationType = v;
+        } else if (is(a, "--degeneracy")) {
+            if (!value(i, "--degeneracy", v))
+                return 2;
+            o.degeneracy.clear();
+            std::stringstream ss(v);
+            std::string part;
+            while (std::getline(ss, part, ',')) {
+                double g = 0;
+                if (!parseNumber(part, g) || !(g > 0)) {
+                    error = "--degeneracy needs positive numbers g1,g2,g3, not '" + v + "'";
+                    return 2;
+                }
+                o.degeneracy.push_back(g);
+            }
+            if (o.degeneracy.size() != 3) {
+                error = "--degeneracy needs three factors g1,g2,g3";
+                return 2;
+            }
+        } else if (is(a, "--dos0") || is(a, "--mass") || is(a, "--minima")) {
+            const std::string name = a.substr(0, a.find('='));
+            if (!value(i, name, v))
+                return 2;
+            double x = 0;
+            if (!parseNumber(v, x) || !(x > 0)) {
+                error = name + " needs a positive number, not '" + v + "'";
+                return 2;
+            }
+            (name == "--dos0" ? o.dos0 : name == "--mass" ? o.mass : o.minima) = x;
+        } else if (is(a, "--material")) {
+            if (!value(i, "--material", v))
+                return 2;
+            o.material = v;
+        } else if (is(a, "--jobs") || a == "-j" || (a.size() > 2 && a.compare(0, 2, "-j") == 0)) {
+            if (a.size() > 2 && a.compare(0, 2, "-j") == 0 && a[2] != '-')
+                v = a.substr(2);
+            else if (!value(i, a == "-j" ? "-j" : "--jobs", v))
+                return 2;
+            int n = 0;
+            if (!numfmt::parseInt(v, n) || n < 1) {
+                error = "--jobs needs a positive whole number, not '" + v + "'";
+                return 2;
+            }
+            o.jobs = n;
+        } else if (a == "--answer-yes") {
+            o.answerYes = true;
+        } else if (is(a, "--output-dir")) {
+            if (!value(i, "--output-dir", v))
+                return 2;
+            o.outputDir = v;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a == "--quiet" || a == "-q") {
+            o.quiet = true;
+        } else if (a == "--") {
+            for (++i; i < args.size(); ++i)
+                files.push_back(args[i]);
+        } else if (a.size() > 1 && a[0] == '-') {
+            error = "unknown option " + a;
+            return 2;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (files.empty()) {
+        error = "no data file given";
+        return 2;
+    }
+    if ((o.mass > 0) != (o.minima > 0)) {
+        error = "--mass and --minima go together";
+        return 2;
+    }
+    return 0;
+}
+
+std::string formatBatchTable(const BatchResult& r)
+{
+    using numfmt::pattern;
+    std::ostringstream out;
+    out << r.input << "\n";
+    if (r.dataCount > 0)
+        out << "  " << (r.semiconductor.empty() ? "(no material)" : r.semiconductor) << ", "
+            << r.conductionType << ", " << r.dataCount << " points, " << r.splineCount
+            << " grid points\n";
+    if (!r.stages.empty()) {
+        char line[200];
+        std::snprintf(line, sizeof line, "  %-5s %-10s %-10s %-10s %-10s %-8s %-10s\n", "stage",
+                      "E_ref[eV]", "T_peak[K]", "peak", "N[cm^-3]", "E[eV]", "N_com[cm^-3]");
+        out << line;
+        for (const BatchStage& s : r.stages) {
+            std::snprintf(line, sizeof line, "  %-5s %-10s %-10s %-10s %-10s %-8s %-10s\n",
+                          s.name.c_str(), pattern(s.referenceEnergy, "0.######").c_str(),
+                          numfmt::general(s.peakTemperature).c_str(),
+                          pattern(s.peakValue, "0.00E+00").c_str(),
+                          s.evaluated ? pattern(s.density, "0.00E+00").c_str() : "-",
+                          s.evaluated ? pattern(s.energyLevel, "0.####").c_str() : "-",
+                          s.evaluated ? pattern(s.compensatingDensity, "0.00E+00").c_str() : "-");
+            out << line;
+        }
+        out << "  compensating density in use: " << pattern(r.compensatingDensity, "0.00E+00")
+            << " cm^-3\n";
+    }
+    out << "  result: " << fileStatusText(r) << "\n";
+    for (const std::string& f : r.files)
+        out << "  wrote " << f << "\n";
+    return out.str();
+}
+
+std::string formatBatchJsonEntry(const BatchResult& r)
+{
+    std::ostringstream out;
+    {
+        out << "  {\"input\": ";
+        jsonString(out, r.input);
+        out << ", \"status\": " << r.status << ", \"failure\": ";
+        jsonString(out, r.failure);
+        out << ",\n   \"semiconductor\": ";
+        jsonString(out, r.semiconductor);
+        out << ", \"conductionType\": ";
+        jsonString(out, r.conductionType);
+        out << ", \"dataCount\": " << r.dataCount << ", \"gridPoints\": " << r.splineCount
+            << ",\n   \"stages\": [";
+        for (std::size_t i = 0; i < r.stages.size(); ++i) {
+            const BatchStage& s = r.stages[i];
+            out << (i ? ",\n     " : "\n     ") << "{\"stage\": ";
+            jsonString(out, s.name);
+            out << ", \"evaluated\": " << (s.evaluated ? "true" : "false")
+                << ", \"saved\": " << (s.saved ? "true" : "false") << ", \"referenceEnergy\": ";
+            jsonNumber(out, s.referenceEnergy);
+            out << ", \"peakTemperature\": ";
+            jsonNumber(out, s.peakTemperature);
+            out << ", \"peakValue\": ";
+            jsonNumber(out, s.peakValue);
+            out << ", \"density\": ";
+            jsonNumber(out, s.density);
+            out << ", \"energyLevel\": ";
+            jsonNumber(out, s.energyLevel);
+            out << ", \"compensatingDensity\": ";
+            jsonNumber(out, s.compensatingDensity);
+            out << "}";
+        }
+        out << "],\n   \"compensatingDensity\": ";
+        jsonNumber(out, r.compensatingDensity);
+        out << ", \"simulated\": " << (r.simulated ? "true" : "false") << ",\n   \"messages\": [";
+        for (std::size_t i = 0; i < r.messages.size(); ++i) {
+            out << (i ? ", " : "") << "{\"kind\": ";
+            jsonString(out, r.messages[i].kind);
+            out << ", \"text\": ";
+            jsonString(out, r.messages[i].text);
+            out << "}";
+        }
+        out << "],\n   \"files\": [";
+        for (std::size_t i = 0; i < r.files.size(); ++i) {
+            out << (i ? ", " : "");
+            jsonString(out, r.files[i]);
+        }
+        out << "]}";
+    }
+    return out.str();
+}
+
+std::string formatBatchJson(const std::vector<BatchResult>& results)
+{
+    std::vector<std::string> entries;
+    for (const BatchResult& r : results)
+        entries.push_back(formatBatchJsonEntry(r));
+    return joinJson(entries);
+}
+
+namespace {
+
+// What one file leaves for the parent to print: its status, its table (or
+// JSON entry) and the messages it printed, in the order of the inputs.
+struct FileReport {
+    int status = 0;
+    std::string out;  // table text, or the JSON entry
+    std::string err;  // messages
+    bool done = false;
+};
+
+FileReport analyse(const std::string& file, const BatchOptions& o)
+{
+    FileReport rep;
+    std::ostringstream err;
+    BatchResult r = runBatchFile(file, o, err);
+    // Every failure says so on standard error, also with --quiet.
+    if (r.status != 0)
+        err << std::filesystem::path(file).filename().string() << ": " << r.failure << "\n";
+    rep.status = r.status;
+    rep.out = o.json ? formatBatchJsonEntry(r) : formatBatchTable(r) + "\n";
+    rep.err = err.str();
+    rep.done = true;
+    return rep;
+}
+
+// ---- worker processes ------------------------------------------------------------
+// Each worker takes the next file from a counter shared with the others and
+// sends back one frame per file: index, status and the two texts, each
+// length-prefixed.
+
+bool writeAll(int fd, const void* data, std::size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void sendFrame(int fd, std::uint64_t index, const FileReport& rep)
+{
+    const std::uint64_t header[4] = {index, static_cast<std::uint64_t>(rep.status), rep.out.size(),
+                                     rep.err.size()};
+    writeAll(fd, header, sizeof header);
+    writeAll(fd, rep.out.data(), rep.out.size());
+    writeAll(fd, rep.err.data(), rep.err.size());
+}
+
+// Bytes read from one worker, cut into frames as they complete.
+struct WorkerPipe {
+    pid_t pid = -1;
+    int fd = -1;
+    std::string buffer;
+    bool open = false;
+};
+
+bool takeFrame(std::string& buffer, std::uint64_t& index, FileReport& rep)
+{
+    std::uint64_t header[4];
+    if (buffer.size() < sizeof header)
+        return false;
+    std::memcpy(header, buffer.data(), sizeof header);
+    const std::size_t need = sizeof header + header[2] + header[3];
+    if (buffer.size() < need)
+        return false;
+    index = header[0];
+    rep.status = static_cast<int>(header[1]);
+    rep.out = buffer.substr(sizeof header, header[2]);
+    rep.err = buffer.substr(sizeof header + header[2], header[3]);
+    rep.done = true;
+    buffer.erase(0, need);
+    return true;
+}
+
+int workerCount(const BatchOptions& o, std::size_t files)
+{
+    int n = o.jobs > 0 ? o.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(n), files));
+}
+
+// Prints every report whose turn has come (input order).
+void flushInOrder(std::vector<FileReport>& reports, std::size_t& next, std::ostream& out,
+                  std::ostream& err, const BatchOptions& o, std::vector<std::string>& json)
+{
+    while (next < reports.size() && reports[next].done) {
+        err << reports[next].err << std::flush;
+        if (o.json)
+            json.push_back(reports[next].out);
+        else if (!o.quiet)
+            out << reports[next].out << std::flush;
+        ++next;
+    }
+}
+
+pid_t startWorker(const std::vector<std::string>& files, const BatchOptions& o,
+                  std::atomic<std::uint64_t>* counter, WorkerPipe& w)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    std::cout.flush();
+    std::cerr.flush();
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return -1;
+    }
+    if (pid == 0) {
+        ::close(fds[0]);
+        BatchOptions mine = o;
+        mine.progress = false; // lines of several workers would interleave
+        for (;;) {
+            const std::uint64_t i = counter->fetch_add(1);
+            if (i >= files.size())
+                break;
+            sendFrame(fds[1], i, analyse(files[i], mine));
+        }
+        ::close(fds[1]);
+        std::_Exit(0);
+    }
+    ::close(fds[1]);
+    w.pid = pid;
+    w.fd = fds[0];
+    w.open = true;
+    w.buffer.clear();
+    return pid;
+}
+
+int runParallel(const std::vector<std::string>& files, const BatchOptions& o, int jobs,
+                std::ostream& out, std::ostream& err, std::vector<std::string>& json)
+{
+    void* shared = ::mmap(nullptr, sizeof(std::atomic<std::uint64_t>), PROT_READ | PROT_WRITE,
+                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED)
+        return -1;
+    auto* counter = new (shared) std::atomic<std::uint64_t>(0);
+    std::vector<FileReport> reports(files.size());
+    std::vector<WorkerPipe> workers(static_cast<std::size_t>(jobs));
+    int started = 0;
+    for (WorkerPipe& w : workers)
+        if (startWorker(files, o, counter, w) > 0)
+            ++started;
+    if (started == 0) {
+        ::munmap(shared, sizeof *counter);
+        return -1;
+    }
+
+    std::size_t next = 0;
+    int status = 0;
+    for (;;) {
+        std::vector<pollfd> fds;
+        std::vector<WorkerPipe*> owners;
+        for (WorkerPipe& w : workers)
+            if (w.open) {
+                fds.push_back({w.fd, POLLIN, 0});
+                owners.push_back(&w);
+            }
+        if (fds.empty())
+            break;
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            break;
+        }
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            WorkerPipe& w = *owners[i];
+            char buf[65536];
+            const ssize_t n = ::read(w.fd, buf, sizeof buf);
+            if (n > 0) {
+                w.buffer.append(buf, static_cast<std::size_t>(n));
+                std::uint64_t index = 0;
+                FileReport rep;
+                while (takeFrame(w.buffer, index, rep))
+                    if (index < reports.size())
+                        reports[index] = rep;
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            ::close(w.fd);
+            w.open = false;
+            int ws = 0;
+            ::waitpid(w.pid, &ws, 0);
+        }
+        flushInOrder(reports, next, out, err, o, json);
+    }
+    // A worker that died took its file with it: that file is reported as
+    // failed, and any file nobody reached is analysed here.
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        if (reports[i].done)
+            continue;
+        if (i < counter->load()) {
+            const std::string name = std::filesystem::path(files[i]).filename().string();
+            reports[i].status = 1;
+            reports[i].err = name + ": the analysis ended abnormally\n";
+            BatchResult r;
+            r.input = files[i];
+            r.status = 1;
+            r.failure = "the analysis ended abnormally";
+            reports[i].out = o.json ? formatBatchJsonEntry(r) : formatBatchTable(r) + "\n";
+            reports[i].done = true;
+        } else {
+            reports[i] = analyse(files[i], o);
+        }
+    }
+    flushInOrder(reports, next, out, err, o, json);
+    for (const FileReport& r : reports)
+        status = std::max(status, r.status);
+    counter->~atomic();
+    ::munmap(shared, sizeof(std::atomic<std::uint64_t>));
+    return status;
+}
+
+} // namespace
+
+int runBatch(const std::vector<std::string>& files, const BatchOptions& o, std::ostream& out,
+             std::ostream& err)
+{
+    std::vector<std::string> json;
+    int status = 0;
+    const int jobs = workerCount(o, files.size());
+    int parallel = jobs > 1 ? runParallel(files, o, jobs, out, err, json) : -1;
+    if (parallel >= 0) {
+        status = parallel;
+    } else {
+        json.clear();
+        for (const std::string& f : files) {
+            // Messages go out as they come when one file runs at a time.
+            BatchResult r = runBatchFile(f, o, err);
+            if (r.status != 0)
+                err << std::filesystem::path(f).filename().string() << ": " << r.failure << "\n";
+            status = std::max(status, r.status);
+            if (o.json)
+                json.push_back(formatBatchJsonEntry(r));
+            else if (!o.quiet)
+                out << formatBatchTable(r) << "\n" << std::flush;
+        }
+    }
+    if (o.json)
+        out << joinJson(json);
+    return status;
+}
+
+int batchMain(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    BatchOptions o;
+    std::vector<std::string> files;
+    bool stop = false;
+    std::string error;
+    int rc = parseBatchArguments(args, o, files, stop, error);
+    if (stop) {
+        bool version = false;
+        for (const std::string& a : args)
+            version = version || a == "--version";
+        std::cout << (version ? std::string("vorn-batch (VORN) " VORN_VERSION_TEXT "\n") : batchUsage());
+        return 0;
+    }
+    if (rc != 0) {
+        std::cerr << "vorn-batch: " << error << "\nTry 'vorn-batch --help' for more information.\n";
+        return rc;
+    }
+    o.progress = ::isatty(2) != 0;
+    return runBatch(files, o, std::cout, std::cerr);
+}

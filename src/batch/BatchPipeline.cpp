@@ -1,0 +1,312 @@
+// One data file through the central method, as a user clicks it in Normal
+// mode: every step is the core operation that the main window's button runs,
+// every save dialog is answered with the proposed name (moved to the output
+// folder when one is given), "No" (or "Yes") to the recalculation question,
+// "OK" on the caution window and "Continue" on the remarks window.
+#include "Batch.h"
+
+#include "Analysis.h"
+#include "NumberFormat.h"
+
+#include <array>
+#include <filesystem>
+#include <ostream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Run {
+public:
+    Run(const std::string& path, const BatchOptions& o, std::ostream& err)
+        : o_(o), err_(err), sample_(fs::path(path).filename().string())
+    {
+        r.input = path;
+    }
+
+    BatchResult r;
+
+    void start()
+    {
+        // A file dialog hands the program an absolute path, and the headers of
+        // the result files print it: the batch does the same.
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(r.input, ec).lexically_normal();
+        const std::string path = ec ? r.input : absolute.string();
+
+        if (!o_.outputDir.empty()) {
+            fs::create_directories(o_.outputDir, ec);
+            if (ec)
+                return fail(2, "cannot create the output folder " + o_.outputDir);
+        }
+
+        step("loading");
+        // The shipped program in Normal mode, as it starts.
+        C.startUp(1);
+        const FileOutcome loaded = C.loadExperimentalData(path);
+        if (!loaded.ok) {
+            record("error", loaded.error);
+            return fail(2, "the data file could not be read");
+        }
+        if (!o_.material.empty())
+            C.semiconductor = o_.material;
+        r.semiconductor = C.semiconductor;
+        r.conductionType = C.conductionType;
+        r.dataCount = C.dataCount;
+        if (o_.functionType != C.functionType)
+            C.changeFunctionType(o_.functionType);
+
+        step("spline");
+        const SplineOutcome spline = C.calculateDataForAnalysis(typed(o_.smoothness));
+        if (!spline.computed) {
+            record("error", spline.error);
+            return fail(1, "the spline could not be calculated");
+        }
+        r.splineCount = C.splineCount;
+        const std::string splName = save(Analysis::replaceExtension(C.experimentalDataFileName, ".spl"));
+        const DataForAnalysisOutcome saved = C.saveDataForAnalysis(splName);
+        if (!saved.ok) {
+            record("error", saved.error);
+            return fail(2, "the data for analysis could not be saved");
+        }
+        wrote(splName);
+        if (!materialParameters())
+            return;
+
+        step("Fermi level");
+        const FermiLevelOutcome fermi = C.calculateFermiLevelStage();
+        if (!fermi.computed) {
+            record("error", fermi.error);
+            if (fermi.refused)
+                err_ << sample_ << ": the material \"" << C.semiconductor
+                     << "\" is not in the table: give its effective density of states with "
+                        "--dos0 X, or its effective mass and minima with --mass M --minima K\n";
+            return fail(1, "the Fermi level could not be calculated");
+        }
+        const std::string flName = save(Analysis::replaceExtension(C.splineFileName, ".fl"));
+        const FileOutcome flSaved = C.saveFermiLevel(flName);
+        if (!flSaved.ok) {
+            record("error", flSaved.error);
+            return fail(2, "the Fermi level could not be saved");
+        }
+        wrote(flName);
+
+        calculationEnabled_ = {true, false, false};
+        for (int k = 0; k < 3 && calculationEnabled_[k]; ++k) {
+            if (!runStage(k))
+                break;
+        }
+        if (r.status != 0)
+            return;
+        if (r.stages.empty() || !r.stages.front().saved)
+            return fail(1, std::string(C.functionType == 1 ? "S1" : "H1") + " could not be evaluated");
+
+        step("simulation");
+        const SimulationOutcome sim = C.runSimulation();
+        if (!sim.simulated) {
+            record("conversion error", numfmt::notValidFloat(sim.failedText));
+            return fail(1, "the simulation could not be carried out");
+        }
+        messages(sim.messages);
+        r.simulated = true;
+        const Analysis::SaveProposal proposal = C.simulationSaveProposal();
+        const std::string simName = save(proposal.fileName);
+        if (!C.saveSimulation(simName)) {
+            record("error", C.lastError);
+            return fail(2, "the simulation could not be saved");
+        }
+        wrote(simName);
+
+        // The obtained-results window's save: its dialog gives a name typed
+        // without extension the default ".dat".
+        std::string datName = save(C.obtainedResultsFileName());
+        const std::string file = fs::path(datName).filename().string();
+        const std::size_t dot = file.rfind('.');
+        if (dot == std::string::npos || dot + 1 == file.size())
+            datName += ".dat";
+        if (!C.writeObtainedResults(datName)) {
+            record("error", C.lastError);
+            return fail(2, "the obtained results could not be saved");
+        }
+        wrote(datName);
+        r.compensatingDensity = C.compensatingDensity;
+        step("done");
+        if (o_.progress && !o_.quiet)
+            err_ << "\r\033[K" << std::flush;
+    }
+
+private:
+    const BatchOptions& o_;
+    std::ostream& err_;
+    std::string sample_;
+    std::array<bool, 3> calculationEnabled_{};
+
+    void fail(int status, const std::string& what)
+    {
+        r.status = status;
+        r.failure = what;
+    }
+
+    void step(const char* what)
+    {
+        if (o_.progress && !o_.quiet)
+            err_ << "\r\033[K" << sample_ << ": " << what << std::flush;
+    }
+
+    void record(const char* kind, const std::string& text)
+    {
+        r.messages.push_back({kind, text});
+        const bool isError = std::string(kind) == "error" || std::string(kind) == "conversion error";
+        if (!o_.quiet || isError)
+            err_ << sample_ << ": " << kind << ": " << text << "\n";
+    }
+
+    void messages(const std::vector<OutcomeMessage>& list)
+    {
+        for (const OutcomeMessage& m : list)
+            record(m.error ? "error" : "confirmation", m.text);
+    }
+
+    // A value as the window reads it back from the text it shows.
+    static double typed(double value)
+    {
+        double v = value;
+        numfmt::parseDouble(numfmt::general(value), v);
+        return v;
+    }
+
+    // The name a save dialog proposes, in the output folder when one is given.
+    std::string save(const std::string& proposed) const
+    {
+        if (o_.outputDir.empty())
+            return proposed;
+        return (fs::path(o_.outputDir) / fs::path(proposed).filename()).string();
+    }
+
+    void wrote(const std::string& path) { r.files.push_back(path); }
+
+    // N_0 of a material the table does not know, or given on the command line.
+    bool materialParameters()
+    {
+        if (o_.dos0 > 0) {
+            const FileOutcome out = C.setEffectiveDos(o_.dos0);
+            if (!out.ok) {
+                record("error", out.error);
+                fail(1, "the effective density of states could not be set");
+                return false;
+            }
+        } else if (o_.mass > 0) {
+            C.beginEffectiveDosInput();
+            const FileOutcome out = C.calculateEffectiveDosInput(o_.mass, o_.minima > 0 ? o_.minima : 1);
+            if (!out.ok) {
+                record("error", out.error);
+                fail(1, "the effective density of states could not be calculated");
+                return false;
+            }
+        }
+        return true;
+    }
+
+    double degeneracy(int k) const
+    {
+        if (o_.degeneracy.size() == 3)
+            return typed(o_.degeneracy[k]);
+        // What the stage pages show for the conduction type.
+        if (C.conductionType == "n-type")
+            return 2;
+        if (C.conductionType == "p-type")
+            return 4;
+        return 1;
+    }
+
+    // Calculation, Evaluation and Save of one stage, following every
+    // "Calculation again" the program offers. The rounds are bounded: the
+    // recalculation chain ends by itself, the bound only guards against a loop.
+    bool runStage(int k)
+    {
+        BatchStage st;
+        st.name = std::string(C.functionType == 1 ? "S" : "H") + char('1' + k);
+        bool saved = false;
+        bool again = false;
+        for (int round = 0; round < 12 && calculationEnabled_[k]; ++round) {
+            step(k == 0 ? "H1 calculation" : k == 1 ? "H2 calculation" : "H3 calculation");
+            const StageCalculationOutcome calc = C.calculateStage(k);
+            messages(calc.messages);
+            calculationEnabled_[k] = calc.calculationEnabled;
+            again = calc.calculateAgain;
+            const bool evaluationEnabled =
+                calc.kind == StageCalculationOutcome::Kind::Calculated && calc.peakInside;
+            if (!calc.question.empty()) {
+                record("question", calc.question);
+                if (!o_.quiet)
+                    err_ << "  (answered " << (o_.answerYes ? "Yes" : "No") << ")\n";
+                if (o_.answerYes) {
+                    C.answerRecalculationQuestion(k);
+                    calculationEnabled_[k] = true;
+                    again = true;
+                }
+            }
+            st.calculated = st.calculated || evaluationEnabled;
+            if (calculationEnabled_[k] && again)
+                continue;
+            if (!evaluationEnabled)
+                break;
+
+            step("evaluation");
+            // As a user would choose it before pressing "Evaluation" (each
+            // results save sets it back to "Type-B").
+            C.evaluationType = o_.evaluationType;
+            const Analysis::EvaluationOutcome ev = C.evaluate(k, degeneracy(k));
+            messages(ev.messages);
+            if (ev.kind == Analysis::EvaluationOutcome::Kind::Evaluated) {
+                st.evaluated = true;
+                st.referenceEnergy = C.referenceEnergy[k];
+                const int p = C.peakIndex[k];
+                if (p >= 0 && p < static_cast<int>(C.splineTemperature.size()) &&
+                    p < static_cast<int>(C.hCurve[k].size())) {
+                    st.peakTemperature = C.splineTemperature[p];
+                    st.peakValue = C.hCurve[k][p];
+                }
+                st.density = C.density[k];
+                st.energyLevel = C.energyLevel[k];
+                st.compensatingDensity = C.stageCompensatingDensity[k];
+                // The title line carries the evaluation type at the time of saving.
+                C.evaluationType = o_.evaluationType;
+                const std::string name =
+                    save(C.stageSaveProposal(k, Analysis::StageFile::Results).fileName);
+                const StageSaveOutcome out = C.saveStageResults(k, name);
+                if (!out.ok) {
+                    record("error", out.error);
+                    fail(2, name + " could not be written");
+                    break;
+                }
+                wrote(name);
+                saved = true;
+                if (k < 2 && out.enableNextStage)
+                    calculationEnabled_[k + 1] = true;
+                else if (out.evaluationCompleted)
+                    record("confirmation", "Evaluation has been completed!");
+                break;
+            }
+            if (ev.kind == Analysis::EvaluationOutcome::Kind::RecalculationRequested) {
+                calculationEnabled_[1] = true;
+                again = true;
+            }
+            if (!(calculationEnabled_[k] && again))
+                break;
+        }
+        st.saved = saved;
+        if (st.calculated || st.evaluated)
+            r.stages.push_back(st);
+        return saved;
+    }
+};
+
+} // namespace
+
+BatchResult runBatchFile(const std::string& path, const BatchOptions& options, std::ostream& err)
+{
+    Run run(path, options, err);
+    run.start();
+    return run.r;
+}

@@ -1,0 +1,257 @@
+// The batch program on the core alone: options, messages, exit status,
+// parallel runs and materials the table does not know.
+#include "Analysis.h"
+#include "Batch.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::map<std::string, std::string> filesIn(const fs::path& dir)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        files[e.path().filename().string()] = testfiles::readAll(e.path().string());
+    return files;
+}
+
+fs::path copyExample(const testfiles::TempDir& dir, const std::string& name)
+{
+    const fs::path from = fs::path(VORN_EXAMPLES_DIR) / name;
+    EXPECT_TRUE(fs::exists(from)) << "example data file missing: " << from;
+    fs::copy_file(from, dir.path() / name, fs::copy_options::overwrite_existing);
+    return dir.path() / name;
+}
+
+// Runs the vorn-batch program itself; returns its exit status.
+int runProgram(const std::string& args, std::string& out, std::string& err, const testfiles::TempDir& dir)
+{
+    const std::string errFile = dir.file("stderr.txt");
+    const std::string cmd = std::string(VORN_BATCH_PROGRAM) + " " + args + " 2>" + errFile;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return -1;
+    out.clear();
+    char buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        out.append(buf, n);
+    const int status = ::pclose(p);
+    err = testfiles::readAll(errFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Keeps the global analysis object as the test found it.
+class BatchRun : public ::testing::Test {
+protected:
+    Analysis saved = C;
+    testfiles::TempDir dir;
+    void TearDown() override { C = saved; }
+};
+
+} // namespace
+
+TEST_F(BatchRun, MessagesTableAndFilesOfOneSample)
+{
+    const fs::path data = copyExample(dir, "si_p_single.nT");
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(data.string(), BatchOptions{}, err);
+    ASSERT_EQ(r.status, 0) << r.failure << "\n" << err.str();
+    EXPECT_NE(err.str().find("si_p_single.nT: confirmation: Evaluation has been completed!"), std::string::npos);
+    ASSERT_FALSE(r.stages.empty());
+    EXPECT_EQ(r.stages[0].name, "H1");
+    // The files this run wrote, in the order of the pipeline.
+    const std::vector<std::string> expected = {"si_p_single.spl", "si_p_single.fl", "si_p_single.H1",
+                                               "si_p_single.simH", "si_p_single.datH"};
+    ASSERT_GE(r.files.size(), expected.size());
+    EXPECT_EQ(fs::path(r.files.front()).filename(), expected.front());
+    EXPECT_EQ(fs::path(r.files.back()).filename(), expected.back());
+    for (const std::string& f : r.files)
+        EXPECT_TRUE(fs::exists(f)) << f;
+    // The table shows what the windows show, in their display patterns.
+    const std::string table = formatBatchTable(r);
+    EXPECT_NE(table.find("  H1    0          102.6      7.37E+36   1.14E+16   0.0407   1.61E+15  \n"),
+              std::string::npos)
+        << table;
+    EXPECT_NE(table.find("result: done"), std::string::npos) << table;
+
+    // --quiet: errors only; a confirmation is not an error.
+    BatchOptions quiet;
+    quiet.quiet = true;
+    std::ostringstream quietErr;
+    EXPECT_EQ(runBatchFile(data.string(), quiet, quietErr).status, 0);
+    EXPECT_EQ(quietErr.str(), "");
+}
+
+TEST_F(BatchRun, FunctionTypeEvaluationTypeAndDegeneracyReachTheFiles)
+{
+    const fs::path data = copyExample(dir, "sic4h_p_al.pT");
+    BatchOptions o;
+    o.functionType = 1;
+    o.evaluationType = "Type-C";
+    o.degeneracy = {3, 2, 2};
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(data.string(), o, err);
+    ASSERT_EQ(r.status, 0) << r.failure << err.str();
+    const std::string s1 = testfiles::readAll(dir.file("sic4h_p_al.S1"));
+    EXPECT_EQ(s1.rfind("% First Analysis (Automatic Evaluation Version Type-C )\r\n", 0), 0u);
+    EXPECT_NE(s1.find("% Function Type: S(T,Eref)=n(T)*exp(Eref/kT)/kT\r\n"), std::string::npos);
+    EXPECT_NE(s1.find("% Degeneracy factor for H1: 3\r\n"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir.path() / "sic4h_p_al.simS"));
+    EXPECT_TRUE(fs::exists(dir.path() / "sic4h_p_al.datS"));
+    EXPECT_EQ(r.stages.at(0).name, "S1");
+}
+
+// A material the table does not know: without its N_0 the file stops with
+// status 1 and a line naming the options; with --dos0, or with --mass and
+// --minima computed as the window's button does, the known donor comes out.
+TEST_F(BatchRun, MaterialNotInTheTable)
+{
+    const fs::path data = copyExample(dir, "new_material_visible.nT");
+    struct Case {
+        const char* what;
+        double dos0, mass, minima;
+        int status;
+    } cases[] = {
+        {"nothing given", 0, 0, 0, 1},
+        {"--dos0", 4.83e15, 0, 0, 0},
+        {"--mass/--minima", 0, 1, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BatchOptions o;
+        // At the default smoothness the spline bends the freeze-out enough to
+        // put H1 3 meV and 10 % off; a stiffer fit is not the point here.
+        o.smoothness = 100;
+        o.dos0 = c.dos0;
+        o.mass = c.mass;
+        o.minima = c.minima;
+        o.outputDir = dir.file(std::string("out_") + std::to_string(&c - cases));
+        std::ostringstream err;
+        const BatchResult r = runBatchFile(data.string(), o, err);
+        ASSERT_EQ(r.status, c.status) << err.str();
+        if (c.status != 0) {
+            EXPECT_NE(err.str().find("error: Please calcutate the effective density of states first."),
+                      std::string::npos)
+                << err.str();
+            EXPECT_NE(err.str().find("--dos0"), std::string::npos);
+            EXPECT_NE(err.str().find("--mass M --minima K"), std::string::npos);
+            continue;
+        }
+        // Truth: one donor 3e16 cm^-3 at 80 meV, N_comp 2e14, dos0 4.83e15
+        // (mass 1, one minimum). H1 gives 80.1 meV and 3.00e16.
+        ASSERT_FALSE(r.stages.empty());
+        EXPECT_NEAR(r.stages[0].energyLevel, 0.080, 0.0005);
+        EXPECT_NEAR(r.stages[0].density / 3e16, 1.0, 0.01);
+        const std::string fl = testfiles::readAll(o.outputDir + "/new_material_visible.fl");
+        EXPECT_NE(fl.find("% Effective density of states/T^(3/2): 4.8"), std::string::npos);
+    }
+
+    // --material names the sample's material instead of the file's.
+    BatchOptions named;
+    named.material = "Si";
+    named.outputDir = dir.file("named");
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(data.string(), named, err);
+    EXPECT_EQ(r.status, 0) << err.str();
+    EXPECT_EQ(r.semiconductor, "Si");
+}
+
+// Several files at once give exactly what one after the other gives: the
+// same files, byte for byte, the same tables in input order, and a bad file
+// stops nobody.
+TEST_F(BatchRun, ParallelRunEqualsSequentialRun)
+{
+    std::vector<std::string> inputs;
+    for (const char* name : {"si_p_single.nT", "gaas_n_shallow.nT", "sic4h_p_al.pT"})
+        inputs.push_back(copyExample(dir, name).string());
+    testfiles::writeAll(dir.file("broken.nT"), "% Data of Hall-Effect Measurement\r\n% truncated\r\n");
+    inputs.insert(inputs.begin() + 1, dir.file("broken.nT"));
+    inputs.push_back(dir.file("missing.nT"));
+
+    std::string files;
+    for (const std::string& f : inputs)
+        files += " '" + f + "'";
+    std::string seqOut, seqErr, parOut, parErr;
+    const int seq = runProgram("-j 1 --output-dir '" + dir.file("seq") + "'" + files, seqOut, seqErr, dir);
+    const int par = runProgram("--jobs 3 --output-dir '" + dir.file("par") + "'" + files, parOut, parErr, dir);
+    EXPECT_EQ(seq, 2);
+    EXPECT_EQ(par, seq);
+    EXPECT_EQ(parErr, seqErr);
+    // The tables differ only in the output folder they name.
+    std::string expected = seqOut;
+    for (std::size_t at; (at = expected.find(dir.file("seq"))) != std::string::npos;)
+        expected.replace(at, dir.file("seq").size(), dir.file("par"));
+    EXPECT_EQ(parOut, expected);
+    EXPECT_NE(seqOut.find("broken.nT\n"), std::string::npos);
+    EXPECT_LT(seqOut.find("broken.nT\n"), seqOut.find("gaas_n_shallow.nT\n")) << "input order";
+    EXPECT_NE(seqErr.find("missing.nT:"), std::string::npos);
+
+    const auto a = filesIn(dir.file("seq"));
+    const auto b = filesIn(dir.file("par"));
+    ASSERT_EQ(a.size(), b.size());
+    ASSERT_GE(a.size(), 15u);
+    for (const auto& [name, content] : a) {
+        ASSERT_TRUE(b.count(name)) << name;
+        std::string mine = content;
+        for (std::size_t at; (at = mine.find(dir.file("seq"))) != std::string::npos;)
+            mine.replace(at, dir.file("seq").size(), dir.file("par"));
+        EXPECT_TRUE(mine == b.at(name)) << name << " differs";
+    }
+}
+
+TEST(BatchArguments, OptionsAndUsageErrors)
+{
+    BatchOptions o;
+    std::vector<std::string> files;
+    bool stop = false;
+    std::string error;
+    EXPECT_EQ(parseBatchArguments({"--smoothness", "2e4", "--function=S", "--evaluation-type", "D",
+                                   "--degeneracy", "2,4,1.5", "--answer-yes", "--output-dir", "out",
+                                   "--json", "--quiet", "-j3", "--dos0=5e15", "--material", "GaN",
+                                   "a.nT", "b.pT"},
+                                  o, files, stop, error),
+              0)
+        << error;
+    EXPECT_FALSE(stop);
+    EXPECT_DOUBLE_EQ(o.smoothness, 20000);
+    EXPECT_EQ(o.functionType, 1);
+    EXPECT_EQ(o.evaluationType, "Type-D");
+    EXPECT_EQ(o.degeneracy, (std::vector<double>{2, 4, 1.5}));
+    EXPECT_TRUE(o.answerYes && o.json && o.quiet);
+    EXPECT_EQ(o.outputDir, "out");
+    EXPECT_EQ(o.jobs, 3);
+    EXPECT_DOUBLE_EQ(o.dos0, 5e15);
+    EXPECT_EQ(o.material, "GaN");
+    EXPECT_EQ(files, (std::vector<std::string>{"a.nT", "b.pT"}));
+
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{}, {"--smoothness", "abc", "a.nT"}, {"--smoothness", "-1", "a.nT"},
+          {"--function", "X", "a.nT"}, {"--evaluation-type", "Type-E", "a.nT"},
+          {"--degeneracy", "2,2", "a.nT"}, {"--degeneracy", "2,0,1", "a.nT"}, {"--bogus", "a.nT"},
+          {"a.nT", "--output-dir"}, {"--jobs", "0", "a.nT"}, {"-j", "x", "a.nT"},
+          {"--dos0", "-1", "a.nT"}, {"--mass", "1", "a.nT"}, {"--minima", "2", "a.nT"}}) {
+        BatchOptions b;
+        std::vector<std::string> f;
+        error.clear();
+        EXPECT_EQ(parseBatchArguments(bad, b, f, stop, error), 2) << testing::PrintToString(bad);
+        EXPECT_FALSE(error.empty());
+    }
+    files.clear();
+    EXPECT_EQ(parseBatchArguments({"--help"}, o, files, stop, error), 0);
+    EXPECT_TRUE(stop);
+    EXPECT_NE(batchUsage().find("--evaluation-type"), std::string::npos);
+    EXPECT_NE(batchUsage().find("--jobs"), std::string::npos);
+}
