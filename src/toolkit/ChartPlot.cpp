@@ -29,10 +29,22 @@ QImage crossImage(const QColor& color)
     return img;
 }
 
-bool positive(const QPointF& p, bool xLog, bool yLog)
+// Values the chart library can place: finite, with a decade of room above
+// and below so that rounding an axis to whole decades (or nice numbers)
+// stays finite, and positive on a logarithmic axis. Anything else is left
+// out of the chart, never handed to the library (whose log axis recurses
+// without end on a range that reaches infinity).
+constexpr double kLargestDrawn = 1e300;
+constexpr double kSmallestLogDrawn = 1e-300;
+
+bool drawable(double v, bool log)
 {
-    return (!xLog || p.x() > 0) && (!yLog || p.y() > 0) && std::isfinite(p.x()) &&
-           std::isfinite(p.y());
+    return std::isfinite(v) && std::fabs(v) <= kLargestDrawn && (!log || v >= kSmallestLogDrawn);
+}
+
+bool drawnPoint(const QPointF& p, bool xLog, bool yLog)
+{
+    return drawable(p.x(), xLog) && drawable(p.y(), yLog);
 }
 } // namespace
 
@@ -183,19 +195,17 @@ void ChartPlot::showEvent(QShowEvent* event)
 void ChartPlot::pushToToolkit(Entry& e)
 {
     e.stale = false;
-    if (!bottomLog_ && !leftLog_) {
-        bool allFinite = true;
-        for (const QPointF& p : e.points)
-            allFinite = allFinite && std::isfinite(p.x()) && std::isfinite(p.y());
-        if (allFinite) {
-            e.series->replace(e.points);
-            return;
-        }
+    bool allDrawn = true;
+    for (const QPointF& p : e.points)
+        allDrawn = allDrawn && drawnPoint(p, bottomLog_, leftLog_);
+    if (allDrawn) {
+        e.series->replace(e.points);
+        return;
     }
     QVector<QPointF> shown;
     shown.reserve(e.points.size());
     for (const QPointF& p : e.points)
-        if (positive(p, bottomLog_, leftLog_))
+        if (drawnPoint(p, bottomLog_, leftLog_))
             shown.push_back(p);
     e.series->replace(shown);
 }
@@ -204,7 +214,7 @@ int ChartPlot::drawnCount(int i) const
 {
     int n = 0;
     for (const QPointF& p : series_[i].points)
-        n += positive(p, bottomLog_, leftLog_);
+        n += drawnPoint(p, bottomLog_, leftLog_);
     return n;
 }
 
@@ -216,7 +226,7 @@ void ChartPlot::updateRanges()
         if (!e.visible)
             continue;
         for (const QPointF& p : e.points) {
-            if (!positive(p, bottomLog_, leftLog_))
+            if (!drawnPoint(p, bottomLog_, leftLog_))
                 continue;
             xmin = std::min(xmin, p.x());
             xmax = std::max(xmax, p.x());
