@@ -217,23 +217,33 @@ public:
     // to lastDataIndex (weights from the reliabilities and smoothness), on a
     // 0.1 K grid into splineCount / splineTemperature / splineConcentration.
     // On failure (unsorted or non-positive data, fewer than two weighted
-    // points, unusable smoothness, overflow) returns false with lastError and
-    // leaves no spline: splineCount 0, both arrays empty.
+    // points, unusable smoothness, overflow, a grid of more than 2,000,000
+    // points) returns false with lastError and leaves no spline: splineCount
+    // 0, both arrays empty. The spline is exact (banded solve) and O(m).
     bool computeSpline();
-    // The two solvers behind computeSpline, open to checks. Knots x ascending
+    // Two solvers of the same spline, open to checks. Knots x ascending
     // (equal values allowed), values y, weights w >= 0 with positive weights
     // at two different x at least. Both give the coefficients of
     // s(x) = a + b x + sum_{x_j < x} c_j (x - x_j)^3 with
     // c_j = w_j (y_j - s(x_j)), sum c_j = 0, sum c_j x_j = 0.
-    // splineByRecursion is the forward recursion computeSpline tries first;
+    // splineByRecursion is the forward recursion (O(m^2), kept for checks);
     // false when it overflows or fails its precision check.
     // splineByBandedSolve solves the same spline through its second
-    // derivatives (stable at any smoothness); false only when its results are
-    // not finite.
+    // derivatives (stable at any smoothness, O(m)); computeSpline uses it.
+    // False only when its results are not finite.
     static bool splineByRecursion(const DoubleArray& x, const DoubleArray& y, const DoubleArray& w,
                                   double& a, double& b, DoubleArray& c);
     static bool splineByBandedSolve(const DoubleArray& x, const DoubleArray& y, const DoubleArray& w,
                                     double& a, double& b, DoubleArray& c);
+    // The smoothness that minimises the generalized cross-validation score
+    // of the spline computeSpline would fit over firstDataIndex to
+    // lastDataIndex (log10 of the concentration, the reliabilities as
+    // weights), searched from 1e-3 to 1e9 and rounded to three significant
+    // digits. Returns 0 with lastError when the points fail computeSpline's
+    // checks, fewer than three different temperatures carry weight, or no
+    // score is finite. Changes nothing but lastError. 0.001 or 1E9 means the
+    // score still fell at that end of the search.
+    double chooseSmoothnessByGcv();
     // The *.spl file named by splineFileName (SplineFile.cpp). A failed write
     // keeps the old file; a failed read leaves no spline and changes nothing
     // else. The loaded experimental points and dataCount stay as they are.
@@ -425,12 +435,21 @@ public:
         // Result labels (density, level, compensating density); "0" each
         // when the level is out of range, empty when they stay as they are.
         std::string densityText, energyText, compensatingText;
+        // Evaluated, but doubtful (boxes after the results are shown).
+        std::vector<Message> warnings;
         bool showCaution = false; // H1: "Caution", then the excited-states window
         // energyLevel[k] < lowestThermalEnergy: the stage becomes the last
         // evaluated one; H2/H3 show the remarks window.
         bool levelBelowLowestThermalEnergy = false;
     };
     EvaluationOutcome runEvaluation(int stage);
+    // The stage's density is positive, its level within 1 .. 1500 meV and
+    // every number finite: anything else is never reported as evaluated.
+    bool physicalResult(int stage) const;
+    // Possible but doubtful results of stage k: a density above 100 times
+    // the largest measured concentration, a level below 3 kT at the lowest
+    // measured temperature (points with reliability > 0).
+    std::vector<OutcomeMessage> plausibilityWarnings(int stage) const;
     // Red line of the stage chart: (T_j, simulatedHCurve[k][j]) for the j
     // whose value lies strictly between the smallest and largest of hCurve[k].
     std::vector<std::pair<double, double>> redLinePoints(int stage) const;
@@ -490,6 +509,16 @@ public:
     // simulationInclude[4]); fills simulatedFermiLevel and
     // simulatedConcentration. Always true.
     bool simulateConcentration();
+    // How well the simulation reproduces the measurement: the largest
+    // relative deviation |simulated/measured - 1| over the points with
+    // reliability > 0.9 inside the grid (log-interpolated between grid
+    // points), and its temperature. points = 0 when there is none.
+    struct SimulationDeviation {
+        int points = 0;
+        double largest = 0;
+        double temperature = 0;
+    };
+    SimulationDeviation simulationDeviation() const;
     // The *.simH / *.simS file named by simulationFileName.
     bool writeSimulation();
     // h1FileName with ".simS" (functionType 1) or ".simH"; filter 6.

@@ -352,8 +352,25 @@ Analysis::EvaluationOutcome Analysis::runEvaluation(int stage)
     const bool ok = evaluateStage(stage);
     const int slot = std::clamp(stage, 0, 3);
 
+    if (ok && energyLevelInRange == 1 && !physicalResult(stage)) {
+        // A negative or non-finite density, or a level outside 1 .. 1500 meV,
+        // is no evaluated result: it must not be saved or simulated.
+        out.messages.push_back({true, "The evaluation gave no physical result (density " +
+                                          numfmt::pattern(density[slot], "0.00E+00") +
+                                          " cm^-3, energy level " + numfmt::general(energyLevel[slot]) +
+                                          " eV, compensating density " +
+                                          numfmt::pattern(stageCompensatingDensity[slot], "0.00E+00") +
+                                          " cm^-3). Try another smoothness of the spline."});
+        out.messages.push_back({true, failureTexts[slot]});
+        density[slot] = energyLevel[slot] = stageCompensatingDensity[slot] = 0;
+        if (slot < static_cast<int>(simulatedHCurve.size()))
+            simulatedHCurve[slot].clear();
+        out.kind = EvaluationOutcome::Kind::Failed;
+        return out;
+    }
     if (ok && energyLevelInRange == 1) {
         out.kind = EvaluationOutcome::Kind::Evaluated;
+        out.warnings = plausibilityWarnings(stage);
         if (stage == 0)
             resetStage2();
         if (stage <= 1)
@@ -383,6 +400,54 @@ Analysis::EvaluationOutcome Analysis::runEvaluation(int stage)
     out.kind = EvaluationOutcome::Kind::Failed;
     out.messages.push_back({true, failureTexts[slot]});
     return out;
+}
+
+bool Analysis::physicalResult(int stage) const
+{
+    if (stage < 0 || stage > 3)
+        return false;
+    const double n = density[stage];
+    const double e = energyLevel[stage];
+    return std::isfinite(n) && n > 0 && std::isfinite(e) && e >= 0.001 && e <= 1.5 &&
+           std::isfinite(stageCompensatingDensity[stage]);
+}
+
+std::vector<OutcomeMessage> Analysis::plausibilityWarnings(int stage) const
+{
+    static const char* const ordinal[] = {"first", "second", "third", "fourth"};
+    std::vector<OutcomeMessage> warnings;
+    if (stage < 0 || stage > 3)
+        return warnings;
+    // The measured points the spline was fitted to.
+    double largest = 0, lowestT = 0;
+    bool any = false;
+    const int n = std::min({dataCount, static_cast<int>(temperature.size()),
+                            static_cast<int>(concentration.size()), static_cast<int>(reliability.size())});
+    for (int i = 0; i < n; ++i) {
+        if (!(reliability[i] > 0))
+            continue;
+        largest = std::max(largest, concentration[i]);
+        lowestT = any ? std::min(lowestT, temperature[i]) : temperature[i];
+        any = true;
+    }
+    if (!any)
+        return warnings;
+    const std::string which = ordinal[stage];
+    if (density[stage] > 100 * largest)
+        warnings.push_back({false, "Warning: the density of the " + which + " species (" +
+                           numfmt::pattern(density[stage], "0.00E+00") +
+                           " cm^-3) is more than 100 times the largest measured concentration (" +
+                           numfmt::pattern(largest, "0.00E+00") +
+                           " cm^-3). The result depends on the smoothness of the spline; try "
+                           "another smoothness before relying on it."});
+    const double threeKT = 3 * phys::thermalEnergy(lowestT);
+    if (energyLevel[stage] < threeKT)
+        warnings.push_back({false, "Warning: the energy level of the " + which + " species (" +
+                           numfmt::pattern(energyLevel[stage], "0.####") +
+                           " eV) is below 3 kT at the lowest measured temperature (" +
+                           numfmt::general(lowestT) + " K, 3 kT = " + numfmt::pattern(threeKT, "0.####") +
+                           " eV). The data hardly determine a level this shallow."});
+    return warnings;
 }
 
 std::vector<std::pair<double, double>> Analysis::redLinePoints(int stage) const

@@ -5,23 +5,20 @@
 #include "NumberFormat.h"
 #include "TextFile.h"
 
+#include <algorithm>
 #include <sstream>
-
-namespace {
-
-
-
-} // namespace
 
 bool Analysis::readExperimentalData()
 {
     lastError.clear();
-    std::vector<std::string> lines;
-    if (!textfile::readLines(experimentalDataFileName, lines, lastError))
-        return false;
     const std::string& file = experimentalDataFileName;
-    if (!textfile::checkLineLengths(file, lines, lastError))
+    std::string text;
+    if (!textfile::readText(file, text, lastError))
         return false;
+    if (!textfile::checkLineLengths(file, text, lastError))
+        return false;
+    textfile::LineReader reader(text);
+    const std::vector<std::string> lines = textfile::takeLines(reader, 17);
     if (!textfile::checkHeaderComplete(file, lines, 17, lastError))
         return false;
     originalFileName = textfile::afterLabel(lines[2], 17);
@@ -37,16 +34,18 @@ bool Analysis::readExperimentalData()
     for (const NumberLine& n : {NumberLine{11, 29, &sampleThickness},
                                 NumberLine{12, 22, &magneticField},
                                 NumberLine{13, 15, &current}}) {
-        std::string text = textfile::afterLabel(lines[n.index], n.label);
-        if (!numfmt::parseDouble(text, *n.field)) {
-            lastError = textfile::lineReference(file, n.index + 1) + numfmt::notValidFloat(text);
+        std::string value = textfile::afterLabel(lines[n.index], n.label);
+        if (!numfmt::parseDouble(value, *n.field)) {
+            lastError = textfile::lineReference(file, n.index + 1) +
+                        numfmt::notValidFloat(textfile::excerpt(value));
             return false;
         }
     }
     std::string countText = textfile::afterLabel(lines[14], 18);
     int count = 0;
     if (!numfmt::parseInt(countText, count)) {
-        lastError = textfile::lineReference(file, 15) + numfmt::notValidInteger(countText);
+        lastError = textfile::lineReference(file, 15) +
+                    numfmt::notValidInteger(textfile::excerpt(countText));
         return false;
     }
     if (count < 0) {
@@ -55,33 +54,40 @@ bool Analysis::readExperimentalData()
     }
     comment = textfile::afterLabel(lines[15], 2);
 
-    // The points: 3 * count numbers from line 18 on, white space anywhere.
-    DoubleArray values;
-    // The count comes from the file: reserve no more than its rows can hold.
-    values.reserve(std::min<std::size_t>(std::size_t(count) * 3, lines.size() * 3));
-    for (std::size_t i = 17; i < lines.size() && values.size() < std::size_t(count) * 3; ++i) {
-        for (const std::string& token : textfile::tokens(lines[i])) {
-            if (values.size() == std::size_t(count) * 3)
-                break;
+    // The points: 3 * count numbers from line 18 on, white space anywhere,
+    // straight into the three arrays; nothing after the counted ones is kept.
+    // A row takes at least six bytes ("1 1 1" and a separator), so the count
+    // from the file reserves no more than the rest of the file can hold.
+    const std::size_t rows = static_cast<std::size_t>(count);
+    const std::size_t wanted = rows * 3;
+    DoubleArray columns[3];
+    for (DoubleArray& column : columns)
+        column.reserve(std::min(rows, (text.size() + 1) / 6 + 1));
+    std::size_t got = 0;
+    std::string_view line;
+    while (got < wanted && reader.next(line)) {
+        std::string_view token;
+        while (got < wanted && textfile::nextToken(line, token)) {
             double v = 0;
-            if (!numfmt::parseDouble(token, v)) {
-                lastError = textfile::lineReference(file, i + 1) + numfmt::notValidFloat(token);
+            if (!numfmt::parseDouble(std::string(token), v)) {
+                lastError = textfile::lineReference(file, reader.lineNumber()) +
+                            numfmt::notValidFloat(textfile::excerpt(token));
                 return false;
             }
-            values.push_back(v);
+            columns[got % 3].push_back(v);
+            ++got;
         }
     }
-    if (values.size() < std::size_t(count) * 3) {
-        lastError = file + ": the file holds " + std::to_string(values.size() / 3) +
+    if (got < wanted) {
+        lastError = file + ": the file holds " + std::to_string(got / 3) +
                     " complete data rows, but its header announces " + std::to_string(count) +
                     " (\"% Number of data:\", line 15).";
         return false;
     }
-    for (int i = 0; i < count; ++i) {
-        temperature.push_back(values[3 * i]);
-        concentration.push_back(values[3 * i + 1]);
-        reliability.push_back(values[3 * i + 2]);
-    }
+    // The arrays hold this file's points only, whatever was loaded before.
+    temperature = std::move(columns[0]);
+    concentration = std::move(columns[1]);
+    reliability = std::move(columns[2]);
     dataCount = count;
     return true;
 }

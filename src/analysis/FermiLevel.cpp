@@ -37,7 +37,15 @@ std::string fermiLevelAt(double dos0, double T, double n, double& level)
     if (!positive(n))
         return "the concentration at " + numfmt::general(T) + " K is not positive (" +
                numfmt::general(n) + " cm^-3)";
-    level = std::log(dos0 * std::pow(T, 1.5) / n) * phys::thermalEnergy(T);
+    const double ratio = dos0 * std::pow(T, 1.5) / n;
+    // The ratio leaves the range of doubles for extreme concentrations
+    // (1e-300); its logarithm does not.
+    const double logRatio = std::isfinite(ratio) && ratio > 0
+                                ? std::log(ratio)
+                                : std::log(dos0) + 1.5 * std::log(T) - std::log(n);
+    level = logRatio * phys::thermalEnergy(T);
+    if (!std::isfinite(level))
+        return "the Fermi level at " + numfmt::general(T) + " K is not a finite number";
     return {};
 }
 
@@ -173,9 +181,11 @@ bool Analysis::readFermiLevelFile()
     fermiLevel.clear();
     experimentalFermiLevel.clear();
     const std::string& file = fermiLevelFileName;
-    std::vector<std::string> lines;
-    if (!textfile::readLines(file, lines, lastError))
+    std::string text;
+    if (!textfile::readText(file, text, lastError))
         return false;
+    textfile::LineReader reader(text);
+    const std::vector<std::string> lines = textfile::takeLines(reader, headerLines + 1);
     if (!textfile::checkHeaderComplete(file, lines, headerLines + 1, lastError))
         return false;
 
@@ -195,9 +205,10 @@ bool Analysis::readFermiLevelFile()
     std::array<NumberLine, 7> numbers = {{{13, 29, 0}, {14, 22, 0}, {15, 15, 0}, {21, 14, 0},
                                           {22, 18, 0}, {23, 21, 0}, {24, 39, 0}}};
     for (NumberLine& n : numbers) {
-        std::string text = textfile::afterLabel(lines[n.index], n.label);
-        if (!numfmt::parseDouble(text, n.value)) {
-            lastError = textfile::lineReference(file, n.index + 1) + numfmt::notValidFloat(text);
+        std::string value = textfile::afterLabel(lines[n.index], n.label);
+        if (!numfmt::parseDouble(value, n.value)) {
+            lastError = textfile::lineReference(file, n.index + 1) +
+                        numfmt::notValidFloat(textfile::excerpt(value));
             return false;
         }
     }
@@ -209,9 +220,10 @@ bool Analysis::readFermiLevelFile()
     // number of data, first index, last index, number of data for analysis
     std::array<IntLine, 4> ints = {{{16, 18, 0}, {18, 27, 0}, {19, 24, 0}, {20, 31, 0}}};
     for (IntLine& n : ints) {
-        std::string text = textfile::afterLabel(lines[n.index], n.label);
-        if (!numfmt::parseInt(text, n.value)) {
-            lastError = textfile::lineReference(file, n.index + 1) + numfmt::notValidInteger(text);
+        std::string value = textfile::afterLabel(lines[n.index], n.label);
+        if (!numfmt::parseInt(value, n.value)) {
+            lastError = textfile::lineReference(file, n.index + 1) +
+                        numfmt::notValidInteger(textfile::excerpt(value));
             return false;
         }
     }
@@ -240,14 +252,17 @@ bool Analysis::readFermiLevelFile()
     levels.reserve(static_cast<std::size_t>(count));
     double pendingTemperature = 0;
     bool havePendingTemperature = false;
-    for (std::size_t i = headerLines + 1;
-         i < lines.size() && levels.size() < static_cast<std::size_t>(count); ++i) {
-        for (const std::string& token : textfile::tokens(lines[i])) {
-            if (levels.size() == static_cast<std::size_t>(count))
-                break;
+    // This reader has no line-length limit: tokens are taken one at a time,
+    // so a single huge line costs no more than its own copy.
+    std::string_view line;
+    while (levels.size() < static_cast<std::size_t>(count) && reader.next(line)) {
+        const std::size_t lineNumber = reader.lineNumber();
+        std::string_view token;
+        while (levels.size() < static_cast<std::size_t>(count) && textfile::nextToken(line, token)) {
             double v = 0;
-            if (!numfmt::parseDouble(token, v)) {
-                lastError = textfile::lineReference(file, i + 1) + numfmt::notValidFloat(token);
+            if (!numfmt::parseDouble(std::string(token), v)) {
+                lastError = textfile::lineReference(file, lineNumber) +
+                            numfmt::notValidFloat(textfile::excerpt(token));
                 return false;
             }
             if (!havePendingTemperature) {
@@ -258,7 +273,7 @@ bool Analysis::readFermiLevelFile()
             havePendingTemperature = false;
             const double gridT = splineTemperature[levels.size()];
             if (std::fabs(pendingTemperature - gridT) > gridTolerance) {
-                lastError = textfile::lineReference(file, i + 1) + "the temperature " + numfmt::general(pendingTemperature) +
+                lastError = textfile::lineReference(file, lineNumber) + "the temperature " + numfmt::general(pendingTemperature) +
                             " K does not match the grid temperature " + numfmt::general(gridT) +
                             " K of the data for analysis in memory.";
                 return false;

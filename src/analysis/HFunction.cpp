@@ -111,8 +111,18 @@ bool Analysis::calculateHCurve(int stage)
         lastError = "Calculation of H could not be carried out.";
         return false;
     }
-    for (int j = std::max(hStartIndex, 0); j < n; ++j)
+    for (int j = std::max(hStartIndex, 0); j < n; ++j) {
         curve[j] = stageValue(*this, stage, splineConcentration[j], splineTemperature[j]);
+        // A concentration near the top of the double range makes H overflow;
+        // a curve with infinities has no peak to evaluate.
+        if (!std::isfinite(curve[j])) {
+            lastError = "The function cannot be calculated at " + numfmt::general(splineTemperature[j]) +
+                        " K: its value exceeds the range of numbers (concentration " +
+                        numfmt::general(splineConcentration[j]) + " cm^-3).";
+            curve.assign(n, 0.0);
+            return false;
+        }
+    }
     lastError.clear();
     return true;
 }

@@ -48,11 +48,13 @@ bool Analysis::readSplineFile()
     splineConcentration.clear();
 
     const std::string& file = splineFileName;
-    std::vector<std::string> lines;
-    if (!textfile::readLines(file, lines, lastError))
+    std::string text;
+    if (!textfile::readText(file, text, lastError))
         return false;
-    if (!textfile::checkLineLengths(file, lines, lastError))
+    if (!textfile::checkLineLengths(file, text, lastError))
         return false;
+    textfile::LineReader reader(text);
+    const std::vector<std::string> lines = textfile::takeLines(reader, headerLines + 1);
     if (!textfile::checkHeaderComplete(file, lines, headerLines + 1, lastError))
         return false;
 
@@ -66,9 +68,10 @@ bool Analysis::readSplineFile()
     double numbers[3] = {};
     const std::size_t numberLabels[3] = {29, 22, 15};
     for (std::size_t t = 0; t < 3; ++t) {
-        std::string text = textfile::afterLabel(lines[12 + t], numberLabels[t]);
-        if (!numfmt::parseDouble(text, numbers[t])) {
-            lastError = textfile::lineReference(file, 13 + t) + numfmt::notValidFloat(text);
+        std::string value = textfile::afterLabel(lines[12 + t], numberLabels[t]);
+        if (!numfmt::parseDouble(value, numbers[t])) {
+            lastError = textfile::lineReference(file, 13 + t) +
+                        numfmt::notValidFloat(textfile::excerpt(value));
             return false;
         }
     }
@@ -76,9 +79,10 @@ bool Analysis::readSplineFile()
     struct IntLine { std::size_t index; std::size_t label; int value; };
     IntLine ints[4] = {{15, 18, 0}, {17, 27, 0}, {18, 24, 0}, {19, 31, 0}};
     for (IntLine& n : ints) {
-        std::string text = textfile::afterLabel(lines[n.index], n.label);
-        if (!numfmt::parseInt(text, n.value)) {
-            lastError = textfile::lineReference(file, n.index + 1) + numfmt::notValidInteger(text);
+        std::string value = textfile::afterLabel(lines[n.index], n.label);
+        if (!numfmt::parseInt(value, n.value)) {
+            lastError = textfile::lineReference(file, n.index + 1) +
+                        numfmt::notValidInteger(textfile::excerpt(value));
             return false;
         }
     }
@@ -91,34 +95,43 @@ bool Analysis::readSplineFile()
     }
     double smooth = 0;
     {
-        std::string text = textfile::afterLabel(lines[20], 14);
-        if (!numfmt::parseDouble(text, smooth)) {
-            lastError = textfile::lineReference(file, 21) + numfmt::notValidFloat(text);
+        std::string value = textfile::afterLabel(lines[20], 14);
+        if (!numfmt::parseDouble(value, smooth)) {
+            lastError = textfile::lineReference(file, 21) +
+                        numfmt::notValidFloat(textfile::excerpt(value));
             return false;
         }
     }
 
-    // The grid: 2 * count numbers from line 23 on, white space anywhere.
-    const std::size_t wanted = std::size_t(count) * 2;
-    DoubleArray values;
-    values.reserve(std::min<std::size_t>(wanted, lines.size() * 2));
+    // The grid: 2 * count numbers from line 23 on, white space anywhere,
+    // straight into the two arrays. A row takes at least four bytes ("1 1"
+    // and a separator), so the count from the file reserves no more than the
+    // rest of the file can hold.
+    const std::size_t rows = static_cast<std::size_t>(count);
+    const std::size_t wanted = rows * 2;
+    DoubleArray columns[2];
+    for (DoubleArray& column : columns)
+        column.reserve(std::min(rows, (text.size() + 1) / 4 + 1));
+    std::size_t got = 0;
     std::size_t lastLine = headerLines + 1;
-    for (std::size_t i = headerLines + 1; i < lines.size() && values.size() < wanted; ++i) {
-        lastLine = i + 1;
-        for (const std::string& token : textfile::tokens(lines[i])) {
-            if (values.size() == wanted)
-                break;
+    std::string_view line;
+    while (got < wanted && reader.next(line)) {
+        lastLine = reader.lineNumber();
+        std::string_view token;
+        while (got < wanted && textfile::nextToken(line, token)) {
             double v = 0;
-            if (!numfmt::parseDouble(token, v)) {
-                lastError = textfile::lineReference(file, i + 1) + numfmt::notValidFloat(token);
+            if (!numfmt::parseDouble(std::string(token), v)) {
+                lastError = textfile::lineReference(file, reader.lineNumber()) +
+                            numfmt::notValidFloat(textfile::excerpt(token));
                 return false;
             }
-            values.push_back(v);
+            columns[got % 2].push_back(v);
+            ++got;
         }
     }
-    if (values.size() < wanted) {
+    if (got < wanted) {
         lastError = file + ": the file ends at line " + std::to_string(lastLine) + " after " +
-                    std::to_string(values.size() / 2) + " complete rows, but line 20 (\"% Number "
+                    std::to_string(got / 2) + " complete rows, but line 20 (\"% Number "
                     "of data for analysis:\") announces " + std::to_string(count) + ".";
         return false;
     }
@@ -140,12 +153,8 @@ bool Analysis::readSplineFile()
     firstDataIndex = ints[1].value;
     lastDataIndex = ints[2].value;
     smoothness = smooth;
-    splineTemperature.resize(std::size_t(count));
-    splineConcentration.resize(std::size_t(count));
-    for (std::size_t k = 0; k < std::size_t(count); ++k) {
-        splineTemperature[k] = values[2 * k];
-        splineConcentration[k] = values[2 * k + 1];
-    }
+    splineTemperature = std::move(columns[0]);
+    splineConcentration = std::move(columns[1]);
     splineCount = count;
     return true;
 }

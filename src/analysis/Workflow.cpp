@@ -646,5 +646,19 @@ SimulationOutcome Analysis::runSimulation()
     out.simulated = true;
     if (compensatingDensity < 0)
         out.messages.push_back({false, kNegativeCompensationNote});
+    const SimulationDeviation d = simulationDeviation();
+    if (d.points > 0) {
+        out.largestDeviation = d.largest;
+        out.deviationTemperature = d.temperature;
+        const std::string percent = numfmt::pattern(100 * d.largest, "0.0");
+        out.deviationText = "Largest deviation from the measured points: " + percent + " % at " +
+                            numfmt::general(d.temperature) + " K";
+        if (d.largest > 0.2)
+            out.messages.push_back({false, "Warning: the simulated concentration deviates from the "
+                                           "measured one by up to " + percent + " % (at " +
+                                           numfmt::general(d.temperature) +
+                                           " K). The species found do not explain the measurement "
+                                           "well; check the smoothness of the spline and the stages."});
+    }
     return out;
 }

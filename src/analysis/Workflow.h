@@ -118,6 +118,12 @@ struct SimulationOutcome {
     int failedField = -1;
     std::string failedText;
     std::vector<OutcomeMessage> messages; // after the charts are drawn
+    // The largest relative deviation from the measured points (-1: none to
+    // compare) and its temperature; above 20 % a warning is among the messages.
+    double largestDeviation = -1;
+    double deviationTemperature = 0;
+    // "Largest deviation from the measured points: 12.3 % at 85 K".
+    std::string deviationText;
 };
 
 // The order in which "Simulation" reads the fields of the page.

@@ -294,6 +294,8 @@ public:
     QPushButton* ButtonSimulation = nullptr;   // "Simulation"
     QPushButton* ButtonSaveSimulation = nullptr; // "Save Simulation (*.simH)"
     QLabel* LabelFilenameSimulation = nullptr;
+    // How far the simulation lies from the measured points (red above 20 %).
+    QLabel* LabelSimulationDeviation = nullptr;
     QPushButton* ButtonSaveFigureSimulation1 = nullptr; // "Save Figure (*SimH1.bmp)"
     QPushButton* ButtonSaveFigureSimulation2 = nullptr; // "Save Figure (*SimH2.bmp)"
     QPushButton* ButtonSeeResults = nullptr;   // "See Remarks!"

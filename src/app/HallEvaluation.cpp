@@ -63,6 +63,7 @@ void TFormMain::evaluateStagePage(int k)
             red.push_back(QPointF(t, v));
         c.chart->clearSeries(1);
         c.chart->setData(1, red);
+        showMessages(this, outcome.warnings);
 
         if (k == 0) {
             if (outcome.showCaution) {

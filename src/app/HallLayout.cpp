@@ -616,8 +616,11 @@ QWidget* TFormMain::buildSimulationPage()
     ButtonSaveResults = button("Save Results", "ButtonSaveResults");
     ButtonFineAdjustment =
         button("Fine Adjustment of densities and energy levels (Curve-fitting)", "ButtonFineAdjustment");
+    LabelSimulationDeviation = named(new QLabel, "LabelSimulationDeviation");
+    LabelSimulationDeviation->setWordWrap(true);
     int r = 0;
     a->addWidget(row({ButtonSimulation, ButtonSaveSimulation}), r++, 0, 1, 2);
+    a->addWidget(LabelSimulationDeviation, r++, 0, 1, 2);
     a->addWidget(caption("Simulation file:"), r, 0);
     a->addWidget(LabelFilenameSimulation, r++, 1);
     a->addWidget(row({ButtonSeeResults, ButtonSaveResults}), r++, 0, 1, 2);

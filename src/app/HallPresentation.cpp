@@ -322,6 +322,7 @@ void TFormMain::resetSimulationPage()
     ButtonSeeResults->setPalette(QPalette());
     disable({ButtonSaveSimulation, ButtonSaveFigureSimulation1, ButtonSaveFigureSimulation2});
     LabelFilenameSimulation->clear();
+    LabelSimulationDeviation->clear();
 }
 
 void TFormMain::resetSpeciesInput(int k)

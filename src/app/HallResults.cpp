@@ -152,6 +152,9 @@ void TFormMain::ButtonSimulationClick()
     }
     drawSimulatedLine(ChartSimulationReverseT, true);
     drawSimulatedLine(ChartSimulationT, false);
+    LabelSimulationDeviation->setText(QString::fromStdString(out.deviationText));
+    LabelSimulationDeviation->setStyleSheet(out.largestDeviation > 0.2 ? "color: #c00000; font-weight: bold;"
+                                                                      : QString());
 
     // The normal cursor before the box: the user has to read and confirm it.
     busy.done();

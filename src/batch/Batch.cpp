@@ -31,10 +31,39 @@ namespace {
 
 std::string fileStatusText(const BatchResult& r) { return r.failure.empty() ? "done" : r.failure; }
 
+// Length of the well-formed UTF-8 sequence at s[i], 0 when there is none.
+std::size_t utf8Length(const std::string& s, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > s.size())
+        return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+    // Overlong forms, surrogates and values above U+10FFFF are not UTF-8.
+    if ((n == 2 && c < 0xC2) || (n == 3 && c == 0xE0 && byte(i + 1) < 0xA0) ||
+        (n == 3 && c == 0xED && byte(i + 1) >= 0xA0) || (n == 4 && c == 0xF0 && byte(i + 1) < 0x90) ||
+        (n == 4 && (c > 0xF4 || (c == 0xF4 && byte(i + 1) >= 0x90))))
+        return 0;
+    return n;
+}
+
+// A JSON string of the bytes of `s`. File names and texts are bytes; the
+// output is always valid UTF-8: a byte that is not part of a UTF-8 sequence
+// is written as the escape \u00XX of its value.
 void jsonString(std::ostream& out, const std::string& s)
 {
     out << '"';
-    for (unsigned char c : s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = utf8Length(s, i);
+        if (n > 1) {
+            out << s.substr(i, n);
+            i += n;
+            continue;
+        }
         switch (c) {
         case '"': out << "\\\""; break;
         case '\\': out << "\\\\"; break;
@@ -42,7 +71,7 @@ void jsonString(std::ostream& out, const std::string& s)
         case '\r': out << "\\r"; break;
         case '\t': out << "\\t"; break;
         default:
-            if (c < 0x20) {
+            if (c < 0x20 || n == 0) {
                 char buf[8];
                 std::snprintf(buf, sizeof buf, "\\u%04x", c);
                 out << buf;
@@ -50,6 +79,7 @@ void jsonString(std::ostream& out, const std::string& s)
                 out << c;
             }
         }
+        ++i;
     }
     out << '"';
 }
@@ -283,6 +313,10 @@ std::string formatBatchTable(const BatchResult& r)
         out << "  compensating density in use: " << pattern(r.compensatingDensity, "0.00E+00")
             << " cm^-3\n";
     }
+    if (r.simulated && r.largestDeviation >= 0)
+        out << "  simulation: largest deviation from the measured points "
+            << pattern(100 * r.largestDeviation, "0.0") << " % at " << numfmt::general(r.deviationTemperature)
+            << " K" << (r.largestDeviation > 0.2 ? "  (above 20 %)" : "") << "\n";
     out << "  result: " << fileStatusText(r) << "\n";
     for (const std::string& f : r.files)
         out << "  wrote " << f << "\n";
@@ -324,7 +358,14 @@ std::string formatBatchJsonEntry(const BatchResult& r)
         }
         out << "],\n   \"compensatingDensity\": ";
         jsonNumber(out, r.compensatingDensity);
-        out << ", \"simulated\": " << (r.simulated ? "true" : "false") << ",\n   \"messages\": [";
+        out << ", \"simulated\": " << (r.simulated ? "true" : "false") << ", \"largestDeviation\": ";
+        if (r.largestDeviation >= 0)
+            jsonNumber(out, r.largestDeviation);
+        else
+            out << "null";
+        out << ", \"deviationTemperature\": ";
+        jsonNumber(out, r.deviationTemperature);
+        out << ",\n   \"messages\": [";
         for (std::size_t i = 0; i < r.messages.size(); ++i) {
             out << (i ? ", " : "") << "{\"kind\": ";
             jsonString(out, r.messages[i].kind);
@@ -361,11 +402,48 @@ struct FileReport {
     bool done = false;
 };
 
-FileReport analyse(const std::string& file, const BatchOptions& o)
+// Inputs whose results would take the same names in the same folder (the
+// names come from the input's name without its extension): every one after
+// the first is refused, so that no run overwrites another's files unseen.
+std::vector<std::string> collisions(const std::vector<std::string>& files, const BatchOptions& o)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> refusals(files.size());
+    std::map<std::pair<std::string, std::string>, std::size_t> first;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::error_code ec;
+        const std::string folder = batchOutputFolder(files[i], o);
+        fs::path canonical = fs::weakly_canonical(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+        if (ec)
+            canonical = folder;
+        const std::string stem = Analysis::replaceExtension(fs::path(files[i]).filename().string(), "");
+        const auto [it, fresh] = first.emplace(std::make_pair(canonical.string(), stem), i);
+        if (!fresh)
+            refusals[i] = "its results would overwrite those of " + files[it->second] + " in " +
+                          (folder.empty() ? std::string(".") : folder) +
+                          "; analyse it on its own or with another --output-dir";
+    }
+    return refusals;
+}
+
+// A file analysed, or refused (status 2) without running.
+BatchResult runOrRefuse(const std::string& file, const BatchOptions& o, const std::string& refusal,
+                        std::ostream& err)
+{
+    if (refusal.empty())
+        return runBatchFile(file, o, err);
+    BatchResult r;
+    r.input = file;
+    r.status = 2;
+    r.failure = refusal;
+    return r;
+}
+
+FileReport analyse(const std::string& file, const BatchOptions& o, const std::string& refusal)
 {
     FileReport rep;
     std::ostringstream err;
-    BatchResult r = runBatchFile(file, o, err);
+    BatchResult r = runOrRefuse(file, o, refusal, err);
     // Every failure says so on standard error, also with --quiet.
     if (r.status != 0)
         err << std::filesystem::path(file).filename().string() << ": " << r.failure << "\n";
@@ -451,8 +529,8 @@ void flushInOrder(std::vector<FileReport>& reports, std::size_t& next, std::ostr
     }
 }
 
-pid_t startWorker(const std::vector<std::string>& files, const BatchOptions& o,
-                  std::atomic<std::uint64_t>* counter, WorkerPipe& w)
+pid_t startWorker(const std::vector<std::string>& files, const std::vector<std::string>& refusals,
+                  const BatchOptions& o, std::atomic<std::uint64_t>* counter, WorkerPipe& w)
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -473,7 +551,7 @@ pid_t startWorker(const std::vector<std::string>& files, const BatchOptions& o,
             const std::uint64_t i = counter->fetch_add(1);
             if (i >= files.size())
                 break;
-            sendFrame(fds[1], i, analyse(files[i], mine));
+            sendFrame(fds[1], i, analyse(files[i], mine, refusals[i]));
         }
         ::close(fds[1]);
         std::_Exit(0);
@@ -486,8 +564,9 @@ pid_t startWorker(const std::vector<std::string>& files, const BatchOptions& o,
     return pid;
 }
 
-int runParallel(const std::vector<std::string>& files, const BatchOptions& o, int jobs,
-                std::ostream& out, std::ostream& err, std::vector<std::string>& json)
+int runParallel(const std::vector<std::string>& files, const std::vector<std::string>& refusals,
+                const BatchOptions& o, int jobs, std::ostream& out, std::ostream& err,
+                std::vector<std::string>& json)
 {
     void* shared = ::mmap(nullptr, sizeof(std::atomic<std::uint64_t>), PROT_READ | PROT_WRITE,
                           MAP_SHARED | MAP_ANONYMOUS, -1, 0);
@@ -498,7 +577,7 @@ int runParallel(const std::vector<std::string>& files, const BatchOptions& o, in
     std::vector<WorkerPipe> workers(static_cast<std::size_t>(jobs));
     int started = 0;
     for (WorkerPipe& w : workers)
-        if (startWorker(files, o, counter, w) > 0)
+        if (startWorker(files, refusals, o, counter, w) > 0)
             ++started;
     if (started == 0) {
         ::munmap(shared, sizeof *counter);
@@ -562,7 +641,7 @@ int runParallel(const std::vector<std::string>& files, const BatchOptions& o, in
             reports[i].out = o.json ? formatBatchJsonEntry(r) : formatBatchTable(r) + "\n";
             reports[i].done = true;
         } else {
-            reports[i] = analyse(files[i], o);
+            reports[i] = analyse(files[i], o, refusals[i]);
         }
     }
     flushInOrder(reports, next, out, err, o, json);
@@ -580,17 +659,18 @@ int runBatch(const std::vector<std::string>& files, const BatchOptions& o, std::
 {
     std::vector<std::string> json;
     int status = 0;
+    const std::vector<std::string> refusals = collisions(files, o);
     const int jobs = workerCount(o, files.size());
-    int parallel = jobs > 1 ? runParallel(files, o, jobs, out, err, json) : -1;
+    int parallel = jobs > 1 ? runParallel(files, refusals, o, jobs, out, err, json) : -1;
     if (parallel >= 0) {
         status = parallel;
     } else {
         json.clear();
-        for (const std::string& f : files) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
             // Messages go out as they come when one file runs at a time.
-            BatchResult r = runBatchFile(f, o, err);
+            BatchResult r = runOrRefuse(files[i], o, refusals[i], err);
             if (r.status != 0)
-                err << std::filesystem::path(f).filename().string() << ": " << r.failure << "\n";
+                err << std::filesystem::path(files[i]).filename().string() << ": " << r.failure << "\n";
             status = std::max(status, r.status);
             if (o.json)
                 json.push_back(formatBatchJsonEntry(r));

@@ -41,7 +41,7 @@ struct BatchStage {
 };
 
 struct BatchMessage {
-    std::string kind;                 // "error", "confirmation", "question", "conversion error"
+    std::string kind;                 // "error", "warning", "confirmation", "question", "conversion error"
     std::string text;
 };
 
@@ -55,6 +55,10 @@ struct BatchResult {
     std::vector<BatchStage> stages;
     double compensatingDensity = 0;   // in use at the end
     bool simulated = false;
+    // Largest relative deviation of the simulation from the measured points
+    // (reliability > 0.9) and its temperature; -1 when not simulated.
+    double largestDeviation = -1;
+    double deviationTemperature = 0;
     std::vector<BatchMessage> messages;
     std::vector<std::string> files;   // written by this run, in order
 };
@@ -68,6 +72,9 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& opti
 // Runs one file through the pipeline in this process (it uses the analysis
 // object C). Messages go to `err` as they come.
 BatchResult runBatchFile(const std::string& path, const BatchOptions& options, std::ostream& err);
+
+// The folder a file's results go to: --output-dir, or the input's own.
+std::string batchOutputFolder(const std::string& input, const BatchOptions& options);
 
 // Runs every file (options.jobs at once, each in a process of its own), prints
 // one table per file in input order (or the JSON summary) on `out` and the

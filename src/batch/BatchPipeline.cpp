@@ -107,8 +107,15 @@ public:
             record("conversion error", numfmt::notValidFloat(sim.failedText));
             return fail(1, "the simulation could not be carried out");
         }
-        messages(sim.messages);
+        for (const OutcomeMessage& m : sim.messages) {
+            if (m.text.rfind("Warning: ", 0) == 0)
+                warning(m.text);
+            else
+                record(m.error ? "error" : "confirmation", m.text);
+        }
         r.simulated = true;
+        r.largestDeviation = sim.largestDeviation;
+        r.deviationTemperature = sim.deviationTemperature;
         const Analysis::SaveProposal proposal = C.simulationSaveProposal();
         const std::string simName = save(proposal.fileName);
         if (!C.saveSimulation(simName)) {
@@ -135,6 +142,37 @@ public:
             err_ << "\r\033[K" << std::flush;
     }
 
+    // Result files of the same sample that an earlier analysis left and this
+    // run did not rewrite (a run that reached fewer stages, or the other
+    // function type): they would be taken for this run's results.
+    void warnAboutEarlierResults(const std::string& folder)
+    {
+        static const char* const kinds[] = {".spl", ".fl",  ".flE", ".H1",  ".H2",   ".H3",   ".H1E",
+                                            ".H2E", ".H3E", ".S1",  ".S2",  ".S3",   ".S1E",  ".S2E",
+                                            ".S3E", ".simH", ".simS", ".datH", ".datS"};
+        const std::string input = fs::path(r.input).filename().string();
+        const std::string stem = Analysis::replaceExtension(input, "");
+        std::vector<std::string> left;
+        for (const char* kind : kinds) {
+            const fs::path candidate = fs::path(folder.empty() ? "." : folder) / (stem + kind);
+            std::error_code ec;
+            if (candidate.filename() == input || !fs::is_regular_file(candidate, ec))
+                continue;
+            bool written = false;
+            for (const std::string& w : r.files)
+                written = written || fs::path(w).filename() == candidate.filename();
+            if (!written)
+                left.push_back(candidate.filename().string());
+        }
+        if (left.empty())
+            return;
+        std::string list;
+        for (const std::string& l : left)
+            list += (list.empty() ? "" : ", ") + l;
+        record("warning", "results of an earlier analysis of this sample are left beside this run's "
+                          "files and were not rewritten by it: " + list);
+    }
+
 private:
     const BatchOptions& o_;
     std::ostream& err_;
@@ -159,6 +197,13 @@ private:
         const bool isError = std::string(kind) == "error" || std::string(kind) == "conversion error";
         if (!o_.quiet || isError)
             err_ << sample_ << ": " << kind << ": " << text << "\n";
+    }
+
+    // A box of the window that starts "Warning: " is a warning here.
+    void warning(const std::string& text)
+    {
+        const std::string prefix = "Warning: ";
+        record("warning", text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text);
     }
 
     void messages(const std::vector<OutcomeMessage>& list)
@@ -258,6 +303,8 @@ private:
             C.evaluationType = o_.evaluationType;
             const Analysis::EvaluationOutcome ev = C.evaluate(k, degeneracy(k));
             messages(ev.messages);
+            for (const OutcomeMessage& w : ev.warnings)
+                warning(w.text);
             if (ev.kind == Analysis::EvaluationOutcome::Kind::Evaluated) {
                 st.evaluated = true;
                 st.referenceEnergy = C.referenceEnergy[k];
@@ -304,9 +351,15 @@ private:
 
 } // namespace
 
+std::string batchOutputFolder(const std::string& input, const BatchOptions& options)
+{
+    return options.outputDir.empty() ? fs::path(input).parent_path().string() : options.outputDir;
+}
+
 BatchResult runBatchFile(const std::string& path, const BatchOptions& options, std::ostream& err)
 {
     Run run(path, options, err);
     run.start();
+    run.warnAboutEarlierResults(batchOutputFolder(path, options));
     return run.r;
 }

@@ -205,9 +205,14 @@ TEST(Simulation, FailedSaveKeepsTheOldFileAndName)
     a.simulatedConcentration = {1e14};
     a.simulatedFermiLevel = {0.1};
     a.simulationFileName = dir.file("old.simH");
-    const std::string path = dir.file(std::string(248, 'b') + ".simH");
+    const std::string path = dir.file("s.simH");
     testfiles::writeAll(path, "old simulation");
-    EXPECT_FALSE(a.saveSimulation(path));
+    {
+        // No room for a single byte: the write fails, also with root rights.
+        testfiles::FullDisk full;
+        ASSERT_TRUE(full.active());
+        EXPECT_FALSE(a.saveSimulation(path));
+    }
     EXPECT_NE(a.lastError.find(path), std::string::npos);
     EXPECT_EQ(testfiles::readAll(path), "old simulation");
     EXPECT_EQ(a.simulationFileName, dir.file("old.simH"));

@@ -278,12 +278,15 @@ TEST(StageFiles, FailedSaveReportsTheFileAndKeepsTheOldOne)
 {
     TempDir dir;
     Analysis a = stages(dir);
-    // The name fits the file system, the temporary name beside it does not,
-    // so the save fails even with root rights while the old file exists.
-    const std::string path = dir.file(std::string(249, 'a') + ".H1");
+    const std::string path = dir.file("old.H1");
     testfiles::writeAll(path, "previous results");
     const std::string before = a.h1FileName;
-    EXPECT_FALSE(a.saveStageFile(0, Analysis::StageFile::Results, path));
+    {
+        // No room for a single byte: the write fails, also with root rights.
+        testfiles::FullDisk full;
+        ASSERT_TRUE(full.active());
+        EXPECT_FALSE(a.saveStageFile(0, Analysis::StageFile::Results, path));
+    }
     EXPECT_NE(a.lastError.find(path), std::string::npos) << a.lastError;
     EXPECT_EQ(testfiles::readAll(path), "previous results");
     EXPECT_EQ(a.h1FileName, before);

@@ -1,8 +1,11 @@
 // Small helpers for tests that write and read files.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -29,6 +32,59 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// While it lives, no file of the process can grow, as on a full disk: every
+// write of a byte fails (EFBIG; the signal is ignored). Unlike a read-only
+// folder this also stops root. Keep the scope short: output to a redirected
+// stdout fails as well.
+class FullDisk {
+public:
+    FullDisk()
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit none = saved_;
+        none.rlim_cur = 0;
+        active_ = ::setrlimit(RLIMIT_FSIZE, &none) == 0;
+    }
+    ~FullDisk()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, handler_);
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+    bool active() const { return active_; }
+
+private:
+    rlimit saved_{};
+    void (*handler_)(int) = SIG_DFL;
+    bool active_ = false;
+};
+
+// The example data files and their truth files, kept in the repository.
+inline std::string examplePath(const std::string& name)
+{
+    return std::string(VORN_EXAMPLES_DIR) + "/" + name;
+}
+
+// Whether an example opens; the failure names the file, so that a missing
+// example fails the test instead of leaving its checks unrun.
+inline ::testing::AssertionResult exampleReadable(const std::string& name)
+{
+    const std::string path = examplePath(name);
+    if (std::ifstream(path, std::ios::binary).is_open())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "cannot open the example file " << path;
+}
+
+// The path of an example, with a failure of the current test if it does not
+// open. Callers that cannot go on without it ASSERT_TRUE(exampleReadable(..)).
+inline std::string example(const std::string& name)
+{
+    EXPECT_TRUE(exampleReadable(name));
+    return examplePath(name);
+}
 
 inline std::string readAll(const std::string& path)
 {

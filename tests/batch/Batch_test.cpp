@@ -87,7 +87,7 @@ TEST_F(BatchRun, MessagesTableAndFilesOfOneSample)
         << table;
     EXPECT_NE(table.find("result: done"), std::string::npos) << table;
 
-    // --quiet: errors only; a confirmation is not an error.
+    // --quiet: errors only; a confirmation or a warning is not an error.
     BatchOptions quiet;
     quiet.quiet = true;
     std::ostringstream quietErr;
@@ -210,6 +210,46 @@ TEST_F(BatchRun, ParallelRunEqualsSequentialRun)
             mine.replace(at, dir.file("seq").size(), dir.file("par"));
         EXPECT_TRUE(mine == b.at(name)) << name << " differs";
     }
+}
+
+// Reports say only what is true: results of another input that would be
+// overwritten are refused, results an earlier run left behind are named,
+// and the JSON summary stays valid UTF-8 whatever bytes the names hold.
+TEST_F(BatchRun, TrueReports)
+{
+    fs::create_directories(dir.path() / "a");
+    fs::create_directories(dir.path() / "b");
+    const fs::path example = copyExample(dir, "si_p_single.nT");
+    fs::copy_file(example, dir.path() / "a" / "s.nT");
+    fs::copy_file(example, dir.path() / "b" / "s.nT");
+    const std::string odd = std::string("caf\xe9 \x01.nT");
+    fs::copy_file(example, dir.path() / odd);
+
+    BatchOptions o;
+    o.json = true;
+    o.jobs = 1;
+    o.outputDir = dir.file("out");
+    // An S run leaves *.S1 ...; a later H run of the same sample names them.
+    fs::create_directories(dir.path() / "out");
+    testfiles::writeAll(dir.file("out") + "/s.S1", "old");
+    std::ostringstream out, err;
+    const int rc = runBatch({(dir.path() / "a" / "s.nT").string(), (dir.path() / "b" / "s.nT").string(),
+                             (dir.path() / odd).string()},
+                            o, out, err);
+    EXPECT_EQ(rc, 2);
+    const std::string json = out.str();
+    EXPECT_NE(err.str().find("s.nT: its results would overwrite those of " + (dir.path() / "a" / "s.nT").string()),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(err.str().find("warning: results of an earlier analysis of this sample are left beside this "
+                             "run's files and were not rewritten by it: s.S1"),
+              std::string::npos)
+        << err.str();
+    EXPECT_NE(json.find("caf\\u00e9 \\u0001.nT"), std::string::npos) << json;
+    // Valid UTF-8: no byte above 0x7f outside a well-formed sequence.
+    for (unsigned char c : json)
+        EXPECT_LT(c, 0x80) << "the summary holds only ASCII here";
+    EXPECT_EQ(testfiles::readAll(dir.file("out") + "/s.S1"), "old");
 }
 
 TEST(BatchArguments, OptionsAndUsageErrors)

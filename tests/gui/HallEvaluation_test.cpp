@@ -4,7 +4,6 @@
 // toggle.
 #include "HallTestSupport.h"
 
-#include "NumberFormat.h"
 #include "spectroscopy/Detailedprogressreport.h"
 #include "spectroscopy/Progressreport.h"
 #include "spectroscopy/Remarks.h"
@@ -26,8 +25,6 @@ bool matches(const QString& text, const char* regex)
 {
     return QRegularExpression(QRegularExpression::anchoredPattern(regex)).match(text).hasMatch();
 }
-
-QString densityText(double v) { return QString::fromStdString(numfmt::pattern(v, "0.00E+00")); }
 
 struct Donor {
     double density;  // cm^-3
@@ -161,13 +158,15 @@ TEST_F(EvaluationPageTest, Evaluation1FillsResultsCopiesAndTheRedLine)
     EXPECT_NEAR(m->LabelEnergy1->text().toDouble(), C.energyLevel[0], 5e-5);
     EXPECT_NEAR(m->LabelCDensity1->text().toDouble() / C.stageCompensatingDensity[0], 1, 0.005);
     // The first species found is the deeper donor of the sample (k site,
-    // 0.12 eV, 5e16 cm^-3).
-    EXPECT_NEAR(C.energyLevel[0], 0.12, 0.01);
-    EXPECT_NEAR(C.density[0] / 5e16, 1, 0.3);
+    // 0.12 eV, 5e16 cm^-3). The shallower one, still ionised at the H1 peak,
+    // goes into a negative compensating density, which the single-species
+    // model absorbs only approximately: level 0.3 % low, N 10 % high.
+    EXPECT_NEAR(C.energyLevel[0], 0.12, 0.0006);
+    EXPECT_NEAR(C.density[0] / 5e16, 1, 0.13);
 
     EXPECT_EQ(m->LabelDensity1H2->text(), m->LabelDensity1->text());
     EXPECT_EQ(m->LabelEnergy1H2->text(), m->LabelEnergy1->text());
-    EXPECT_EQ(m->LabelComDensityH2->text(), densityText(C.compensatingDensity));
+    EXPECT_EQ(m->LabelComDensityH2->text(), "0.00E+00"); // negative in H1: nothing fixed yet
 
     EXPECT_TRUE(m->ButtonSaveH1->isEnabled());
     EXPECT_FALSE(m->ButtonSaveFigureH1->isEnabled());
@@ -296,15 +295,16 @@ TEST_F(EvaluationPageTest, Evaluation2FillsTheCopiesOnTheH3Page)
     m->ButtonEvaluation2Click();
     ASSERT_TRUE(script.messages.empty()) << script.lastText().toStdString();
 
-    // The second species is the shallower donor (h site, 0.06 eV, 3e16 cm^-3).
-    EXPECT_NEAR(C.energyLevel[1], 0.06, 0.01);
-    EXPECT_NEAR(C.density[1] / 3e16, 1, 0.3);
-    EXPECT_EQ(m->LabelDensity2->text(), densityText(C.density[1]));
+    // The second species is the shallower donor (h site, 0.06 eV, 3e16 cm^-3):
+    // level 1.6 % and N 3.7 % high.
+    EXPECT_NEAR(C.energyLevel[1], 0.06, 0.0015);
+    EXPECT_NEAR(C.density[1] / 3e16, 1, 0.06);
+    EXPECT_EQ(m->LabelDensity2->text(), "3.11E+16");
     EXPECT_EQ(m->LabelDensity1H3->text(), m->LabelDensity1->text());
     EXPECT_EQ(m->LabelEnergy1H3->text(), m->LabelEnergy1->text());
     EXPECT_EQ(m->LabelDensity2H3->text(), m->LabelDensity2->text());
     EXPECT_EQ(m->LabelEnergy2H3->text(), m->LabelEnergy2->text());
-    EXPECT_EQ(m->LabelComDensityH3->text(), densityText(C.compensatingDensity));
+    EXPECT_EQ(m->LabelComDensityH3->text(), "2.69E+14"); // fixed by H2; 2e14 went in
     EXPECT_TRUE(m->ButtonSaveH2->isEnabled());
     EXPECT_TRUE(script.windowsShown.empty());
     EXPECT_EQ(C.lastEvaluatedStage, -1);
@@ -329,8 +329,8 @@ TEST_F(EvaluationPageTest, H2WithoutCandidatesAndNegativeH1CompensationAsksForAn
     EXPECT_DOUBLE_EQ(C.compensatingDensity, C.stageCompensatingDensity[0]);
     EXPECT_TRUE(m->ButtonCalcH2->isEnabled());
     EXPECT_EQ(m->ButtonCalcH2->text(), "Calculation again");
-    EXPECT_EQ(m->LabelComDensityH2->text(), densityText(C.stageCompensatingDensity[0]));
-    EXPECT_EQ(m->EditSCDensity->text(), densityText(C.stageCompensatingDensity[0]));
+    EXPECT_EQ(m->LabelComDensityH2->text(), "-2.85E+16");
+    EXPECT_EQ(m->EditSCDensity->text(), "-2.85E+16");
     EXPECT_TRUE(m->CheckBox4->isChecked());
     EXPECT_FALSE(m->ButtonSaveH2->isEnabled());
     expectIdle();
@@ -357,12 +357,15 @@ protected:
         openStage1(m, syntheticData("deep.nT", {{1e17, 0.25, 2}, {3e16, 0.01, 2}}, 1e15, 250, 700));
         throughH2Calculation(m);
         m->ButtonEvaluation2Click();
-        ASSERT_TRUE(script.messages.empty()) << script.lastText().toStdString();
+        // A level below kT at 250 K is also below 3 kT: the one box is that warning.
+        ASSERT_EQ(script.messages.size(), 1u) << script.lastText().toStdString();
+        EXPECT_EQ(script.messages[0].text.left(51), "Warning: the energy level of the second species (0.");
         ASSERT_LT(C.energyLevel[1], C.lowestThermalEnergy);
         EXPECT_EQ(script.windowsShown, std::vector<QString>({"FormRemarks"}));
         EXPECT_EQ(C.lastEvaluatedStage, 1);
         EXPECT_EQ(FormRemarks->Label1->text(), "The second energy level obtained in H2 may not be reliable.");
-        EXPECT_TRUE(FormRemarks->Label3->text().contains(densityText(C.stageCompensatingDensity[0])));
+        EXPECT_EQ(FormRemarks->Label3->text(), "Recommend that you evaluate the second energy level using a "
+                                               "compensating density of -2.87E+16 cm^-3.");
         expectIdle();
     }
 };
@@ -381,7 +384,7 @@ TEST_F(RemarksTest, EvaluationAgainFixesTheH1DensityForAnotherH2)
     EXPECT_EQ(C.compensationFixed, 1);
     EXPECT_EQ(C.compensationStage, 0);
     EXPECT_DOUBLE_EQ(C.compensatingDensity, C.stageCompensatingDensity[0]);
-    EXPECT_EQ(m->LabelComDensityH2->text(), densityText(C.stageCompensatingDensity[0]));
+    EXPECT_EQ(m->LabelComDensityH2->text(), "-2.87E+16");
     EXPECT_TRUE(m->ButtonCalcH2->isEnabled());
     EXPECT_EQ(m->ButtonCalcH2->text(), "Calculation again");
     EXPECT_FALSE(m->ButtonSaveH2->isEnabled());
@@ -404,9 +407,8 @@ TEST_F(EvaluationPageTest, NegativeCompensationToggle)
     EXPECT_EQ(C.compensationFixed, 1);
     EXPECT_EQ(C.compensationStage, 0);
     EXPECT_DOUBLE_EQ(C.compensatingDensity, h1);
-    EXPECT_TRUE(matches(m->LabelComDensityH2->text(), R"(-\d\.\d\dE\+\d\d)"));
-    EXPECT_EQ(m->LabelComDensityH2->text(), densityText(h1));
-    EXPECT_EQ(m->EditSCDensity->text(), densityText(h1));
+    EXPECT_EQ(m->LabelComDensityH2->text(), "-2.46E+16");
+    EXPECT_EQ(m->EditSCDensity->text(), "-2.46E+16");
     EXPECT_EQ(m->ButtonCalcH3->text(), "Calculation");
     EXPECT_TRUE(m->CheckBox4->isChecked());
 

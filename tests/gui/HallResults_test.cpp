@@ -554,7 +554,11 @@ TEST_F(ResultFilesTest, SaveSimulationProposesItsNameAndUnlocksCurveFitting)
     script.acceptProposedFile();
     m->ButtonSaveSimulationClick();
     const QString sim = path("first.simH");
-    EXPECT_TRUE(script.messages.empty()) << script.lastText().toStdString();
+    // The only box: the simulation misses the measured points by more than 20 %.
+    ASSERT_EQ(script.messages.size(), 1u) << script.lastText().toStdString();
+    EXPECT_TRUE(script.messages[0].text.startsWith(
+        "Warning: the simulated concentration deviates from the measured one by up to "));
+    EXPECT_EQ(m->LabelSimulationDeviation->text().left(46), "Largest deviation from the measured points: 46");
     EXPECT_EQ(firstLine(sim), "% Simulation of Majority-Carrier Concentartion (Auto-evaluation version)");
     EXPECT_EQ(QString::fromStdString(C.simulationFileName), sim);
     EXPECT_EQ(m->LabelFilenameSimulation->text(), sim);

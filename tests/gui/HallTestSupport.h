@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Analysis.h"
+#include "TestFiles.h"
 #include "toolkit/ChartPlot.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
@@ -33,9 +34,10 @@ protected:
         createForms(releaseFlag);
         return FormMain;
     }
+    // An example data or truth file; the test fails naming it if it does not open.
     static QString example(const char* name)
     {
-        return QString(VORN_EXAMPLES_DIR) + "/" + name;
+        return QString::fromStdString(testfiles::example(name));
     }
     // Loads `path` through "Load Data" with the open dialog answered.
     void load(TFormMain* m, const QString& path)
