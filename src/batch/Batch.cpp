@@ -4,6 +4,7 @@
 
 #include "Analysis.h"
 #include "NumberFormat.h"
+#include "TextFile.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -454,6 +455,32 @@ FileReport analyse(const std::string& file, const BatchOptions& o, const std::st
     return rep;
 }
 
+// ---- interruption ------------------------------------------------------------------
+// SIGINT and SIGTERM end the batch at once: the save in progress loses its
+// temporary file (the target keeps its previous content), the workers are
+// told the same, and the exit status is 128 + the signal (130, 143).
+
+constexpr int kMaxWorkers = 256;
+volatile pid_t workerPids[kMaxWorkers];
+
+extern "C" void interrupted(int sig)
+{
+    textfile::removeTemporaryInProgress();
+    for (int i = 0; i < kMaxWorkers; ++i)
+        if (workerPids[i] > 0)
+            ::kill(workerPids[i], sig);
+    ::_exit(128 + sig);
+}
+
+void installInterruptHandler()
+{
+    struct sigaction sa {};
+    sa.sa_handler = interrupted;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+}
+
 // ---- worker processes ------------------------------------------------------------
 // Each worker takes the next file from a counter shared with the others and
 // sends back one frame per file: index, status and the two texts, each
@@ -545,6 +572,9 @@ pid_t startWorker(const std::vector<std::string>& files, const std::vector<std::
     }
     if (pid == 0) {
         ::close(fds[0]);
+        // A worker answers a signal for itself only.
+        for (volatile pid_t& p : workerPids)
+            p = 0;
         BatchOptions mine = o;
         mine.progress = false; // lines of several workers would interleave
         for (;;) {
@@ -574,11 +604,13 @@ int runParallel(const std::vector<std::string>& files, const std::vector<std::st
         return -1;
     auto* counter = new (shared) std::atomic<std::uint64_t>(0);
     std::vector<FileReport> reports(files.size());
-    std::vector<WorkerPipe> workers(static_cast<std::size_t>(jobs));
+    std::vector<WorkerPipe> workers(static_cast<std::size_t>(std::min(jobs, kMaxWorkers)));
     int started = 0;
-    for (WorkerPipe& w : workers)
-        if (startWorker(files, refusals, o, counter, w) > 0)
+    for (std::size_t i = 0; i < workers.size(); ++i)
+        if (startWorker(files, refusals, o, counter, workers[i]) > 0) {
+            workerPids[i] = workers[i].pid;
             ++started;
+        }
     if (started == 0) {
         ::munmap(shared, sizeof *counter);
         return -1;
@@ -622,6 +654,9 @@ int runParallel(const std::vector<std::string>& files, const std::vector<std::st
             w.open = false;
             int ws = 0;
             ::waitpid(w.pid, &ws, 0);
+            for (volatile pid_t& p : workerPids)
+                if (p == w.pid)
+                    p = 0;
         }
         flushInOrder(reports, next, out, err, o, json);
     }
@@ -703,5 +738,6 @@ int batchMain(int argc, char** argv)
         return rc;
     }
     o.progress = ::isatty(2) != 0;
+    installInterruptHandler();
     return runBatch(files, o, std::cout, std::cerr);
 }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -250,6 +253,45 @@ TEST_F(BatchRun, TrueReports)
     for (unsigned char c : json)
         EXPECT_LT(c, 0x80) << "the summary holds only ASCII here";
     EXPECT_EQ(testfiles::readAll(dir.file("out") + "/s.S1"), "old");
+}
+
+// SIGTERM and SIGINT end the batch with 128 + the signal and leave no
+// temporary file behind, also with workers running.
+TEST_F(BatchRun, InterruptedRunLeavesNoTemporaryFile)
+{
+    const fs::path example = copyExample(dir, "sic4h_p_al.pT");
+    std::vector<std::string> inputs;
+    for (int i = 0; i < 40; ++i) {
+        const fs::path copy = dir.path() / ("s" + std::to_string(i) + ".pT");
+        fs::copy_file(example, copy);
+        inputs.push_back(copy.string());
+    }
+    for (const auto& [sig, jobs, status] : {std::tuple{SIGTERM, "2", 143}, std::tuple{SIGINT, "1", 130}}) {
+        const std::string out = dir.file(std::string("out") + jobs);
+        std::vector<std::string> args = {VORN_BATCH_PROGRAM, "-q", "-j", jobs, "--output-dir", out};
+        args.insert(args.end(), inputs.begin(), inputs.end());
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::execv(argv[0], argv.data());
+            std::_Exit(127);
+        }
+        // Until it has written something, then interrupt it mid-run.
+        for (int wait = 0; wait < 200 && !(fs::exists(out) && !fs::is_empty(out)); ++wait)
+            ::usleep(10000);
+        ::kill(pid, sig);
+        int ws = 0;
+        ::waitpid(pid, &ws, 0);
+        ASSERT_TRUE(WIFEXITED(ws));
+        EXPECT_EQ(WEXITSTATUS(ws), status);
+        ::usleep(200000); // workers finish their own handling
+        for (const auto& e : fs::directory_iterator(out))
+            EXPECT_NE(e.path().filename().string().rfind(".vorn", 0), 0u) << e.path();
+    }
 }
 
 TEST(BatchArguments, OptionsAndUsageErrors)
