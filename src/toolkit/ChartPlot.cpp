@@ -1,5 +1,9 @@
 #include "toolkit/ChartPlot.h"
 
+#include "TextFile.h"
+
+#include <QBuffer>
+
 #include <QChart>
 #include <QDir>
 #include <QFile>
@@ -11,7 +15,6 @@
 #include <QPen>
 #include <QScatterSeries>
 #include <QValueAxis>
-#include <QRandomGenerator>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -336,20 +339,20 @@ bool ChartPlot::saveImage(const QString& path, QString& error)
 {
     QImage img = renderImage();
     QFileInfo info(path);
-    QString tmp = info.absolutePath() + "/." + info.fileName() + ".tmp" +
-                  QString::number(QRandomGenerator::global()->bounded(1000000));
     QByteArray format = info.suffix().toLower() == "bmp" ? "BMP" : info.suffix().toUpper().toLatin1();
     if (format.isEmpty())
         format = "BMP";
-    if (!img.save(tmp, format.constData())) {
-        QFile::remove(tmp);
-        error = "Cannot write the figure " + path + ".";
-        return false;
-    }
-    // rename() replaces an existing figure in one step, so a failed save
-    // leaves the previous file as it was.
-    if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
-        QFile::remove(tmp);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    // Encoded in memory, then saved like every other file of the program:
+    // through a short temporary name and a rename, so a failed save leaves
+    // the previous figure as it was, whatever the length of the name.
+    std::string reason;
+    if (!img.save(&buffer, format.constData()) ||
+        !textfile::writeAtomic(QFile::encodeName(path).toStdString(),
+                               std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                               reason)) {
         error = "Cannot write the figure " + path + ".";
         return false;
     }
