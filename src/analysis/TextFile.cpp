@@ -150,15 +150,6 @@ bool writeAll(int fd, const std::string& content)
     return true;
 }
 
-int fsyncRetrying(int fd)
-{
-    int result;
-    do
-        result = ::fsync(fd);
-    while (result != 0 && errno == EINTR);
-    return result;
-}
-
 } // namespace
 
 void removeTemporaryInProgress()
@@ -216,10 +207,11 @@ bool writeAtomic(const std::string& path, const std::string& content, std::strin
     };
     if (!writeAll(fd, content))
         return fail("Cannot write the file ", errno);
-    // Data on the disk before the rename: a crash never leaves a target
-    // that is renamed but empty.
-    if (fsyncRetrying(fd) != 0)
-        return fail("Cannot write the file ", errno);
+    // No fsync: every failure the program can see (full disk, quota, a
+    // killed process) leaves the previous file, and the rename that replaces
+    // a file is ordered after its data by the file systems in use. Flushing
+    // each of the six files of an analysis to the disk would cost more than
+    // the analysis itself.
     if (!file.close())
         return fail("Cannot write the file ", errno);
     if (::rename(tmp.c_str(), path.c_str()) != 0)
