@@ -1,16 +1,14 @@
 // The data for analysis: a smoothing cubic spline of log10(concentration)
 // against temperature, evaluated on a 0.1 K grid.
 //
-// The spline is written in the truncated power basis
+// The spline is defined in the truncated power basis
 //   s(x) = a + b x + sum_j c_j (x - x_j)^3   (knots x_j < x)
-// with c_j = w_j (y_j - s(x_j)), sum c_j = 0 and sum c_j x_j = 0. A forward
-// recursion expresses every c_j as R_j - a P_j - b Q_j, so only a 2 x 2
-// system remains. The recursion is exact in exact arithmetic but grows
-// without bound when the weights are large against 1/(x_j - x_k)^3 (small
-// smoothness, or many points over a wide range). Its numbers are kept where
-// its own precision check passes; elsewhere the same spline comes from a
-// banded solve for the second derivatives, and only when that fails too is
-// the calculation refused.
+// with c_j = w_j (y_j - s(x_j)), sum c_j = 0 and sum c_j x_j = 0. It is
+// solved through its second derivatives at the knots (a banded system of
+// fixed size), which is exact to rounding at every smoothness and O(m). The
+// forward recursion in the truncated power basis is kept for checks only: it
+// is O(m^2) and grows without bound when the weights are large against
+// 1/(x_j - x_k)^3.
 #include "Analysis.h"
 #include "NumberFormat.h"
 
@@ -160,18 +158,29 @@ Fit fitSpline(const std::vector<double>& x, const std::vector<double>& y,
 // usual tridiagonal Q (n x n-2) and R (n-2 x n-2). The jump of s''' at knot
 // i is (Q M)_i, and in the truncated power basis that jump is 6 c_i, so
 // c_i = w_i (y_i - g_i) becomes g = y - W^-1 Q M / 6 and
-//   (R + Q^T W^-1 Q / 6) M = Q^T y,
+//   (R + T) M = Q^T y,   T = Q^T W^-1 Q / 6,
 // a symmetric positive definite pentadiagonal system. Its size does not
 // depend on the smoothness, so nothing grows the way the recursion does.
 // Points of weight 0 carry c = 0, that is no knot: they are left out. Equal
 // temperatures share one knot, which behaves like one point of the summed
 // weight at the weighted mean of their values.
-struct BandedSpline {
+class BandedSpline {
+public:
     bool ok = false;
+    bool lostPrecision = false;       // a pivot of the factorisation was not positive
     std::vector<long double> X, g, M; // knots of positive weight
+    std::vector<long double> W, c6;   // summed weight and 6 c of each knot
     double a = 0;
     double b = 0;
-    std::vector<double> c; // one per input knot
+    std::vector<double> c; // one per input point
+    // tr(I - A) over the knots, A the map from the knot values to g; only
+    // when asked for.
+    long double residualTrace = 0;
+
+    // Sets ok. The arrays of an earlier solve are reused, so that the many
+    // solves of the smoothness search allocate nothing.
+    bool solve(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& w,
+               bool withTrace = false);
 
     long double valueAt(long double t) const
     {
@@ -193,140 +202,173 @@ struct BandedSpline {
         return (u * g[i + 1] + v * g[i]) / h -
                u * v / 6 * ((1 + u / h) * M[i + 1] + (1 + v / h) * M[i]);
     }
+
+private:
+    std::vector<long double> Y, h, invH, t0, t1, t2, L1, L2, D, z;
+    std::vector<std::size_t> knotOf;
 };
 
-BandedSpline bandedSpline(const std::vector<double>& x, const std::vector<double>& y,
-                          const std::vector<double>& w)
+bool BandedSpline::solve(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& w,
+                         bool withTrace)
 {
-    BandedSpline s;
-    std::vector<long double> Y, W;
-    std::vector<std::size_t> knotOf(x.size(), 0);
+    ok = false;
+    lostPrecision = false;
+    residualTrace = 0;
+    X.clear();
+    Y.clear();
+    W.clear();
+    knotOf.assign(x.size(), 0);
     for (std::size_t j = 0; j < x.size(); ++j) {
         if (!(w[j] > 0))
             continue;
-        knotOf[j] = s.X.size() - (!s.X.empty() && x[j] == s.X.back() ? 1 : 0);
-        if (!s.X.empty() && x[j] == s.X.back()) {
+        if (!X.empty() && x[j] == X.back()) {
             long double sum = W.back() + w[j];
             Y.back() = (Y.back() * W.back() + static_cast<long double>(w[j]) * y[j]) / sum;
             W.back() = sum;
         } else {
-            s.X.push_back(x[j]);
+            X.push_back(x[j]);
             Y.push_back(y[j]);
             W.push_back(w[j]);
         }
+        knotOf[j] = X.size() - 1;
     }
-    const std::size_t n = s.X.size();
+    const std::size_t n = X.size();
     if (n < 2)
-        return s;
-    std::vector<long double> h(n - 1);
-    for (std::size_t i = 0; i + 1 < n; ++i)
-        h[i] = s.X[i + 1] - s.X[i];
+        return false;
+    h.resize(n - 1);
+    invH.resize(n - 1);
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        h[i] = X[i + 1] - X[i];
+        invH[i] = 1 / h[i];
+    }
 
-    // Unknowns M_1 .. M_{n-2}; row p of the band belongs to knot p + 1.
+    // Unknowns M_1 .. M_{n-2}; row p belongs to knot k = p + 1. Column k of
+    // Q holds 1/h_{k-1}, -1/h_{k-1} - 1/h_k, 1/h_k in the rows of knots
+    // k-1, k, k+1, which gives the bands of T directly.
     const std::size_t N = n - 2;
-    std::vector<long double> d0(N, 0), d1(N, 0), d2(N, 0), rhs(N, 0);
-    auto add = [&](std::size_t k1, std::size_t k2, long double v) { // knots k1 <= k2
-        std::size_t p = k1 - 1;
-        (k2 == k1 ? d0 : k2 == k1 + 1 ? d1 : d2)[p] += v;
-    };
+    t0.assign(N, 0);
+    t1.assign(N, 0);
+    t2.assign(N, 0);
+    z.assign(N, 0);
     for (std::size_t p = 0; p < N; ++p) {
-        d0[p] += (h[p] + h[p + 1]) / 3;
+        const std::size_t k = p + 1;
+        const long double left = invH[k - 1], right = invH[k];
+        const long double dPrev = 1 / (6 * W[k - 1]), d = 1 / (6 * W[k]), dNext = 1 / (6 * W[k + 1]);
+        t0[p] = dPrev * left * left + d * (left + right) * (left + right) + dNext * right * right;
         if (p + 1 < N)
-            d1[p] += h[p + 1] / 6;
-    }
-    // Row j of Q has its entries in the columns of knots j-1, j and j+1.
-    auto q = [&](std::size_t j, std::size_t k) -> long double {
-        if (k + 1 == j)
-            return 1 / h[k];
-        if (k == j)
-            return -1 / h[j - 1] - 1 / h[j];
-        return 1 / h[j]; // k == j + 1
-    };
-    for (std::size_t j = 0; j < n; ++j) {
-        std::size_t lo = std::max<std::size_t>(j == 0 ? 1 : j - 1, 1);
-        std::size_t hi = std::min(j + 1, n - 2);
-        for (std::size_t k1 = lo; k1 <= hi; ++k1) {
-            rhs[k1 - 1] += q(j, k1) * Y[j];
-            for (std::size_t k2 = k1; k2 <= hi; ++k2)
-                add(k1, k2, q(j, k1) * q(j, k2) / (6 * W[j]));
-        }
+            t1[p] = -d * (left + right) * right - dNext * right * (right + invH[k + 1]);
+        if (p + 2 < N)
+            t2[p] = dNext * right * invH[k + 1];
+        z[p] = (Y[k + 1] - Y[k]) * right - (Y[k] - Y[k - 1]) * left; // Q^T y
     }
 
-    // Banded L D L^T.
-    std::vector<long double> L1(N, 0), L2(N, 0), D(N, 0), z(N, 0);
+    // Banded L D L^T of R + T (R adds (h_{k-1} + h_k) / 3 on the diagonal
+    // and h_k / 6 beside it), forward substitution in place.
+    L1.assign(N, 0);
+    L2.assign(N, 0);
+    D.assign(N, 0);
     for (std::size_t p = 0; p < N; ++p) {
         if (p >= 2)
-            L2[p] = d2[p - 2] / D[p - 2];
+            L2[p] = t2[p - 2] / D[p - 2];
         if (p >= 1)
-            L1[p] = (d1[p - 1] - (p >= 2 ? L2[p] * L1[p - 1] * D[p - 2] : 0)) / D[p - 1];
-        D[p] = d0[p] - (p >= 1 ? L1[p] * L1[p] * D[p - 1] : 0) - (p >= 2 ? L2[p] * L2[p] * D[p - 2] : 0);
-        if (!(D[p] > 0) || !std::isfinite(D[p]))
-            return s;
-        z[p] = rhs[p] - (p >= 1 ? L1[p] * z[p - 1] : 0) - (p >= 2 ? L2[p] * z[p - 2] : 0);
+            L1[p] = (t1[p - 1] + h[p] / 6 - (p >= 2 ? L2[p] * L1[p - 1] * D[p - 2] : 0)) / D[p - 1];
+        D[p] = t0[p] + (h[p] + h[p + 1]) / 3 - (p >= 1 ? L1[p] * L1[p] * D[p - 1] : 0) -
+               (p >= 2 ? L2[p] * L2[p] * D[p - 2] : 0);
+        if (!(D[p] > 0) || !std::isfinite(D[p])) {
+            lostPrecision = std::isfinite(D[p]);
+            return false;
+        }
+        z[p] -= (p >= 1 ? L1[p] * z[p - 1] : 0) + (p >= 2 ? L2[p] * z[p - 2] : 0);
     }
-    s.M.assign(n, 0);
+    M.assign(n, 0);
     for (std::size_t p = N; p-- > 0;) {
         long double v = z[p] / D[p];
         if (p + 1 < N)
-            v -= L1[p + 1] * s.M[p + 2];
+            v -= L1[p + 1] * M[p + 2];
         if (p + 2 < N)
-            v -= L2[p + 2] * s.M[p + 3];
-        s.M[p + 1] = v;
+            v -= L2[p + 2] * M[p + 3];
+        M[p + 1] = v;
     }
-    s.g.resize(n);
-    std::vector<long double> c6(n); // 6 c of each knot: the jump of the third derivative
+    g.resize(n);
+    c6.resize(n); // the jump of the third derivative at each knot
     for (std::size_t j = 0; j < n; ++j) {
-        c6[j] = (j + 1 < n ? (s.M[j + 1] - s.M[j]) / h[j] : 0) -
-                (j > 0 ? (s.M[j] - s.M[j - 1]) / h[j - 1] : 0);
-        s.g[j] = Y[j] - c6[j] / (6 * W[j]);
+        c6[j] = (j + 1 < n ? (M[j + 1] - M[j]) * invH[j] : 0) - (j > 0 ? (M[j] - M[j - 1]) * invH[j - 1] : 0);
+        g[j] = Y[j] - c6[j] / (6 * W[j]);
+    }
+
+    if (withTrace) {
+        // I - A = W^-1 Q (R + T)^-1 Q^T / 6, so tr(I - A) = tr((R + T)^-1 T).
+        // T has bandwidth 2, so only the five central bands of S = (R + T)^-1
+        // are needed; they follow from L D L^T by the recursion of Hutchinson
+        // and de Hoog, from the last row up, each row needing the two below.
+        // Summed directly (not as n - tr A) it keeps its digits near
+        // interpolation, where it is small.
+        long double below0 = 0, below1 = 0, twoBelow0 = 0; // S(p+1,p+1), S(p+1,p+2), S(p+2,p+2)
+        for (std::size_t p = N; p-- > 0;) {
+            const long double l1 = p + 1 < N ? L1[p + 1] : 0;
+            const long double l2 = p + 2 < N ? L2[p + 2] : 0;
+            const long double s1 = -l1 * below0 - l2 * below1;
+            const long double s2 = -l1 * below1 - l2 * twoBelow0;
+            const long double s0 = 1 / D[p] - l1 * s1 - l2 * s2;
+            residualTrace += s0 * t0[p] + 2 * (s1 * t1[p] + s2 * t2[p]);
+            twoBelow0 = below0;
+            below0 = s0;
+            below1 = s1;
+        }
     }
 
     // Back to the truncated power basis: s is a + b x up to the first knot.
-    long double slope = (s.g[1] - s.g[0]) / h[0] - h[0] * s.M[1] / 6;
-    s.b = static_cast<double>(slope);
-    s.a = static_cast<double>(s.g[0] - slope * s.X[0]);
-    bool finite = std::isfinite(s.a) && std::isfinite(s.b);
+    long double slope = (g[1] - g[0]) * invH[0] - h[0] * M[1] / 6;
+    b = static_cast<double>(slope);
+    a = static_cast<double>(g[0] - slope * X[0]);
+    bool finite = std::isfinite(a) && std::isfinite(b) && std::isfinite(residualTrace);
     for (std::size_t j = 0; j < n && finite; ++j)
-        finite = std::isfinite(s.g[j]) && std::isfinite(s.M[j]);
+        finite = std::isfinite(g[j]) && std::isfinite(M[j]);
     // c from the jumps, not as w (y - g): near interpolation y - g is a
     // tiny difference that has lost its digits. Points sharing a knot split
     // its c as w_j (y_j - g) = w_j (y_j - Y) + (w_j / W) (Y - g).
-    s.c.assign(x.size(), 0);
+    c.assign(x.size(), 0);
     for (std::size_t j = 0; j < x.size() && finite; ++j) {
         if (w[j] > 0) {
-            std::size_t q = knotOf[j];
-            s.c[j] = static_cast<double>(w[j] * (y[j] - Y[q]) + w[j] / W[q] * c6[q] / 6);
+            std::size_t k = knotOf[j];
+            c[j] = static_cast<double>(w[j] * (y[j] - Y[k]) + w[j] / W[k] * c6[k] / 6);
         }
-        finite = std::isfinite(s.c[j]);
+        finite = std::isfinite(c[j]);
     }
-    s.ok = finite;
+    ok = finite;
+    return ok;
+}
+
+BandedSpline bandedSpline(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& w)
+{
+    BandedSpline s;
+    s.solve(x, y, w);
     return s;
 }
 
-// The spline by the recursion where that passes its check, otherwise by the
-// banded solve.
-struct Curve {
-    Fit fit;
-    BandedSpline banded;
-    bool stable = false;
-
-    bool ok() const { return stable ? banded.ok : fit.status == FitStatus::Ok; }
-    double value(const std::vector<double>& x, double t) const
-    {
-        return stable ? static_cast<double>(banded.valueAt(t)) : splineValue(x, fit.c, t, fit.a + fit.b * t);
-    }
+// The grid of 0.1 K steps from the first to the last fitted temperature:
+// both ends moved inward to a multiple of 0.1 K. The count is rounded, not
+// truncated: 10 Tmax - 10 Tmin can land a rounding error below the integer it
+// stands for.
+struct Grid {
+    double tMin = 0;
+    double tMax = 0;
+    long double span = 0; // in steps
+    long long count() const { return std::llround(span) + 1; }
 };
 
-Curve solveCurve(const std::vector<double>& x, const std::vector<double>& y, const std::vector<double>& w)
+Grid gridFor(double first, double last)
 {
-    Curve curve;
-    curve.fit = fitSpline(x, y, w);
-    if (curve.fit.status == FitStatus::Overflow || curve.fit.status == FitStatus::LostPrecision) {
-        curve.banded = bandedSpline(x, y, w);
-        curve.stable = true;
-    }
-    return curve;
+    Grid grid;
+    grid.tMin = std::ceil(10 * first) / 10;
+    grid.tMax = std::floor(10 * last) / 10;
+    grid.span = 10.0L * grid.tMax - 10.0L * grid.tMin;
+    return grid;
 }
+
+// Far more than any measurement needs (200,000 K at 0.1 K), and small
+// enough that the two arrays stay in memory.
+constexpr long long maxGridPoints = 2000000;
 
 // Advice after a failed fit: the next power-of-two multiple of the
 // smoothness whose curve gives valid concentrations over the grid, when
@@ -334,21 +376,19 @@ Curve solveCurve(const std::vector<double>& x, const std::vector<double>& y, con
 std::string largerSmoothnessAdvice(const std::vector<double>& x, const std::vector<double>& y,
                                    const std::vector<double>& w, double smoothness)
 {
-    const double tMin = std::ceil(10 * x.front()) / 10;
-    const double tMax = std::floor(10 * x.back()) / 10;
-    const double span = 10 * (tMax - tMin);
-    const long long count = span < 1 ? 1 : span < 1e7 ? static_cast<long long>(span) + 1 : 10000000LL;
+    const Grid grid = gridFor(x.front(), x.back());
+    const long long count = std::clamp(grid.count(), 1LL, maxGridPoints);
     const long long stride = std::max(1LL, count / 20000);
     std::vector<double> scaled = w;
+    BandedSpline curve;
     double factor = 1;
     for (int step = 0; step < 40; ++step) {
         factor *= 2;
         for (std::size_t j = 0; j < w.size(); ++j)
             scaled[j] = w[j] / factor;
-        Curve curve = solveCurve(x, y, scaled);
-        bool valid = curve.ok();
+        bool valid = curve.solve(x, y, scaled);
         for (long long k = 0; k < count && valid; k += stride) {
-            double n = std::pow(10.0, curve.value(x, k * 0.1 + tMin));
+            double n = std::pow(10.0, static_cast<double>(curve.valueAt(k * 0.1 + grid.tMin)));
             valid = std::isfinite(n) && n > 0;
         }
         if (valid) {
@@ -360,6 +400,72 @@ std::string largerSmoothnessAdvice(const std::vector<double>& x, const std::vect
         }
     }
     return "Use a larger smoothness.";
+}
+
+// The checks of the experimental points firstDataIndex to lastDataIndex
+// that every spline needs, whatever its smoothness: the message of the
+// first that fails, or "".
+std::string splineDataProblem(const Analysis& a)
+{
+    if (a.dataCount < 0 || a.temperature.size() < std::size_t(a.dataCount) ||
+        a.concentration.size() < std::size_t(a.dataCount) || a.reliability.size() < std::size_t(a.dataCount))
+        return "The experimental data are incomplete; load or enter the data again.";
+    const int first = a.firstDataIndex;
+    const int last = a.lastDataIndex;
+    if (first < 0 || last >= a.dataCount || first > last)
+        return "The points chosen for the spline (index " + std::to_string(first) + " to " +
+               std::to_string(last) + ") are not among the " + std::to_string(a.dataCount) +
+               " experimental points.";
+    for (int i = first; i <= last; ++i) {
+        if (!std::isfinite(a.temperature[i]) || !std::isfinite(a.concentration[i]) ||
+            !std::isfinite(a.reliability[i]))
+            return "Point " + std::to_string(i + 1) + " holds a value that is not a finite number; correct the data.";
+    }
+    for (int i = first + 1; i <= last; ++i) {
+        // Equal temperatures are fine: their knots coincide and the fit treats
+        // them like one point of the combined weight.
+        if (a.temperature[i] < a.temperature[i - 1])
+            return "The temperatures do not ascend: " + pointText(a, i) + " follows " + pointText(a, i - 1) +
+                   ". Sort the data by ascending temperature and calculate again.";
+    }
+    for (int i = first; i <= last; ++i) {
+        if (a.concentration[i] <= 0)
+            return "The concentration of " + pointText(a, i) + " is " + numfmt::general(a.concentration[i]) +
+                   "; the spline needs positive concentrations. Correct the point or remove it from the data.";
+        if (a.reliability[i] < 0)
+            return "The reliability of " + pointText(a, i) + " is " + numfmt::general(a.reliability[i]) +
+                   "; reliabilities must be 0 or positive. Correct the point.";
+    }
+    int weighted = 0;
+    bool twoTemperatures = false;
+    double firstWeightedT = 0;
+    for (int i = first; i <= last; ++i) {
+        if (a.reliability[i] > 0) {
+            if (weighted == 0)
+                firstWeightedT = a.temperature[i];
+            else if (a.temperature[i] != firstWeightedT)
+                twoTemperatures = true;
+            ++weighted;
+        }
+    }
+    if (weighted == 0)
+        return "Every point from " + std::to_string(first + 1) + " to " + std::to_string(last + 1) +
+               " has reliability 0, so all spline weights are zero. Give at least two points a "
+               "reliability above 0.";
+    if (!twoTemperatures)
+        return "Fewer than two points (at different temperatures) have a reliability above 0, so no "
+               "spline can be calculated. Give at least two points a reliability above 0.";
+    return "";
+}
+
+// Three significant digits: what the smoothness box shows.
+double roundTo3Digits(double value)
+{
+    const int e = static_cast<int>(std::floor(std::log10(value))) - 2;
+    // Dividing by an exact power of ten rounds once; multiplying by 10^-k
+    // would round twice.
+    return e >= 0 ? std::round(value / std::pow(10.0, e)) * std::pow(10.0, e)
+                  : std::round(value * std::pow(10.0, -e)) / std::pow(10.0, -e);
 }
 
 } // namespace
@@ -430,73 +536,30 @@ bool Analysis::computeSpline()
                     " cannot be used; enter a positive number (the default is 5000).";
         return false;
     }
-    if (dataCount < 0 || temperature.size() < std::size_t(dataCount) ||
-        concentration.size() < std::size_t(dataCount) || reliability.size() < std::size_t(dataCount)) {
-        lastError = "The experimental data are incomplete; load or enter the data again.";
+    lastError = splineDataProblem(*this);
+    if (!lastError.empty())
         return false;
-    }
-    if (firstDataIndex < 0 || lastDataIndex >= dataCount || firstDataIndex > lastDataIndex) {
-        lastError = "The points chosen for the spline (index " + std::to_string(firstDataIndex) +
-                    " to " + std::to_string(lastDataIndex) + ") are not among the " +
-                    std::to_string(dataCount) + " experimental points.";
-        return false;
-    }
     const int first = firstDataIndex;
     const int last = lastDataIndex;
-    for (int i = first; i <= last; ++i) {
-        if (!std::isfinite(temperature[i]) || !std::isfinite(concentration[i]) ||
-            !std::isfinite(reliability[i])) {
-            lastError = "Point " + std::to_string(i + 1) +
-                        " holds a value that is not a finite number; correct the data.";
-            return false;
-        }
-    }
-    for (int i = first + 1; i <= last; ++i) {
-        // Equal temperatures are fine: their knots coincide and the fit treats
-        // them like one point of the combined weight.
-        if (temperature[i] < temperature[i - 1]) {
-            lastError = "The temperatures do not ascend: " + pointText(*this, i) + " follows " +
-                        pointText(*this, i - 1) +
-                        ". Sort the data by ascending temperature and calculate again.";
-            return false;
-        }
-    }
-    for (int i = first; i <= last; ++i) {
-        if (concentration[i] <= 0) {
-            lastError = "The concentration of " + pointText(*this, i) + " is " +
-                        numfmt::general(concentration[i]) +
-                        "; the spline needs positive concentrations. Correct the point or "
-                        "remove it from the data.";
-            return false;
-        }
-        if (reliability[i] < 0) {
-            lastError = "The reliability of " + pointText(*this, i) + " is " +
-                        numfmt::general(reliability[i]) +
-                        "; reliabilities must be 0 or positive. Correct the point.";
-            return false;
-        }
-    }
-    int weighted = 0;
-    bool twoTemperatures = false;
-    double firstWeightedT = 0;
-    for (int i = first; i <= last; ++i) {
-        if (reliability[i] > 0) {
-            if (weighted == 0)
-                firstWeightedT = temperature[i];
-            else if (temperature[i] != firstWeightedT)
-                twoTemperatures = true;
-            ++weighted;
-        }
-    }
-    if (weighted == 0) {
-        lastError = "Every point from " + std::to_string(first + 1) + " to " + std::to_string(last + 1) +
-                    " has reliability 0, so all spline weights are zero. Give at least two points "
-                    "a reliability above 0.";
+
+    // ---- the 0.1 K grid, before anything is allocated for it ----------------
+    const double lowT = temperature[first];
+    const double highT = temperature[last];
+    const Grid grid = gridFor(lowT, highT);
+    if (grid.tMin > grid.tMax) {
+        // Truncation toward zero would turn -0.99.. into a one-point grid
+        // beyond the last point.
+        lastError = "The points chosen for the spline (" + numfmt::general(lowT) + " K to " +
+                    numfmt::general(highT) + " K) contain no multiple of 0.1 K, so the grid "
+                    "would be empty. Include points over a wider temperature range.";
         return false;
     }
-    if (!twoTemperatures) {
-        lastError = "Fewer than two points (at different temperatures) have a reliability above 0, "
-                    "so no spline can be calculated. Give at least two points a reliability above 0.";
+    if (!(grid.span < maxGridPoints - 0.5L)) {
+        const std::string needed =
+            grid.span < 1e15L ? std::to_string(grid.count()) : "more than " + std::to_string(maxGridPoints);
+        lastError = "The temperature range " + numfmt::general(lowT) + " K to " + numfmt::general(highT) +
+                    " K needs " + needed + " grid points of 0.1 K; at most " + std::to_string(maxGridPoints) +
+                    " can be calculated. Give the points outside a narrower range reliability 0.";
         return false;
     }
 
@@ -509,50 +572,43 @@ bool Analysis::computeSpline()
         y[j] = std::log10(concentration[i]);
         w[j] = reliability[i] * (1.0 / 6.0) / smoothness;
     }
-    const Curve curve = solveCurve(x, y, w);
-    const Fit& fit = curve.fit;
-    if (fit.status == FitStatus::TinyWeights) {
-        lastError = "The end conditions of the spline form a singular 2 x 2 system: the weights "
-                    "are too small (smoothness " + numfmt::general(smoothness) +
-                    "). Use a smaller smoothness or larger reliabilities.";
-        return false;
+    // As the smoothness grows the spline tends to the weighted least-squares
+    // line. Its normal equations, the end conditions in the truncated power
+    // basis, have the determinant sum w * sum w x^2 - (sum w x)^2; weights
+    // so small that this underflows in double (a smoothness far beyond any
+    // use) are refused rather than fitted.
+    {
+        double sw = 0, swx = 0, swxx = 0;
+        for (int j = 0; j < m; ++j) {
+            sw += w[j];
+            swx += w[j] * x[j];
+            swxx += static_cast<long double>(x[j]) * x[j] * w[j];
+        }
+        const double p1 = sw * swxx, p2 = swx * swx;
+        if (std::fabs(p1 - p2) < std::numeric_limits<double>::min() && std::max(p1, p2) < 1e-290) {
+            lastError = "The end conditions of the spline form a singular 2 x 2 system: the weights "
+                        "are too small (smoothness " + numfmt::general(smoothness) +
+                        "). Use a smaller smoothness or larger reliabilities.";
+            return false;
+        }
     }
-    // Where the recursion has lost its digits, the banded solve gives the
-    // same spline; its numbers differ from the recursion's in the last
-    // digits, so it only steps in where the recursion cannot be trusted.
-    if (!curve.ok()) {
-        lastError = std::string(fit.status == FitStatus::Overflow
-                                    ? "The spline calculation overflowed"
-                                    : "The spline calculation lost its precision") +
+    const BandedSpline curve = bandedSpline(x, y, w);
+    if (!curve.ok) {
+        lastError = std::string(curve.lostPrecision ? "The spline calculation lost its precision"
+                                                    : "The spline calculation overflowed") +
                     ": the smoothness " + numfmt::general(smoothness) +
                     " is too small for the spacing of the temperatures. " +
                     largerSmoothnessAdvice(x, y, w, smoothness);
         return false;
     }
 
-    // ---- the 0.1 K grid -----------------------------------------------------
-    const double tMin = std::ceil(10 * x[0]) / 10;
-    const double tMax = std::floor(10 * x[m - 1]) / 10;
-    if (tMin > tMax) {
-        // Truncation toward zero would turn -0.99.. into a one-point grid
-        // beyond the last point.
-        lastError = "The points chosen for the spline (" + numfmt::general(x[0]) + " K to " +
-                    numfmt::general(x[m - 1]) + " K) contain no multiple of 0.1 K, so the grid "
-                    "would be empty. Include points over a wider temperature range.";
-        return false;
-    }
-    const long double gridSpan = 10.0L * tMax - 10.0L * tMin;
-    if (!(gridSpan < 1e7L)) {
-        lastError = "The temperature range " + numfmt::general(x[0]) + " K to " +
-                    numfmt::general(x[m - 1]) + " K is too wide for a 0.1 K grid.";
-        return false;
-    }
-    const long long count = std::max(1LL, static_cast<long long>(std::trunc(gridSpan)) + 1);
+    // ---- values on the grid -----------------------------------------------------
+    const long long count = grid.count();
     DoubleArray gridT(static_cast<std::size_t>(count));
     DoubleArray gridN(static_cast<std::size_t>(count));
     for (long long k = 0; k < count; ++k) {
-        double t = k * 0.1 + tMin;
-        double v = curve.value(x, t);
+        double t = k * 0.1 + grid.tMin;
+        double v = static_cast<double>(curve.valueAt(t));
         double n = std::pow(10.0, v);
         if (!std::isfinite(v) || !std::isfinite(n) || n <= 0) {
             lastError = "The spline gives no valid concentration at " + numfmt::general(t) +
@@ -567,4 +623,115 @@ bool Analysis::computeSpline()
     splineConcentration = std::move(gridN);
     splineCount = static_cast<int>(count);
     return true;
+}
+
+double Analysis::chooseSmoothnessByGcv()
+{
+    lastError = splineDataProblem(*this);
+    if (!lastError.empty())
+        return 0;
+
+    // The points that carry weight; the others have no residual and no
+    // influence, so they count nowhere.
+    std::vector<double> x, y, rel;
+    double relSum = 0;
+    int temperatures = 0;
+    for (int i = firstDataIndex; i <= lastDataIndex; ++i) {
+        if (!(reliability[i] > 0))
+            continue;
+        if (x.empty() || temperature[i] != x.back())
+            ++temperatures;
+        x.push_back(temperature[i]);
+        y.push_back(std::log10(concentration[i]));
+        rel.push_back(reliability[i]);
+        relSum += reliability[i];
+    }
+    if (temperatures < 3) {
+        lastError = "Fewer than three points (at different temperatures) have a reliability above 0; "
+                    "through two every spline is the same straight line, so there is no smoothness "
+                    "to choose.";
+        return 0;
+    }
+    const std::size_t m = x.size();
+
+    // Points at one temperature share a knot at their weighted mean; their
+    // scatter about it is part of every residual sum, whatever the smoothness.
+    long double scatter = 0;
+    for (std::size_t j = 0; j < m;) {
+        std::size_t end = j;
+        long double sw = 0, swy = 0;
+        for (; end < m && x[end] == x[j]; ++end) {
+            sw += rel[end];
+            swy += rel[end] * static_cast<long double>(y[end]);
+        }
+        for (std::size_t k = j; k < end; ++k) {
+            long double d = y[k] - swy / sw;
+            scatter += rel[k] * d * d;
+        }
+        j = end;
+    }
+
+    // GCV(s) = (1/m) sum r_j (y_j - g_j)^2 / (tr(I - A) / m)^2 with the
+    // reliabilities r_j scaled to mean 1. Over the points, tr(I - A) is the
+    // trace over the knots plus one for each point that joins the knot of an
+    // earlier one.
+    std::vector<double> w(m);
+    BandedSpline s;
+    auto gcv = [&](double logSmoothness) {
+        const double smoothness = std::pow(10.0, logSmoothness);
+        for (std::size_t j = 0; j < m; ++j)
+            w[j] = rel[j] * (1.0 / 6.0) / smoothness;
+        if (!s.solve(x, y, w, true))
+            return HUGE_VAL;
+        // Knot residual Y - g = c6 / (6 W), weighted by the summed
+        // reliability 6 s W.
+        long double rss = scatter;
+        for (std::size_t k = 0; k < s.X.size(); ++k)
+            rss += smoothness * s.c6[k] * s.c6[k] / (6 * s.W[k]);
+        rss *= m / relSum;
+        const long double trace = static_cast<long double>(m - s.X.size()) + s.residualTrace;
+        const double score = static_cast<double>(m * rss / (trace * trace));
+        return std::isfinite(score) && trace > 0 ? score : HUGE_VAL;
+    };
+
+    // A coarse scan over twelve decades, then golden sections about the
+    // best point of the scan.
+    constexpr double lowest = -3, highest = 9, step = 0.25;
+    double bestLog = 0, bestScore = HUGE_VAL;
+    for (double at = lowest; at <= highest + 1e-9; at += step) {
+        const double score = gcv(at);
+        if (score < bestScore) {
+            bestScore = score;
+            bestLog = at;
+        }
+    }
+    if (!(bestScore < HUGE_VAL)) {
+        lastError = "The cross-validation score could not be calculated at any smoothness from 0.001 to "
+                    "1E9; enter a smoothness instead.";
+        return 0;
+    }
+    double lo = std::max(lowest, bestLog - step);
+    double hi = std::min(highest, bestLog + step);
+    const double ratio = (std::sqrt(5.0) - 1) / 2;
+    double u = hi - ratio * (hi - lo), v = lo + ratio * (hi - lo);
+    double fu = gcv(u), fv = gcv(v);
+    while (hi - lo > 1e-4) {
+        if (fu <= fv) {
+            hi = v;
+            v = u;
+            fv = fu;
+            u = hi - ratio * (hi - lo);
+            fu = gcv(u);
+        } else {
+            lo = u;
+            u = v;
+            fu = fv;
+            v = lo + ratio * (hi - lo);
+            fv = gcv(v);
+        }
+    }
+    const double refined = fu <= fv ? u : v;
+    if (std::min(fu, fv) < bestScore)
+        bestLog = refined;
+    return roundTo3Digits(std::pow(10.0, bestLog));
 }
