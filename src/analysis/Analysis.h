@@ -570,6 +570,9 @@ public:
     // after the general reset (resetFrom(ExperimentalData)) that precedes the
     // open dialog. On failure nothing is loaded.
     FileOutcome loadExperimentalData(const std::string& path);
+    // "Auto" beside the smoothness: chooses the spline's points and the
+    // smoothness by generalized cross-validation; changes nothing else.
+    SmoothnessOutcome automaticSmoothness();
     // "Calculation" of the data for analysis with the typed smoothness.
     SplineOutcome calculateDataForAnalysis(double smoothnessValue);
     // "Save (*.spl)": writes the file, then looks the material up.

@@ -157,6 +157,28 @@ SplineOutcome Analysis::calculateDataForAnalysis(double smoothnessValue)
     return out;
 }
 
+SmoothnessOutcome Analysis::automaticSmoothness()
+{
+    SmoothnessOutcome out;
+    if (!chooseSplinePoints()) {
+        out.error = lastError;
+        return out;
+    }
+    out.value = chooseSmoothnessByGcv();
+    if (!(out.value > 0)) {
+        out.value = 0;
+        out.error = lastError;
+        return out;
+    }
+    if (out.value <= 0.001)
+        out.note = "The cross-validation score is smallest at the end of the searched range: the data "
+                   "ask for a spline that nearly interpolates them (noise-free or densely curved data).";
+    else if (out.value >= 1e9)
+        out.note = "The cross-validation score is smallest at the end of the searched range: the data "
+                   "ask for an almost straight line.";
+    return out;
+}
+
 DataForAnalysisOutcome Analysis::saveDataForAnalysis(const std::string& path)
 {
     DataForAnalysisOutcome out;

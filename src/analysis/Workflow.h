@@ -53,6 +53,16 @@ struct SplineOutcome {
     std::string error;
 };
 
+// "Auto" beside the smoothness: the smoothness chosen by generalized
+// cross-validation of the same spline.
+struct SmoothnessOutcome {
+    double value = 0;   // 0 when none could be chosen (then error)
+    std::string error;
+    // The score still fell at an end of the searched range (nearly
+    // interpolating, or nearly a straight line); empty otherwise.
+    std::string note;
+};
+
 // "Save (*.spl)" and loading a *.spl file: the file, then the material table.
 struct DataForAnalysisOutcome {
     bool ok = false;

@@ -8,6 +8,7 @@
 #include "toolkit/WindowRegistry.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -148,6 +149,10 @@ void TFormMain::connectHandlers()
     onClick(ButtonLoadExperimental, &TFormMain::ButtonLoadExperimentalClick);
     onClick(ButtonChangeData, &TFormMain::ButtonChangeDataClick);
     onClick(ButtonCalcSpline, &TFormMain::ButtonCalcSplineClick);
+    onClick(ButtonAutoSmoothness, &TFormMain::ButtonAutoSmoothnessClick);
+    // "Auto" can run whenever "Calculation" can.
+    ButtonAutoSmoothness->setEnabled(ButtonCalcSpline->isEnabled());
+    ButtonCalcSpline->installEventFilter(this);
     onClick(ButtonSaveSpline, &TFormMain::ButtonSaveSplineClick);
     onClick(ButtonSaveFigureCon1, &TFormMain::ButtonSaveFigureCon1Click);
     onClick(ButtonSaveFigureCon2, &TFormMain::ButtonSaveFigureCon2Click);
@@ -210,6 +215,13 @@ void TFormMain::connectHandlers()
     QCheckBox* boxes[] = {CheckBox1, CheckBox2, CheckBox3, CheckBox4};
     for (int i = 0; i < 4; ++i)
         connect(boxes[i], &QCheckBox::toggled, this, [i](bool on) { C.setSimulationTick(i, on); });
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ButtonCalcSpline && event->type() == QEvent::EnabledChange)
+        ButtonAutoSmoothness->setEnabled(ButtonCalcSpline->isEnabled());
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TFormMain::renderSimulationInputs()

@@ -155,6 +155,7 @@ public:
     QGroupBox* GroupBoxSpline = nullptr;
     QLineEdit* EditSmoothness = nullptr;               // "5000"
     QPushButton* ButtonCalcSpline = nullptr;           // "Calculation"
+    QPushButton* ButtonAutoSmoothness = nullptr;       // "Auto": smoothness by cross-validation
     QPushButton* ButtonSaveSpline = nullptr;           // "Save (*.spl)"
     QLabel* LabelFilenameSpline = nullptr;
     QPushButton* ButtonSaveFigureCon1 = nullptr;       // "Save Figure (*Con1.bmp)"
@@ -318,6 +319,7 @@ public:
     void functionTypeChanged();
     // The Simulation page's ticks and texts from C.simulationInputs.
     void renderSimulationInputs();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resetWindow();
 
     // ---- page resets and presentation -------------------------------------------------
@@ -428,6 +430,7 @@ public:
     // ---- handlers and operations of the data-for-analysis, Fermi, stage and simulation pages
     // data for analysis
     void ButtonCalcSplineClick();
+    void ButtonAutoSmoothnessClick();
     void ButtonSaveSplineClick();
     void LoadSplineClick();
     // material parameters

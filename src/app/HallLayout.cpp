@@ -210,11 +210,13 @@ QWidget* TFormMain::buildConcentrationPage()
                            "GroupBoxSpline");
     EditSmoothness = edit("5000", "EditSmoothness");
     ButtonCalcSpline = button("Calculation", "ButtonCalcSpline");
+    ButtonAutoSmoothness = button("Auto", "ButtonAutoSmoothness");
+    ButtonAutoSmoothness->setToolTip("Choose the smoothness from the data (generalized cross-validation)");
     ButtonSaveSpline = button("Save (*.spl)", "ButtonSaveSpline");
     LabelFilenameSpline = fileLabel("LabelFilenameSpline");
     {
         auto* g = new QGridLayout(GroupBoxSpline);
-        g->addWidget(row({caption("Smoothness"), EditSmoothness, ButtonCalcSpline, ButtonSaveSpline}),
+        g->addWidget(row({caption("Smoothness"), EditSmoothness, ButtonAutoSmoothness, ButtonCalcSpline, ButtonSaveSpline}),
                      0, 0, 1, 2);
         g->addWidget(caption("Data for analysis:"), 1, 0);
         g->addWidget(LabelFilenameSpline, 1, 1);

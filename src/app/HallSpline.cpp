@@ -62,6 +62,18 @@ void TFormMain::ButtonCalcSplineClick()
         modal().error(this, QString::fromStdString(out.error));
 }
 
+void TFormMain::ButtonAutoSmoothnessClick()
+{
+    const SmoothnessOutcome out = C.automaticSmoothness();
+    if (!(out.value > 0)) {
+        modal().error(this, QString::fromStdString(out.error));
+        return;
+    }
+    EditSmoothness->setText(QString::fromStdString(numfmt::general(out.value)));
+    EditSmoothness->setToolTip(QString::fromStdString(
+        "Chosen by generalized cross-validation" + (out.note.empty() ? std::string(".") : ". " + out.note)));
+}
+
 void TFormMain::ButtonSaveSplineClick()
 {
     QString name = proposedSplineName();

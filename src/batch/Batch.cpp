@@ -129,7 +129,8 @@ std::string batchUsage()
            "    sample goes to standard output. A bad file never stops the other files.\n"
            "\n"
            "OPTIONS\n"
-           "    --smoothness X        smoothness of the spline (default 5000)\n"
+           "    --smoothness X|auto   smoothness of the spline (default 5000); auto: chosen by\n"
+           "                          generalized cross-validation, as the window's \"Auto\" does\n"
            "    --function H|S        H function (default) or S function\n"
            "    --evaluation-type T   Type-A, Type-B (default), Type-C or Type-D\n"
            "    --degeneracy g1,g2,g3 degeneracy factors of the three stages (default: 2 for\n"
@@ -188,7 +189,9 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
         } else if (is(a, "--smoothness")) {
             if (!value(i, "--smoothness", v))
                 return 2;
-            if (!parseNumber(v, o.smoothness) || !(o.smoothness > 0)) {
+            if (v == "auto") {
+                o.autoSmoothness = true;
+            } else if (!parseNumber(v, o.smoothness) || !(o.smoothness > 0)) {
                 error = "--smoothness needs a positive number, not '" + v + "'";
                 return 2;
             }
@@ -295,7 +298,8 @@ std::string formatBatchTable(const BatchResult& r)
     if (r.dataCount > 0)
         out << "  " << (r.semiconductor.empty() ? "(no material)" : r.semiconductor) << ", "
             << r.conductionType << ", " << r.dataCount << " points, " << r.splineCount
-            << " grid points\n";
+            << " grid points, smoothness " << numfmt::general(r.smoothness)
+            << (r.smoothnessChosen ? " (chosen by cross-validation)" : "") << "\n";
     if (!r.stages.empty()) {
         char line[200];
         std::snprintf(line, sizeof line, "  %-5s %-10s %-10s %-10s %-10s %-8s %-10s\n", "stage",
@@ -337,6 +341,9 @@ std::string formatBatchJsonEntry(const BatchResult& r)
         out << ", \"conductionType\": ";
         jsonString(out, r.conductionType);
         out << ", \"dataCount\": " << r.dataCount << ", \"gridPoints\": " << r.splineCount
+            << ", \"smoothness\": ";
+        jsonNumber(out, r.smoothness);
+        out << ", \"smoothnessChosen\": " << (r.smoothnessChosen ? "true" : "false")
             << ",\n   \"stages\": [";
         for (std::size_t i = 0; i < r.stages.size(); ++i) {
             const BatchStage& s = r.stages[i];

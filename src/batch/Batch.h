@@ -10,6 +10,7 @@
 
 struct BatchOptions {
     double smoothness = 5000;
+    bool autoSmoothness = false;      // --smoothness auto: chosen by cross-validation
     int functionType = 2;             // 1 = S, 2 = H
     std::string evaluationType = "Type-B";
     std::vector<double> degeneracy;   // g1, g2, g3; empty = as the conduction type sets them
@@ -52,6 +53,8 @@ struct BatchResult {
     std::string semiconductor, conductionType;
     int dataCount = 0;
     int splineCount = 0;
+    double smoothness = 0;            // the smoothness of the spline
+    bool smoothnessChosen = false;    // by cross-validation (--smoothness auto)
     std::vector<BatchStage> stages;
     double compensatingDensity = 0;   // in use at the end
     bool simulated = false;

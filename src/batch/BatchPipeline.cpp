@@ -57,7 +57,19 @@ public:
             C.changeFunctionType(o_.functionType);
 
         step("spline");
-        const SplineOutcome spline = C.calculateDataForAnalysis(typed(o_.smoothness));
+        double smoothness = typed(o_.smoothness);
+        if (o_.autoSmoothness) {
+            // "Auto", then "Calculation" with the value it put in the field.
+            const SmoothnessOutcome chosen = C.automaticSmoothness();
+            if (!(chosen.value > 0)) {
+                record("error", chosen.error);
+                return fail(1, "the smoothness could not be chosen");
+            }
+            smoothness = typed(chosen.value);
+            r.smoothnessChosen = true;
+        }
+        r.smoothness = smoothness;
+        const SplineOutcome spline = C.calculateDataForAnalysis(smoothness);
         if (!spline.computed) {
             record("error", spline.error);
             return fail(1, "the spline could not be calculated");

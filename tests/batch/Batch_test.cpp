@@ -117,6 +117,27 @@ TEST_F(BatchRun, FunctionTypeEvaluationTypeAndDegeneracyReachTheFiles)
     EXPECT_EQ(r.stages.at(0).name, "S1");
 }
 
+// --smoothness auto: the smoothness chosen by cross-validation, printed, and
+// on exact data close to interpolation, which puts H1 on the truth (one
+// donor 1e16 cm^-3 at 45 meV; the default 5000 gives 1.14e16 at 40.7 meV).
+TEST_F(BatchRun, SmoothnessChosenByCrossValidation)
+{
+    const fs::path data = copyExample(dir, "si_p_single.nT");
+    BatchOptions o;
+    o.autoSmoothness = true;
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(data.string(), o, err);
+    ASSERT_EQ(r.status, 0) << err.str();
+    EXPECT_TRUE(r.smoothnessChosen);
+    EXPECT_GT(r.smoothness, 0);
+    EXPECT_LT(r.smoothness, 5000);
+    ASSERT_FALSE(r.stages.empty());
+    EXPECT_NEAR(r.stages[0].energyLevel, 0.045, 0.0005);
+    EXPECT_NEAR(r.stages[0].density / 1e16, 1.0, 0.02);
+    EXPECT_NE(formatBatchTable(r).find("(chosen by cross-validation)"), std::string::npos);
+    EXPECT_NE(formatBatchJson({r}).find("\"smoothnessChosen\": true"), std::string::npos);
+}
+
 // A material the table does not know: without its N_0 the file stops with
 // status 1 and a line naming the options; with --dos0, or with --mass and
 // --minima computed as the window's button does, the known donor comes out.
