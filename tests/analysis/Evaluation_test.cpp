@@ -1,14 +1,13 @@
 #include "Analysis.h"
 #include "NumberFormat.h"
 #include "Physics.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -118,17 +117,7 @@ Analysis bellStage(int stage, double eref)
     return a;
 }
 
-// ---- truth files of the shared examples -------------------------------------
-
-std::string examplesDir() { return VORN_EXAMPLES_DIR; }
-
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+// ---- truth files of the examples ---------------------------------------------
 
 // The number after "key": at or after `from` (no JSON library in the core).
 double jsonNumber(const std::string& text, const std::string& key, std::size_t from = 0)
@@ -152,7 +141,7 @@ struct Truth {
 
 bool readTruth(const std::string& name, Truth& t)
 {
-    const std::string text = readText(examplesDir() + "/" + name + ".truth.json");
+    const std::string text = testfiles::readAll(testfiles::example(name + ".truth.json"));
     if (text.empty())
         return false;
     t.dos0 = jsonNumber(text, "dos0");
@@ -489,8 +478,8 @@ TEST(EvaluationPhysics, OneDonorWithSmallAcceptorIsRecovered)
     EXPECT_NEAR(a.energyLevel[0], donor.level, 5e-3 * donor.level);
     EXPECT_NEAR(a.density[0], donor.density, 0.01 * donor.density);
     // N_com shows only where n(T) approaches N_A at the range start, and the
-    // small level error is amplified there.
-    EXPECT_NEAR(a.stageCompensatingDensity[0], donorAcceptors, 0.25 * donorAcceptors);
+    // small level error is amplified there: 8 % low.
+    EXPECT_NEAR(a.stageCompensatingDensity[0], donorAcceptors, 0.1 * donorAcceptors);
 
     // A positive compensating density of stage 1 is fixed for the later stages.
     EXPECT_EQ(a.compensationFixed, 1);
@@ -741,9 +730,10 @@ TEST(EvaluationButton, SuccessResetsTheLaterStagesAndFormatsTheResults)
     EXPECT_EQ(a.density[1], 0);
     EXPECT_TRUE(a.h3FileName.empty());
     EXPECT_TRUE(a.simulatedConcentration.empty());
-    EXPECT_EQ(out.densityText, numfmt::pattern(a.density[0], "0.00E+00"));
-    EXPECT_EQ(out.energyText, numfmt::pattern(a.energyLevel[0], "0.####"));
-    EXPECT_EQ(out.compensatingText, numfmt::pattern(a.stageCompensatingDensity[0], "0.00E+00"));
+    // 1e16 cm^-3, 50 meV and 1e14 cm^-3 went in (N_com 8 % low, see above).
+    EXPECT_EQ(out.densityText, "1.00E+16");
+    EXPECT_EQ(out.energyText, "0.05");
+    EXPECT_EQ(out.compensatingText, "9.21E+13");
     EXPECT_FALSE(out.showCaution);
     EXPECT_FALSE(out.levelBelowLowestThermalEnergy); // 50 meV > kT(40 K)
 
@@ -800,17 +790,17 @@ TEST(EvaluationExamples, ExactConcentrationOfTheTruthIsRecovered)
     //   the donor above (level 0.5 %, density 2 %).
     // - GaAs shallow donor with 30 % compensation: the level comes from the
     //   peak near 39 K (0.25 % per grid step) but the ratio fit at the range
-    //   start, where n is a few % of N_A, amplifies that about tenfold.
+    //   start, where n is a few % of N_A, amplifies that about tenfold
+    //   (level 6 % high, density 9 % low).
     struct Case {
         const char* name;
         double levelTolerance, densityTolerance;
     };
     for (const Case& c : {Case{"si_p_single", 0.005, 0.02}, Case{"sic4h_p_al", 0.005, 0.02},
-                          Case{"gaas_n_shallow", 0.12, 0.15}}) {
+                          Case{"gaas_n_shallow", 0.09, 0.12}}) {
         SCOPED_TRACE(c.name);
         Truth t;
-        if (!readTruth(c.name, t))
-            GTEST_SKIP() << "no truth file in " << examplesDir();
+        ASSERT_TRUE(readTruth(c.name, t));
         ASSERT_EQ(t.species.size(), 1u);
         const Species s = t.species[0];
         Analysis a;
@@ -834,8 +824,7 @@ TEST(EvaluationExamples, ExactConcentrationOfTheTruthIsRecovered)
 TEST(EvaluationExamples, DeeperOfTwoDonorsComesFirstWithTheShallowOneAsNegativeCompensation)
 {
     Truth t;
-    if (!readTruth("sic4h_n_two_donors", t))
-        GTEST_SKIP() << "no truth file in " << examplesDir();
+    ASSERT_TRUE(readTruth("sic4h_n_two_donors", t));
     ASSERT_EQ(t.species.size(), 2u);
     Analysis a;
     a.resetAll();
@@ -847,11 +836,12 @@ TEST(EvaluationExamples, DeeperOfTwoDonorsComesFirstWithTheShallowOneAsNegativeC
     ASSERT_TRUE(a.evaluateStage(0)) << a.lastError;
     // H1 peaks at the deeper donor; the shallower one, still fully ionised
     // there, looks like a negative compensating density. The single-species
-    // model absorbs it only approximately: a few % on the level, ~10 % on N.
-    EXPECT_NEAR(a.energyLevel[0], t.species[1].level, 0.05 * t.species[1].level);
-    EXPECT_NEAR(a.density[0], t.species[1].density, 0.2 * t.species[1].density);
+    // model absorbs it only approximately: level 1 % low, N 10 % high, and
+    // N_com 20 % short of the shallow donor's density.
+    EXPECT_NEAR(a.energyLevel[0], t.species[1].level, 0.02 * t.species[1].level);
+    EXPECT_NEAR(a.density[0], t.species[1].density, 0.14 * t.species[1].density);
     EXPECT_LT(a.stageCompensatingDensity[0], 0);
-    EXPECT_NEAR(a.stageCompensatingDensity[0], -t.species[0].density, 0.3 * t.species[0].density);
+    EXPECT_NEAR(a.stageCompensatingDensity[0], -t.species[0].density, 0.25 * t.species[0].density);
     // A single negative N_com leaves the compensation open for H2.
     EXPECT_EQ(a.compensationFixed, 0);
     EXPECT_EQ(a.compensationStage, -1);
@@ -859,25 +849,24 @@ TEST(EvaluationExamples, DeeperOfTwoDonorsComesFirstWithTheShallowOneAsNegativeC
 
 TEST(EvaluationExamples, DataFilesThroughTheSplineGiveTheirSpecies)
 {
-    // Read, spline (smoothness 5000) and evaluate. The smoothing spline of
-    // points 10 K apart does not follow the steep low-temperature side of
-    // n(T) exactly (several % near the peak), which moves the peak and the
-    // level with it; the tolerances only catch gross faults (a wrong g,
-    // dos0 or stage).
+    // Read, spline (smoothness 5000) and evaluate. For Si the smoothing
+    // spline does not follow the steep freeze-out side of n(T) (several %
+    // near the peak), which moves the peak and the level with it: level 10 %
+    // low, density 14 % high. The deep Al acceptor of SiC peaks where n(T)
+    // is gentle and the spline follows it: both within 0.5 %.
     struct Case {
         const char* name;
         const char* file;
+        double levelTolerance, densityTolerance;
     };
-    for (const Case& c : {Case{"si_p_single", "si_p_single.nT"},
-                          Case{"sic4h_p_al", "sic4h_p_al.pT"}}) {
+    for (const Case& c : {Case{"si_p_single", "si_p_single.nT", 0.12, 0.18},
+                          Case{"sic4h_p_al", "sic4h_p_al.pT", 0.01, 0.01}}) {
         SCOPED_TRACE(c.name);
         Truth t;
-        const std::string path = examplesDir() + "/" + c.file;
-        if (!readTruth(c.name, t) || !std::filesystem::exists(path))
-            GTEST_SKIP() << "no example files in " << examplesDir();
+        ASSERT_TRUE(readTruth(c.name, t));
         Analysis a;
         a.resetAll();
-        a.experimentalDataFileName = path;
+        a.experimentalDataFileName = testfiles::example(c.file);
         ASSERT_TRUE(a.readExperimentalData()) << a.lastError;
         ASSERT_TRUE(a.chooseSplinePoints()) << a.lastError;
         ASSERT_TRUE(a.computeSpline()) << a.lastError;
@@ -886,7 +875,7 @@ TEST(EvaluationExamples, DataFilesThroughTheSplineGiveTheirSpecies)
         ASSERT_TRUE(a.autoCalculateStage(0));
         ASSERT_TRUE(a.evaluateStage(0)) << a.lastError;
         EXPECT_EQ(a.energyLevelInRange, 1);
-        EXPECT_NEAR(a.energyLevel[0], t.species[0].level, 0.15 * t.species[0].level);
-        EXPECT_NEAR(a.density[0], t.species[0].density, 0.25 * t.species[0].density);
+        EXPECT_NEAR(a.energyLevel[0], t.species[0].level, c.levelTolerance * t.species[0].level);
+        EXPECT_NEAR(a.density[0], t.species[0].density, c.densityTolerance * t.species[0].density);
     }
 }

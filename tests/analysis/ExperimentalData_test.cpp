@@ -211,19 +211,32 @@ TEST(ExperimentalDataFile, WriteThenReadRoundTripsWithCrLf)
 TEST(ExperimentalDataFile, FailedWriteKeepsTheExistingFile)
 {
     TempDir dir;
-    std::string path = dir.file("keep.nT");
-    testfiles::writeAll(path, "old content");
+    const std::string kept = dir.file("keep.nT");
+    testfiles::writeAll(kept, "old content");
+    ASSERT_EQ(testfiles::readAll(kept), "old content");
     Analysis a = fresh();
-    // A folder that does not exist: the temporary file cannot be made.
-    a.experimentalDataFileName = dir.file("nofolder/keep.nT");
-    EXPECT_FALSE(a.writeExperimentalData());
-    EXPECT_NE(a.lastError.find("nofolder/keep.nT"), std::string::npos);
-    // A path that is a folder: the rename fails, the folder stays.
+    a.experimentalDataFileName = kept;
+    bool written = true;
+    {
+        // The disk takes no more bytes: the new content cannot be written.
+        testfiles::FullDisk full;
+        ASSERT_TRUE(full.active());
+        written = a.writeExperimentalData();
+    }
+    EXPECT_FALSE(written);
+    EXPECT_NE(a.lastError.find(kept), std::string::npos) << a.lastError;
+    EXPECT_EQ(testfiles::readAll(kept), "old content");
+
+    // Targets that cannot become a file.
     std::filesystem::create_directories(dir.file("isdir.nT"));
-    a.experimentalDataFileName = dir.file("isdir.nT");
-    EXPECT_FALSE(a.writeExperimentalData());
+    for (const std::string& target : {dir.file("nofolder/keep.nT"), dir.file("isdir.nT"),
+                                      dir.file("keep.nT/under.nT")}) {
+        a.experimentalDataFileName = target;
+        EXPECT_FALSE(a.writeExperimentalData()) << target;
+        EXPECT_NE(a.lastError.find(target), std::string::npos) << a.lastError;
+    }
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("isdir.nT")));
-    EXPECT_EQ(testfiles::readAll(path), "old content");
+    EXPECT_EQ(testfiles::readAll(kept), "old content");
     // No temporary files are left behind.
     int files = 0;
     for (auto& e : std::filesystem::directory_iterator(dir.path()))

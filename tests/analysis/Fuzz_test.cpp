@@ -464,8 +464,9 @@ TEST_F(Fuzz, MutatedDataFilesThroughTheWholePipeline)
     const auto start = std::chrono::steady_clock::now();
     // The regression inputs as they are, then mutations of the sound examples.
     const std::vector<std::string> examples = dataFiles(VORN_EXAMPLES_DIR);
-    const std::vector<std::string> hostile = dataFiles(VORN_EXAMPLES_DIR "/../tests/data/hostile");
-    ASSERT_GT(examples.size(), 10u);
+    const std::vector<std::string> hostile =
+        dataFiles((fs::path(VORN_EXAMPLES_DIR).parent_path() / "tests/data/hostile").string());
+    ASSERT_GT(examples.size(), 10u) << "example data files in " << VORN_EXAMPLES_DIR;
     ASSERT_GT(hostile.size(), 4u);
     const std::string path = dir.file("input.nT");
     Mutator mutate(20251209);

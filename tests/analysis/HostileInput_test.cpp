@@ -33,7 +33,9 @@ using testfiles::TempDir;
 
 namespace {
 
-const std::string hostile = VORN_EXAMPLES_DIR "/../tests/data/hostile/";
+// Beside the examples folder, named without going through it: these tests
+// do not need the examples.
+const std::string hostile = fs::path(VORN_EXAMPLES_DIR).parent_path().string() + "/tests/data/hostile/";
 
 enum class Reader { Data, Spline, Fermi };
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Analysis.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -700,7 +701,7 @@ TEST(PeakSearchPhysics, SingleDonorPeakOfH1)
     const double ND = 1e16, dE = 0.045, g = 2, NA = 1e14, dos0 = 5.25e15;
     Analysis a;
     a.resetAll();
-    a.experimentalDataFileName = std::string(VORN_EXAMPLES_DIR) + "/si_p_single.nT";
+    a.experimentalDataFileName = testfiles::example("si_p_single.nT");
     ASSERT_TRUE(a.readExperimentalData()) << a.lastError;
     ASSERT_EQ(a.dataCount, 75);
     a.resetSpectroscopy();

@@ -86,7 +86,7 @@ struct SoundFiles {
     {
         Analysis& a = analysis;
         a.resetAll();
-        a.experimentalDataFileName = std::string(VORN_EXAMPLES_DIR) + "/si_p_single.nT";
+        a.experimentalDataFileName = testfiles::example("si_p_single.nT");
         EXPECT_TRUE(a.readExperimentalData()) << a.lastError;
         data = testfiles::readAll(a.experimentalDataFileName);
         EXPECT_TRUE(a.chooseSplinePoints());
@@ -103,6 +103,8 @@ struct SoundFiles {
     }
 };
 
+// Made once from si_p_single.nT; each user first asserts that the example
+// opens, so that every one of them fails naming it when it is missing.
 const SoundFiles& sound()
 {
     static const SoundFiles files;
@@ -115,6 +117,7 @@ constexpr int mutationsPerReader = 300;
 
 TEST(ReaderRobustness, NulByteOrHugeCountInADataFileIsReported)
 {
+    ASSERT_TRUE(testfiles::exampleReadable("si_p_single.nT"));
     TempDir dir;
     const std::string path = dir.file("nul.nT");
     std::string text = sound().data;
@@ -144,6 +147,7 @@ TEST(ReaderRobustness, NulByteOrHugeCountInADataFileIsReported)
 
 TEST(ReaderRobustness, DamagedDataFilesReadCleanlyOrFailWithAMessage)
 {
+    ASSERT_TRUE(testfiles::exampleReadable("si_p_single.nT"));
     TempDir dir;
     const std::string path = dir.file("damaged.nT");
     std::mt19937 rng(20261209);
@@ -176,6 +180,7 @@ TEST(ReaderRobustness, DamagedDataFilesReadCleanlyOrFailWithAMessage)
 
 TEST(ReaderRobustness, DamagedSplineFilesReadCleanlyOrLeaveNoSpline)
 {
+    ASSERT_TRUE(testfiles::exampleReadable("si_p_single.nT"));
     TempDir dir;
     const std::string path = dir.file("damaged.spl");
     std::mt19937 rng(1209);
@@ -206,6 +211,7 @@ TEST(ReaderRobustness, DamagedSplineFilesReadCleanlyOrLeaveNoSpline)
 
 TEST(ReaderRobustness, DamagedFermiLevelFilesReadCleanlyOrLeaveNoFermiLevel)
 {
+    ASSERT_TRUE(testfiles::exampleReadable("si_p_single.nT"));
     TempDir dir;
     const std::string path = dir.file("damaged.fl");
     std::mt19937 rng(912);

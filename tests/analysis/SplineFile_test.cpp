@@ -115,7 +115,7 @@ TEST(SplineFile, WriteThenReadRoundTripsAComputedSpline)
     TempDir dir;
     Analysis a;
     a.resetAll();
-    a.experimentalDataFileName = std::string(VORN_EXAMPLES_DIR) + "/si_p_single.nT";
+    a.experimentalDataFileName = testfiles::example("si_p_single.nT");
     ASSERT_TRUE(a.readExperimentalData()) << a.lastError;
     a.smoothness = 4500.5;
     ASSERT_TRUE(a.chooseSplinePoints());

@@ -729,6 +729,7 @@ TEST(SplineBandedSolve, SiCExampleAtTheDefaultSmoothnessGivesACurve)
 TEST(SplineBandedSolve, ZeroWeightsAndEqualTemperatures)
 {
     Analysis base = fromExample("sic4h_n_two_donors.nT");
+    ASSERT_EQ(base.dataCount, 105);
     base.smoothness = 5000;
     base.reliability[0] = 0; // a leading zero weight inside the fitted range
     base.reliability[20] = 0;

@@ -32,9 +32,11 @@ std::map<std::string, std::string> filesIn(const fs::path& dir)
 
 fs::path copyExample(const testfiles::TempDir& dir, const std::string& name)
 {
-    const fs::path from = fs::path(VORN_EXAMPLES_DIR) / name;
-    EXPECT_TRUE(fs::exists(from)) << "example data file missing: " << from;
-    fs::copy_file(from, dir.path() / name, fs::copy_options::overwrite_existing);
+    const fs::path from = testfiles::examplePath(name);
+    std::error_code ec;
+    fs::copy_file(from, dir.path() / name, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+        ADD_FAILURE() << "cannot copy the example file " << from << ": " << ec.message();
     return dir.path() / name;
 }
 

@@ -2,6 +2,7 @@
 // through the windows with the default answers.
 #include "HallTestSupport.h"
 #include "Batch.h"
+#include "TestFiles.h"
 #include "spectroscopy/Automaticevaluationtype.h"
 #include "spectroscopy/Functiontype.h"
 #include "spectroscopy/Obtainedresults.h"
@@ -60,9 +61,11 @@ protected:
     }
     fs::path copyExample(const char* name)
     {
-        const fs::path from = fs::path(VORN_EXAMPLES_DIR) / name;
-        EXPECT_TRUE(fs::exists(from)) << "example data file missing: " << from;
-        fs::copy_file(from, dir / name);
+        const fs::path from = testfiles::examplePath(name);
+        std::error_code ec;
+        fs::copy_file(from, dir / name, ec);
+        if (ec)
+            ADD_FAILURE() << "cannot copy the example file " << from << ": " << ec.message();
         return dir / name;
     }
 

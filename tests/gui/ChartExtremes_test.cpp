@@ -41,8 +41,8 @@ TEST_F(ChartExtremesWindow, LoadingConcentrationsNearTheLargestDoubleDoesNotCras
 {
     testfiles::TempDir dir;
     // The header of an example, four extreme points.
-    const std::string example = testfiles::readAll(std::string(VORN_EXAMPLES_DIR) + "/si_p_single.nT");
-    ASSERT_FALSE(example.empty()) << "example data file missing: si_p_single.nT";
+    ASSERT_TRUE(testfiles::exampleReadable("si_p_single.nT"));
+    const std::string example = testfiles::readAll(testfiles::examplePath("si_p_single.nT"));
     std::string text;
     std::size_t at = 0;
     for (int line = 0; line < 17; ++line) {

@@ -1,5 +1,7 @@
 #include "toolkit/ChartPlot.h"
+#include "TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -46,13 +48,30 @@ TEST(ChartPlot, SavedFigureIsABitmapAndFailureKeepsOldFile)
     ASSERT_TRUE(plot.saveImage(path, err)) << err.toStdString();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.read(2), QByteArray("BM"));
+    const QByteArray saved = f.readAll();
     f.close();
-    QImage img(path);
-    EXPECT_FALSE(img.isNull());
+    EXPECT_TRUE(saved.startsWith("BM"));
+    EXPECT_FALSE(QImage(path).isNull());
 
+    // Another figure on a disk that takes no more bytes: the save fails and
+    // the figure saved before stays byte for byte.
+    plot.setData(s, {{1, 4}, {2, 1}});
+    bool replaced = true;
+    {
+        testfiles::FullDisk full;
+        ASSERT_TRUE(full.active());
+        replaced = plot.saveImage(path, err);
+    }
+    EXPECT_FALSE(replaced);
+    EXPECT_TRUE(err.contains(path)) << err.toStdString();
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), saved);
+
+    err.clear();
     EXPECT_FALSE(plot.saveImage(dir.path() + "/missing/dir/x.bmp", err));
     EXPECT_FALSE(err.isEmpty());
+    // No temporary file is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"sampleCon1.bmp"});
 }
 
 TEST(ChartPlot, HiddenChartDrawsItsLatestDataWhenShownOrSaved)

@@ -719,12 +719,17 @@ TEST_F(EndToEndTest, TwoDonorsInSiCFromDataFileToSummary)
     EXPECT_FALSE(m->ButtonCalcH3->isEnabled());
     EXPECT_TRUE(m->CheckBox4->isChecked()); // the compensation was fixed by H2
 
-    // The method recovers the two donors the data were made from.
+    // The method recovers the two donors the data were made from, shallow
+    // one first. H1 takes the deep donor with the shallow one as a negative
+    // compensating density, which the single-species model absorbs only
+    // approximately: N 10 % high (level 0.3 % low). H2 then finds the
+    // shallow donor: level 1.7 % and N 3.7 % high.
     const std::vector<Species> want = truth("sic4h_n_two_donors.truth.json"), got = found(m);
     ASSERT_EQ(got.size(), want.size());
+    const double levelTolerance[] = {0.025, 0.005}, densityTolerance[] = {0.06, 0.13};
     for (std::size_t j = 0; j < want.size(); ++j) {
-        EXPECT_NEAR(got[j].level, want[j].level, 0.005) << j;
-        EXPECT_TRUE(near(got[j].density, want[j].density, 0.15)) << j << ": " << got[j].density;
+        EXPECT_NEAR(got[j].level / want[j].level, 1, levelTolerance[j]) << j;
+        EXPECT_NEAR(got[j].density / want[j].density, 1, densityTolerance[j]) << j;
     }
 
     const std::size_t messagesBefore = script.messages.size();
@@ -744,20 +749,28 @@ TEST_F(EndToEndTest, SingleDonorInSiWithNegativeCompensation)
         << script.texts(ScriptedModal::Message::Error).join("; ").toStdString();
     const std::vector<Species> want = truth("si_p_single.truth.json"), got = found(m);
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_NEAR(got[0].level, want[0].level, 0.005);
-    EXPECT_TRUE(near(got[0].density, want[0].density, 0.2)) << got[0].density;
+    // The spline does not follow the steep freeze-out side exactly: N 13 %
+    // high. The level comes out as the 45 meV that went in, to the four
+    // decimals shown (0.01 % off); two steps of those are allowed.
+    EXPECT_NEAR(got[0].level, want[0].level, 0.0002);
+    EXPECT_NEAR(got[0].density / want[0].density, 1, 0.17);
     // H1 found a negative compensating density and the H2 attempts fixed it.
     ASSERT_LT(value(m->EditSCDensity), 0);
 
     const std::size_t messagesBefore = script.messages.size();
     QString simulation, summary;
     finishAnalysis(m, simulation, summary);
-    ASSERT_EQ(script.messages.size(), messagesBefore + 1);
+    // The note on the negative compensating density, then the warning that
+    // the simulation misses the measured points by far more than 20 %.
+    ASSERT_EQ(script.messages.size(), messagesBefore + 2);
     const ScriptedModal::Message& note = script.messages[messagesBefore];
     EXPECT_EQ(note.kind, ScriptedModal::Message::Confirmation);
     EXPECT_EQ(note.text, "  The simulation result might not be in good agreement with the experimental "
                          "data at lower temperatures, because the negative compensating dansity is used. "
                          "\n  The negative compensating density means that an undeterminable shallower "
                          "level may exist.");
+    EXPECT_TRUE(script.messages[messagesBefore + 1].text.startsWith(
+        "Warning: the simulated concentration deviates from the measured one by up to "));
+    EXPECT_GT(worstDeviationFromMeasurement(), 0.2);
 }
 } // namespace

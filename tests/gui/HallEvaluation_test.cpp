@@ -78,8 +78,8 @@ protected:
                     QByteArray::number(electronConcentration(T, 3.26e15, donors, acceptors), 'g', 6) +
                     "     1\r\n";
         QByteArray text;
-        for (int i = 0; i < 17; ++i) {
-            QByteArray line = header[i].trimmed();
+        for (QByteArray line : header) {
+            line = line.trimmed();
             if (line.startsWith("% Number of data:"))
                 line = "% Number of data: " + QByteArray::number(count);
             text += line + "\r\n";
@@ -93,6 +93,7 @@ protected:
     void openStage1(TFormMain* m, const QString& data)
     {
         load(m, data);
+        ASSERT_TRUE(script.messages.empty()) << script.lastText().toStdString();
         m->EditSmoothness->setText("20000");
         m->ButtonCalcSplineClick();
         script.acceptProposedFile();
@@ -317,8 +318,9 @@ TEST_F(EvaluationPageTest, H2WithoutCandidatesAndNegativeH1CompensationAsksForAn
     TFormMain* m = create(1);
     // A deep donor and a very shallow one: H1 takes a negative compensating
     // density, and no H2 candidate fits.
-    openStage1(m, syntheticData("shallow.nT", {{5e16, 0.15, 2}, {3e16, 0.005, 2}}, 1e14, 80, 600));
-    throughH2Calculation(m);
+    ASSERT_NO_FATAL_FAILURE(
+        openStage1(m, syntheticData("shallow.nT", {{5e16, 0.15, 2}, {3e16, 0.005, 2}}, 1e14, 80, 600)));
+    ASSERT_NO_FATAL_FAILURE(throughH2Calculation(m));
     ASSERT_LT(C.stageCompensatingDensity[0], 0);
 
     m->ButtonEvaluation2Click();
@@ -354,8 +356,9 @@ protected:
     {
         script.windowHandler = [answer](QDialog*) { return answer; };
         m = create(1);
-        openStage1(m, syntheticData("deep.nT", {{1e17, 0.25, 2}, {3e16, 0.01, 2}}, 1e15, 250, 700));
-        throughH2Calculation(m);
+        ASSERT_NO_FATAL_FAILURE(
+            openStage1(m, syntheticData("deep.nT", {{1e17, 0.25, 2}, {3e16, 0.01, 2}}, 1e15, 250, 700)));
+        ASSERT_NO_FATAL_FAILURE(throughH2Calculation(m));
         m->ButtonEvaluation2Click();
         // A level below kT at 250 K is also below 3 kT: the one box is that warning.
         ASSERT_EQ(script.messages.size(), 1u) << script.lastText().toStdString();
@@ -372,7 +375,7 @@ protected:
 
 TEST_F(RemarksTest, ContinueKeepsTheH2Results)
 {
-    evaluateH2(TFormRemarks::Continue);
+    ASSERT_NO_FATAL_FAILURE(evaluateH2(TFormRemarks::Continue));
     EXPECT_TRUE(m->ButtonSaveH2->isEnabled());
     EXPECT_EQ(m->ButtonCalcH2->text(), "Calculation");
     EXPECT_EQ(C.compensationStage, 1); // fixed by H2 itself
@@ -380,7 +383,7 @@ TEST_F(RemarksTest, ContinueKeepsTheH2Results)
 
 TEST_F(RemarksTest, EvaluationAgainFixesTheH1DensityForAnotherH2)
 {
-    evaluateH2(TFormRemarks::EvaluationAgain);
+    ASSERT_NO_FATAL_FAILURE(evaluateH2(TFormRemarks::EvaluationAgain));
     EXPECT_EQ(C.compensationFixed, 1);
     EXPECT_EQ(C.compensationStage, 0);
     EXPECT_DOUBLE_EQ(C.compensatingDensity, C.stageCompensatingDensity[0]);

@@ -46,6 +46,7 @@ protected:
     void openFermiPage(TFormMain* m, const QString& data, const QString& smoothness = "5000")
     {
         load(m, data);
+        ASSERT_TRUE(script.messages.empty()) << script.lastText().toStdString();
         m->EditSmoothness->setText(smoothness);
         m->ButtonCalcSplineClick();
         script.acceptProposedFile();
@@ -136,7 +137,7 @@ TEST_F(FermiPageTest, CalculationDrawsTheFermiLevelOnTheGridAndSaveOpensStage1)
 TEST_F(FermiPageTest, RecalculationClearsStage1Again)
 {
     TFormMain* m = create(1);
-    openFermiPage(m, copyExample("sic4h_n_two_donors.nT"), kSic4hSmoothness);
+    ASSERT_NO_FATAL_FAILURE(openFermiPage(m, copyExample("sic4h_n_two_donors.nT"), kSic4hSmoothness));
     calculateAndSave(m);
     m->ButtonSaveFigureFermi->setEnabled(true);
     m->ChartH1->setData(0, {{100, 1}, {200, 2}});
@@ -323,7 +324,7 @@ TEST_F(FermiPageTest, ExperimentalSaveThatFailsKeepsItsButton)
 {
     TFormMain* m = create(0);
     m->AdvancedModeClick();
-    openFermiPage(m, copyExample("sic4h_n_two_donors.nT"), kSic4hSmoothness);
+    ASSERT_NO_FATAL_FAILURE(openFermiPage(m, copyExample("sic4h_n_two_donors.nT"), kSic4hSmoothness));
     calculateAndSave(m);
     const std::string previous = C.experimentalFermiLevelFileName;
     const QString target = dir.filePath("missing/x.flE");
@@ -341,7 +342,7 @@ TEST_F(FermiPageTest, LoadInAdvancedModeRestoresTheFileAndOpensStage1)
     TFormMain* m = create(0);
     m->AdvancedModeClick();
     const QString data = copyExample("sic4h_n_two_donors.nT");
-    openFermiPage(m, data, kSic4hSmoothness);
+    ASSERT_NO_FATAL_FAILURE(openFermiPage(m, data, kSic4hSmoothness));
     C.fermiLevelComment = "annealed at 1700 C";
     m->ButtonCalcFermiLevelClick();
     const std::vector<double> saved = C.fermiLevel;
@@ -395,7 +396,7 @@ TEST_F(FermiPageTest, LoadOfAnotherGridIsRefusedAndOpensNothing)
     TFormMain* m = create(0);
     m->AdvancedModeClick();
     // A *.fl of the 80 K .. 600 K grid of one sample ...
-    openFermiPage(m, copyExample("sic4h_n_two_donors.nT"), kSic4hSmoothness);
+    ASSERT_NO_FATAL_FAILURE(openFermiPage(m, copyExample("sic4h_n_two_donors.nT"), kSic4hSmoothness));
     calculateAndSave(m);
     const QString otherFl = QString::fromStdString(C.fermiLevelFileName);
     // ... loaded over the 30 K .. 400 K grid of another.

@@ -298,7 +298,7 @@ TEST_F(SplinePageTest, SaveThatFailsKeepsTheStageUnsaved)
 TEST_F(SplinePageTest, RecalculatingAfterTheSavesClosesTheFermiStageAgain)
 {
     TFormMain* m = create(1);
-    throughSplineSave(m, "si_p_single.nT");
+    ASSERT_NO_FATAL_FAILURE(throughSplineSave(m, "si_p_single.nT"));
     m->ButtonCalcFermiLevelClick();
     script.acceptProposedFile();
     m->ButtonSaveFermiLevelClick();

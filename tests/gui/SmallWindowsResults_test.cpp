@@ -371,8 +371,11 @@ TEST(ProgressWindows, ReporterLetsPendingEventsRunAndCopesWithMissingWindows)
     EXPECT_EQ(w.main.ProgressBar1->value(), 0);
     r->close(ProgressReporter::Detailed);
     EXPECT_TRUE(w.main.isVisible());
-    r->close(ProgressReporter::Main);
+    // Once the main window is no longer registered, neither a step nor a
+    // close reaches the bar still on screen.
     windows().remove(WindowId::ProgressReport);
     r->step(ProgressReporter::Main, 1);
-    EXPECT_FALSE(w.main.isVisible());
+    r->close(ProgressReporter::Main);
+    EXPECT_EQ(w.main.ProgressBar1->value(), 0);
+    EXPECT_TRUE(w.main.isVisible());
 }
