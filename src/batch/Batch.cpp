@@ -320,7 +320,7 @@ std::string formatBatchTable(const BatchResult& r)
     }
     if (r.simulated && r.largestDeviation >= 0)
         out << "  simulation: largest deviation from the measured points "
-            << pattern(100 * r.largestDeviation, "0.0") << " % at " << numfmt::general(r.deviationTemperature)
+            << pattern(100 * r.largestDeviation, 100 * r.largestDeviation < 1e5 ? "0.0" : "0.0E+00") << " % at " << numfmt::general(r.deviationTemperature)
             << " K" << (r.largestDeviation > 0.2 ? "  (above 20 %)" : "") << "\n";
     out << "  result: " << fileStatusText(r) << "\n";
     for (const std::string& f : r.files)

@@ -140,6 +140,37 @@ TEST_F(BatchRun, SmoothnessChosenByCrossValidation)
     EXPECT_NE(formatBatchJson({r}).find("\"smoothnessChosen\": true"), std::string::npos);
 }
 
+// Inputs that once ended in a wrong success: a negative density is never an
+// evaluated result, and a doubtful one comes with its warnings.
+TEST_F(BatchRun, NoWrongSuccess)
+{
+    struct Case {
+        const char* file;
+        int status;
+        const char* said; // on standard error
+    } cases[] = {
+        // One low-temperature point reads 50 instead of 1.16e12.
+        {"one_point_50.nT", 1, "error: The evaluation gave no physical result (density -"},
+        // Exact points added at 1 .. 8 K.
+        {"cold_points.nT", 0, "warning: the density of the first species"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string input = fs::path(VORN_EXAMPLES_DIR).parent_path().string() + "/tests/data/hostile/" + c.file;
+        ASSERT_TRUE(fs::exists(input)) << "regression input missing: " << input;
+        BatchOptions o;
+        o.outputDir = dir.file(c.file);
+        std::ostringstream err;
+        const BatchResult r = runBatchFile(input, o, err);
+        EXPECT_EQ(r.status, c.status) << err.str();
+        EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
+        for (const BatchStage& s : r.stages) {
+            if (s.evaluated)
+                EXPECT_GT(s.density, 0);
+        }
+    }
+}
+
 // A material the table does not know: without its N_0 the file stops with
 // status 1 and a line naming the options; with --dos0, or with --mass and
 // --minima computed as the window's button does, the known donor comes out.
