@@ -164,10 +164,8 @@ TEST_F(BatchRun, NoWrongSuccess)
         const BatchResult r = runBatchFile(input, o, err);
         EXPECT_EQ(r.status, c.status) << err.str();
         EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
-        for (const BatchStage& s : r.stages) {
-            if (s.evaluated)
-                EXPECT_GT(s.density, 0);
-        }
+        for (const BatchStage& s : r.stages)
+            EXPECT_TRUE(!s.evaluated || s.density > 0) << s.name << " " << s.density;
     }
 }
 
