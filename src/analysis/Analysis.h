@@ -575,6 +575,13 @@ public:
     SmoothnessOutcome automaticSmoothness();
     // "Calculation" of the data for analysis with the typed smoothness.
     SplineOutcome calculateDataForAnalysis(double smoothnessValue);
+    // Names the save dialogs propose: the data file with ".spl", the *.spl
+    // with ".fl". The batch program takes them as they are.
+    std::string splineFileProposal() const { return replaceExtension(experimentalDataFileName, ".spl"); }
+    std::string fermiLevelFileProposal() const { return replaceExtension(splineFileName, ".fl"); }
+    // The obtained-results dialog's default extension: a name whose file part
+    // has no extension (or ends in a dot) gets ".dat".
+    static std::string withDefaultResultsExtension(const std::string& path);
     // "Save (*.spl)": writes the file, then looks the material up.
     DataForAnalysisOutcome saveDataForAnalysis(const std::string& path);
     // File > "Data for Analysis(*.spl)".

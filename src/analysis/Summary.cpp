@@ -120,3 +120,11 @@ bool Analysis::remarksTexts(int stage, std::array<std::string, 4>& texts) const
                numfmt::pattern(energyLevel[0], "0.####") + " eV may exist.";
     return true;
 }
+
+std::string Analysis::withDefaultResultsExtension(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = file.rfind('.');
+    return dot == std::string::npos || dot + 1 == file.size() ? path + ".dat" : path;
+}

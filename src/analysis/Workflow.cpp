@@ -605,7 +605,9 @@ StageSaveOutcome Analysis::saveStageResults(int stage, const std::string& path)
 }
 
 namespace {
-std::string& inputText(SimulationInputs& in, SimulationField field)
+// The text of one field, const or not.
+template <class Inputs>
+auto& inputText(Inputs& in, SimulationField field)
 {
     const int f = std::clamp(static_cast<int>(field), 0, static_cast<int>(SimulationField::Count) - 1);
     if (f == static_cast<int>(SimulationField::Compensating))
@@ -629,7 +631,7 @@ void Analysis::setSimulationInput(SimulationField field, const std::string& text
 
 const std::string& Analysis::simulationInputText(SimulationField field) const
 {
-    return inputText(const_cast<SimulationInputs&>(simulationInputs), field);
+    return inputText(simulationInputs, field);
 }
 
 void Analysis::setSimulationTick(int box, bool ticked)

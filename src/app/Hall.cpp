@@ -253,10 +253,7 @@ void TFormMain::windowsRegistered()
 
 void TFormMain::functionTypeChanged()
 {
-    resetStage1Page();
-    resetStage2Page();
-    resetStage3Page();
-    resetSimulationPage();
+    clearStagePages();
     if (C.stage1Ready())
         ButtonCalcH1->setEnabled(true);
     applyFunctionType();

@@ -527,6 +527,8 @@ private:
     // The pages of stage 1 to the simulation cleared (C was reset by the
     // core operation), stage captions back to "Calculation".
     void resetLaterPages();
+    // The page resets of stages 1 to 3 and the simulation, captions kept.
+    void clearStagePages();
     // Stage 1 may start: its calculation, the E_ref steps and the precise
     // calculation.
     void enableStage1Start();

@@ -22,12 +22,17 @@ QString text(double value) { return QString::fromStdString(numfmt::general(value
 
 // ---- shared steps ------------------------------------------------------------
 
-void TFormMain::resetLaterPages()
+void TFormMain::clearStagePages()
 {
     resetStage1Page();
     resetStage2Page();
     resetStage3Page();
     resetSimulationPage();
+}
+
+void TFormMain::resetLaterPages()
+{
+    clearStagePages();
     resetStageCaptions();
     renderSimulationInputs();
 }
@@ -136,7 +141,7 @@ void TFormMain::ButtonCalcFermiLevelClick()
 
 void TFormMain::ButtonSaveFermiLevelClick()
 {
-    QString name = QString::fromStdString(Analysis::replaceExtension(C.splineFileName, ".fl"));
+    QString name = QString::fromStdString(C.fermiLevelFileProposal());
     int filterIndex = SaveFilterIndex::FermiLevel;
     saveDialogFileName = name;
     if (!modal().saveFile(this, MainSaveFilter, filterIndex, name))
@@ -181,7 +186,7 @@ void TFormMain::ButtonSaveExperimentalFermiLevelDataClick()
 void TFormMain::LoadFermiLevelClick()
 {
     // The question comes first so that a cancelled dialog changes nothing.
-    QString name = QString::fromStdString(Analysis::replaceExtension(C.splineFileName, ".fl"));
+    QString name = QString::fromStdString(C.fermiLevelFileProposal());
     int filterIndex = OpenFilterIndex::FermiLevel;
     if (!modal().openFile(this, MainOpenFilter, filterIndex, name))
         return;

@@ -17,7 +17,7 @@ namespace {
 
 QString proposedSplineName()
 {
-    return QString::fromStdString(Analysis::replaceExtension(C.experimentalDataFileName, ".spl"));
+    return QString::fromStdString(C.splineFileProposal());
 }
 
 } // namespace

@@ -147,10 +147,7 @@ void TFormMain::ButtonCalculationH1PreciseClick()
 
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    resetStage1Page();
-    resetStage2Page();
-    resetStage3Page();
-    resetSimulationPage();
+    clearStagePages();
     const StageCalculationOutcome out = C.calculateStage1At(eref);
     busy.done();
     showStageCalculation(0, out, true);
@@ -251,10 +248,7 @@ void TFormMain::ButtonCalcH1Click()
 {
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    resetStage1Page();
-    resetStage2Page();
-    resetStage3Page();
-    resetSimulationPage();
+    clearStagePages();
     const StageCalculationOutcome out = C.calculateStage(0);
     busy.done();
     showStageCalculation(0, out, false);

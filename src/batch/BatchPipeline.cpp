@@ -75,7 +75,7 @@ public:
             return fail(1, "the spline could not be calculated");
         }
         r.splineCount = C.splineCount;
-        const std::string splName = save(Analysis::replaceExtension(C.experimentalDataFileName, ".spl"));
+        const std::string splName = save(C.splineFileProposal());
         const DataForAnalysisOutcome saved = C.saveDataForAnalysis(splName);
         if (!saved.ok) {
             record("error", saved.error);
@@ -95,7 +95,7 @@ public:
                         "--dos0 X, or its effective mass and minima with --mass M --minima K\n";
             return fail(1, "the Fermi level could not be calculated");
         }
-        const std::string flName = save(Analysis::replaceExtension(C.splineFileName, ".fl"));
+        const std::string flName = save(C.fermiLevelFileProposal());
         const FileOutcome flSaved = C.saveFermiLevel(flName);
         if (!flSaved.ok) {
             record("error", flSaved.error);
@@ -138,11 +138,7 @@ public:
 
         // The obtained-results window's save: its dialog gives a name typed
         // without extension the default ".dat".
-        std::string datName = save(C.obtainedResultsFileName());
-        const std::string file = fs::path(datName).filename().string();
-        const std::size_t dot = file.rfind('.');
-        if (dot == std::string::npos || dot + 1 == file.size())
-            datName += ".dat";
+        const std::string datName = Analysis::withDefaultResultsExtension(save(C.obtainedResultsFileName()));
         if (!C.writeObtainedResults(datName)) {
             record("error", C.lastError);
             return fail(2, "the obtained results could not be saved");

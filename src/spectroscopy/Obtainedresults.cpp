@@ -3,7 +3,6 @@
 #include "Analysis.h"
 #include "toolkit/Modal.h"
 
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
@@ -104,8 +103,7 @@ void TFormObtainedResults::ToolButtonSaveClick()
     if (!modal().saveFile(this, SaveFilter, filterIndex, fileName))
         return;
     // The dialog's default extension: a name typed without one gets ".dat".
-    if (QFileInfo(fileName).suffix().isEmpty())
-        fileName += ".dat";
+    fileName = QString::fromStdString(Analysis::withDefaultResultsExtension(fileName.toStdString()));
     std::vector<std::string> out;
     for (const QString& l : lines())
         out.push_back(l.toStdString());
