@@ -4,6 +4,9 @@
 #include "app/Hall.h"
 #include "toolkit/ProgressWindows.h"
 #include "toolkit/WindowRegistry.h"
+#include "conventional/Conventionalanalysis.h"
+#include "conventional/Conventionalanalysis2.h"
+#include "conventional/Onedonoroneacceptorconfirmation.h"
 #include "input/Samplecondition.h"
 #include "spectroscopy/Automaticevaluationtype.h"
 #include "spectroscopy/Cautiondeeplevel.h"
@@ -53,6 +56,9 @@ void createForms(int releaseFlag)
     FormRemarks = new TFormRemarks;
     FormObtainedResults = new TFormObtainedResults;
     FormAutomaticEvaluationType = new TFormAutomaticEvaluationType;
+    FormConventionalAnalysis = new TFormConventionalAnalysis;
+    FormConventionalAnalysis2 = new TFormConventionalAnalysis2;
+    FormOneDonorOneAcceptorConfirmation = new TFormOneDonorOneAcceptorConfirmation;
     FormHTML = new TFormHTML;
     FormProgressReport = new TFormProgressReport;
     FormDetailedProgressReport = new TFormDetailedProgressReport;
@@ -67,6 +73,9 @@ void createForms(int releaseFlag)
     r.add(WindowId::Remarks, FormRemarks);
     r.add(WindowId::ObtainedResults, FormObtainedResults);
     r.add(WindowId::AutomaticEvaluationType, FormAutomaticEvaluationType);
+    r.add(WindowId::ConventionalAnalysis, FormConventionalAnalysis);
+    r.add(WindowId::ConventionalAnalysis2, FormConventionalAnalysis2);
+    r.add(WindowId::OneDonorOneAcceptorConfirmation, FormOneDonorOneAcceptorConfirmation);
     r.add(WindowId::HTML, FormHTML);
     r.add(WindowId::ProgressReport, FormProgressReport);
     r.add(WindowId::DetailedProgressReport, FormDetailedProgressReport);
@@ -93,6 +102,9 @@ void destroyForms()
     destroy(FormDetailedProgressReport);
     destroy(FormProgressReport);
     destroy(FormHTML);
+    destroy(FormOneDonorOneAcceptorConfirmation);
+    destroy(FormConventionalAnalysis2);
+    destroy(FormConventionalAnalysis);
     destroy(FormAutomaticEvaluationType);
     destroy(FormObtainedResults);
     destroy(FormRemarks);

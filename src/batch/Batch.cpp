@@ -142,6 +142,13 @@ std::string batchUsage()
            "    --mass M --minima K   the same computed from the effective mass M/m0 and the\n"
            "                          number of equivalent minima K (K is 1 for p-type samples)\n"
            "    --material NAME       the material's name instead of the one in the data file\n"
+           "    --one-impurity[=T_LOW:T_HIGH]\n"
+           "                          after the Fermi level, the analysis of only one impurity\n"
+           "                          over the points from T_LOW to T_HIGH K (default: all), as\n"
+           "                          the window evaluates it; writes the *.CNO file\n"
+           "    --donor-acceptor=N_NET[:T_LOW:T_HIGH]\n"
+           "                          the analysis of one donor and one acceptor with the net\n"
+           "                          density N_NET [cm^-3]; writes the *.CNC file\n"
            "    -j, --jobs N          analyse N files at once (default: one per core)\n"
            "    --json                print a machine-readable summary instead of the tables\n"
            "    --quiet               print errors only: no tables, no progress, no confirmations\n"
@@ -259,6 +266,16 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
                 return 2;
             }
             o.jobs = n;
+        } else if (a == "--one-impurity") {
+            o.oneImpurity = true;
+            o.oneImpurityRange = {};
+        } else if (a.compare(0, 15, "--one-impurity=") == 0) {
+            o.oneImpurity = true;
+            if (!parseTemperatureRange(a.substr(15), o.oneImpurityRange, error))
+                return 2;
+        } else if (is(a, "--donor-acceptor")) {
+            if (!value(i, "--donor-acceptor", v) || !parseDonorAcceptor(v, o, error))
+                return 2;
         } else if (a == "--answer-yes") {
             o.answerYes = true;
         } else if (is(a, "--output-dir")) {
@@ -322,6 +339,19 @@ std::string formatBatchTable(const BatchResult& r)
         out << "  simulation: largest deviation from the measured points "
             << pattern(100 * r.largestDeviation, 100 * r.largestDeviation < 1e5 ? "0.0" : "0.0E+00") << " % at " << numfmt::general(r.deviationTemperature)
             << " K" << (r.largestDeviation > 0.2 ? "  (above 20 %)" : "") << "\n";
+    for (const BatchConventional& c : r.conventional) {
+        out << "  " << c.analysis << ": ";
+        if (!c.done) {
+            out << c.error << "\n";
+            continue;
+        }
+        out << numfmt::general(c.lowestTemperature) << " - " << numfmt::general(c.highestTemperature)
+            << " K, level " << pattern(c.energyLevel, "0.####") << " eV, density "
+            << pattern(c.density, "0.00E+00") << " cm^-3";
+        if (c.analysis == "donor-acceptor")
+            out << ", compensating density " << pattern(c.compensatingDensity, "0.00E+00") << " cm^-3";
+        out << ", r " << pattern(c.correlation, "0.######") << "\n";
+    }
     out << "  result: " << fileStatusText(r) << "\n";
     for (const std::string& f : r.files)
         out << "  wrote " << f << "\n";
@@ -373,7 +403,30 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             out << "null";
         out << ", \"deviationTemperature\": ";
         jsonNumber(out, r.deviationTemperature);
-        out << ",\n   \"messages\": [";
+        out << ",\n   \"conventional\": [";
+        for (std::size_t i = 0; i < r.conventional.size(); ++i) {
+            const BatchConventional& c = r.conventional[i];
+            out << (i ? ",\n     " : "\n     ") << "{\"analysis\": ";
+            jsonString(out, c.analysis);
+            out << ", \"done\": " << (c.done ? "true" : "false") << ", \"error\": ";
+            jsonString(out, c.error);
+            out << ", \"lowestTemperature\": ";
+            jsonNumber(out, c.lowestTemperature);
+            out << ", \"highestTemperature\": ";
+            jsonNumber(out, c.highestTemperature);
+            out << ", \"energyLevel\": ";
+            jsonNumber(out, c.energyLevel);
+            out << ", \"density\": ";
+            jsonNumber(out, c.density);
+            out << ", \"compensatingDensity\": ";
+            jsonNumber(out, c.compensatingDensity);
+            out << ", \"correlation\": ";
+            jsonNumber(out, c.correlation);
+            out << ", \"file\": ";
+            jsonString(out, c.file);
+            out << "}";
+        }
+        out << "],\n   \"messages\": [";
         for (std::size_t i = 0; i < r.messages.size(); ++i) {
             out << (i ? ", " : "") << "{\"kind\": ";
             jsonString(out, r.messages[i].kind);

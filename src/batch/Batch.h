@@ -4,6 +4,7 @@
 // clicks in the GUI. Needs the numerical core only: no widgets, no display.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -25,6 +26,16 @@ struct BatchOptions {
     double mass = 0;                  // effective mass / m0; 0 = not given
     double minima = 0;                // equivalent minima; 0 = not given
     std::string material;             // replaces the file's material name
+    // Conventional analyses after the Fermi level, over the points whose
+    // temperatures lie in [low, high] K (all points when not given).
+    struct TemperatureRange {
+        bool given = false;
+        double low = 0, high = 0;
+    };
+    bool oneImpurity = false;         // --one-impurity[=T_LOW:T_HIGH]
+    TemperatureRange oneImpurityRange;
+    double netDensity = 0;            // --donor-acceptor=N_NET[:T_LOW:T_HIGH]; 0 = not asked
+    TemperatureRange donorAcceptorRange;
 };
 
 // One stage as the summary reports it.
@@ -39,6 +50,20 @@ struct BatchStage {
     double density = 0;               // cm^-3
     double energyLevel = 0;           // eV
     double compensatingDensity = 0;   // cm^-3, found by this stage
+};
+
+// One conventional analysis as the summary reports it.
+struct BatchConventional {
+    std::string analysis;             // "one impurity" or "donor-acceptor"
+    bool done = false;
+    int status = 0;                   // as BatchResult::status when not done
+    std::string error;
+    double lowestTemperature = 0, highestTemperature = 0; // K, of the fitting range
+    double energyLevel = 0;           // eV
+    double density = 0;               // majority dopant, cm^-3
+    double compensatingDensity = 0;   // cm^-3 (0 for one impurity)
+    double correlation = 0;           // r of the line
+    std::string file;                 // *.CNO / *.CNC written
 };
 
 struct BatchMessage {
@@ -62,9 +87,20 @@ struct BatchResult {
     // (reliability > 0.9) and its temperature; -1 when not simulated.
     double largestDeviation = -1;
     double deviationTemperature = 0;
+    std::vector<BatchConventional> conventional;
     std::vector<BatchMessage> messages;
     std::vector<std::string> files;   // written by this run, in order
 };
+
+// The conventional analyses the options ask for, on the analysis object after
+// its Fermi level, each written under the name its save dialog proposes
+// (passed through `savePath`), with the windows' defaults.
+std::vector<BatchConventional> runConventionalAnalyses(const BatchOptions& options,
+                                                       const std::function<std::string(const std::string&)>& savePath);
+// The option values "T_LOW:T_HIGH" and "N_NET[:T_LOW:T_HIGH]"; false with a
+// message in `error`.
+bool parseTemperatureRange(const std::string& text, BatchOptions::TemperatureRange& range, std::string& error);
+bool parseDonorAcceptor(const std::string& text, BatchOptions& options, std::string& error);
 
 // Parses the command line (without argv[0]). Returns 0 to run, or the exit
 // status to stop with (help and version: 0 with `stop` set; usage errors: 2

@@ -102,6 +102,13 @@ public:
             return fail(2, "the Fermi level could not be saved");
         }
         wrote(flName);
+        for (const BatchConventional& c : runConventionalAnalyses(o_, [this](const std::string& p) { return save(p); })) {
+            if (!c.done)
+                record("error", c.error);
+            else
+                wrote(c.file);
+            r.conventional.push_back(c);
+        }
 
         calculationEnabled_ = {true, false, false};
         for (int k = 0; k < 3 && calculationEnabled_[k]; ++k) {
@@ -157,7 +164,7 @@ public:
     {
         static const char* const kinds[] = {".spl", ".fl",  ".flE", ".H1",  ".H2",   ".H3",   ".H1E",
                                             ".H2E", ".H3E", ".S1",  ".S2",  ".S3",   ".S1E",  ".S2E",
-                                            ".S3E", ".simH", ".simS", ".datH", ".datS"};
+                                            ".S3E", ".simH", ".simS", ".datH", ".datS", ".CNO", ".CNC"};
         const std::string input = fs::path(r.input).filename().string();
         const std::string stem = Analysis::replaceExtension(input, "");
         std::vector<std::string> left;
@@ -368,6 +375,12 @@ BatchResult runBatchFile(const std::string& path, const BatchOptions& options, s
 {
     Run run(path, options, err);
     run.start();
+    // A conventional analysis that failed fails the file once the rest went well.
+    for (const BatchConventional& c : run.r.conventional)
+        if (run.r.status == 0 && !c.done) {
+            run.r.status = c.status;
+            run.r.failure = "the " + c.analysis + " analysis failed";
+        }
     run.warnAboutEarlierResults(batchOutputFolder(path, options));
     return run.r;
 }

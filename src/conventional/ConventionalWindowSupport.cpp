@@ -1,0 +1,69 @@
+#include "conventional/ConventionalWindowSupport.h"
+
+#include "Analysis.h"
+#include "toolkit/ChartPlot.h"
+#include "toolkit/Modal.h"
+#include "toolkit/WindowRegistry.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace conventionalui {
+
+QLabel* picture(const QString& html, const char* objectName, QWidget* parent)
+{
+    auto* l = new QLabel(parent);
+    l->setObjectName(objectName);
+    l->setTextFormat(Qt::RichText);
+    l->setText(html);
+    return l;
+}
+
+void printWindow(QWidget* window, QPrinter* printer)
+{
+    if (!modal().printerSetup(window, printer))
+        return;
+    const QPixmap image = window->grab();
+    QPainter painter;
+    if (!painter.begin(printer)) {
+        modal().error(window, "The window could not be printed.");
+        return;
+    }
+    const QRect page = painter.viewport();
+    QSize size = image.size();
+    size.scale(page.size(), Qt::KeepAspectRatio);
+    painter.setViewport(page.x(), page.y(), size.width(), size.height());
+    painter.setWindow(image.rect());
+    painter.drawPixmap(0, 0, image);
+    painter.end();
+}
+
+bool saveFigure(QWidget* window, ChartPlot* chart, QPushButton* button, const QString& filter,
+                const QString& resultFile, const QString& suffix)
+{
+    QString name =
+        QString::fromStdString(Analysis::replaceExtension(resultFile.toStdString(), suffix.toStdString()));
+    int filterIndex = 3;
+    if (!modal().saveFile(window, filter, filterIndex, name))
+        return false;
+    QString error;
+    if (!chart->saveImage(name, error)) {
+        modal().error(window, error.isEmpty() ? "The figure could not be saved to " + name + "." : error);
+        return false;
+    }
+    button->setEnabled(false);
+    return true;
+}
+
+void showHelp()
+{
+    if (ManagedWindow* w = windows().find(WindowId::HTML)) {
+        w->widget()->show();
+        w->widget()->raise();
+    }
+}
+
+} // namespace conventionalui
