@@ -85,7 +85,12 @@ void TFormConventionalAnalysis::buildLayout()
     aRowN->addWidget(LabelA);
     aRowN->addStretch();
     n->addLayout(aRowN);
-    n->addWidget(picture("g = 2", "ImageDegeneracyN", PanelNType));
+    auto* gRowN = new QHBoxLayout;
+    gRowN->addWidget(label("Degenracy Factor", "LabelDegeneracyFactorN"));
+    gRowN->addWidget(picture("g = 2", "ImageDegeneracyN", PanelNType));
+    gRowN->addStretch();
+    n->addLayout(gRowN);
+    n->addWidget(label("Condition", "LabelConditionN"));
     n->addWidget(picture("N<sub>D</sub> &gt;&gt; N<sub>C</sub>(T)/8 &middot; exp(&minus;&Delta;E<sub>D</sub>/kT) &gt;&gt; "
                          "N<sub>A</sub>",
                          "ImageConditionN", PanelNType));
@@ -106,7 +111,12 @@ void TFormConventionalAnalysis::buildLayout()
     aRowP->addWidget(LabelAp);
     aRowP->addStretch();
     p->addLayout(aRowP);
-    p->addWidget(picture("g = 4", "ImageDegeneracyP", PanelPType));
+    auto* gRowP = new QHBoxLayout;
+    gRowP->addWidget(label("Degenracy Factor", "LabelDegeneracyFactorP"));
+    gRowP->addWidget(picture("g = 4", "ImageDegeneracyP", PanelPType));
+    gRowP->addStretch();
+    p->addLayout(gRowP);
+    p->addWidget(label("Condition", "LabelConditionP"));
     p->addWidget(picture("N<sub>A</sub> &gt;&gt; N<sub>V</sub>(T)/16 &middot; exp(&minus;&Delta;E<sub>A</sub>/kT) &gt;&gt; "
                          "N<sub>D</sub>",
                          "ImageConditionP", PanelPType));
@@ -125,8 +135,6 @@ void TFormConventionalAnalysis::buildLayout()
     auto* ag = new QVBoxLayout(analysis);
     ag->addWidget(PanelNType);
     ag->addWidget(PanelPType);
-    ag->addWidget(label("Degenracy Factor", "LabelDegeneracyFactor"));
-    ag->addWidget(label("Condition", "LabelCondition"));
     auto* freeze = label("Freeze-out range", "LabelFreezeOut");
     freeze->setStyleSheet("color: red");
     ag->addWidget(freeze);

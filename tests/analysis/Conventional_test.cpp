@@ -161,6 +161,10 @@ TEST(ConventionalOneImpurity, SimulationStepsOfOneHundredthIn1000OverT)
     EXPECT_NEAR(1000 / c.temperature[0] - 1000 / c.temperature[1], 0.01, 1e-9);
     // One donor of 1e16 at 500 K is fully ionised: n = N.
     EXPECT_NEAR(c.concentration.front() / 1e16, 1, 0.01);
+    // Neutrality values so small that F(lo)*F(mid) underflows to 0: the
+    // bisection still finds full ionisation, n = N.
+    EXPECT_NEAR(simulateOneImpurity(0.05, 1e-200, 2, 1e-200, 300).concentration[0] / 1e-200, 1, 0.01);
+    EXPECT_NEAR(simulateDonorAcceptor(0.05, 2e-200, 1e-200, 2, 1e-200, 300, 200).concentration[0] / 1e-200, 1, 0.01);
     const SimulatedCurve d = simulateDonorAcceptor(0.05, 1e16, 1e15, 2, 5e15, 300, 200);
     EXPECT_EQ(d.temperature.size(), 1u);
     EXPECT_NEAR(d.concentration.front() / 9e15, 1, 0.01);
