@@ -332,9 +332,13 @@ TEST(ConventionalFiles, FailedSaveKeepsThePreviousFileAndNamesIt)
 }
 
 // The physics: samples solved from exact charge neutrality with known
-// species. The freeze-out fit holds where N_comp << n << N (there n^2 =
-// N N_c/g exp(-dE/kT) up to the factors (1 - n/N) and (1 + N_comp/n)); the
-// compensation search recovers N_comp on its grid of 0.01 decade.
+// species. The freeze-out fit holds where N_comp << n << N: there n =
+// sqrt(N N_c/g) exp(-dE/2kT) up to sqrt(1 - n/N) (down to -2.6 % at n = N/20)
+// and (1 + N_comp/n) (below 1 % above 100 N_comp). The neglected factor grows
+// towards high temperature, so the line extrapolated to 1000/T = 0
+// underestimates N by up to about 12 % and dE by about 1 %. With the true net
+// density, ln y is exactly straight at the true N_comp, so the compensation
+// search finds the trial nearest it on its grid of 0.01 decade.
 TEST(ConventionalPhysics, FreezeOutRangeGivesLevelAndDensity)
 {
     struct Case {
@@ -394,8 +398,10 @@ TEST(ConventionalPhysics, CompensationSearchFindsTheCompensatingDensity)
                     d.fit.correlation);
         EXPECT_LE(d.compensatingDensity / c.s.nComp, step);
         EXPECT_GE(d.compensatingDensity / c.s.nComp, 1 / step);
-        EXPECT_NEAR(d.energyLevel / c.s.dE, 1, 0.01);
-        EXPECT_LT(std::fabs(std::log(d.factorG / G)), 0.05);
+        // The trial nearest N_comp is off by up to 1.2 %, which tilts the
+        // line slightly and moves its intercept by at most as much.
+        EXPECT_NEAR(d.energyLevel / c.s.dE, 1, 0.005);
+        EXPECT_LT(std::fabs(std::log(d.factorG / G)), 0.02);
         EXPECT_NEAR(d.majorityDensity / c.s.N, 1, 0.012 * c.s.nComp / c.s.N);
     }
 }
