@@ -25,6 +25,7 @@ struct BatchOptions {
     double mass = 0;                  // effective mass / m0; 0 = not given
     double minima = 0;                // equivalent minima; 0 = not given
     std::string material;             // replaces the file's material name
+    bool dhes = false;                // --dhes: the DHES peaks after the Fermi level
 };
 
 // One stage as the summary reports it.
@@ -39,6 +40,15 @@ struct BatchStage {
     double density = 0;               // cm^-3
     double energyLevel = 0;           // eV
     double compensatingDensity = 0;   // cm^-3, found by this stage
+};
+
+// One peak of the DHES as the window shows it after "Evaluation".
+struct BatchDhesPeak {
+    double fermiLevel = 0;            // eV, abscissa of the marker
+    double temperature = 0;           // K
+    double peakValue = 0;             // DHES at the marker, cm^-3
+    double energyLevel = 0;           // eV
+    double density = 0;               // cm^-3
 };
 
 struct BatchMessage {
@@ -56,6 +66,8 @@ struct BatchResult {
     double smoothness = 0;            // the smoothness of the spline
     bool smoothnessChosen = false;    // by cross-validation (--smoothness auto)
     std::vector<BatchStage> stages;
+    bool dhes = false;                // the DHES was worked (--dhes)
+    std::vector<BatchDhesPeak> dhesPeaks;
     double compensatingDensity = 0;   // in use at the end
     bool simulated = false;
     // Largest relative deviation of the simulation from the measured points
