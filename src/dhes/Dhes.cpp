@@ -64,6 +64,7 @@ void TFormDHES::build()
 {
     // ---- group "DHES": definitions and formulas --------------------------------
     auto* groupDhes = new QGroupBox("DHES");
+    groupDhes->setMaximumWidth(330);
     auto* gd = new QVBoxLayout(groupDhes);
     LabelNType = text("n-type", "LabelNType");
     LabelPType = text("p-type", "LabelPType");
@@ -102,8 +103,10 @@ void TFormDHES::build()
     for (QLabel* l : ImageDensity)
         gd->addWidget(l);
     gd->addWidget(text("Theoretical DHES"));
-    for (QLabel* l : ImageTheoretical)
+    for (QLabel* l : ImageTheoretical) {
+        l->setWordWrap(true); // the longest formula; the chart gets the width
         gd->addWidget(l);
+    }
     ImageG2 = picture("g = 2", "ImageG2");
     ImageG4 = picture("g = 4", "ImageG4");
     gd->addWidget(ImageG2);
