@@ -2,6 +2,7 @@
 #include "Analysis.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
+#include "dhes/Dhes.h"
 #include "toolkit/ProgressWindows.h"
 #include "toolkit/WindowRegistry.h"
 #include "conventional/Conventionalanalysis.h"
@@ -64,6 +65,7 @@ void createForms(int releaseFlag)
     FormDetailedProgressReport = new TFormDetailedProgressReport;
     FormFunctionType = new TFormFunctionType;
     FormDeepLevel = new TFormDeepLevel;
+    FormDHES = new TFormDHES;
 
     // Every window the others may open, by id; the list is the build's.
     WindowRegistry& r = windows();
@@ -81,6 +83,7 @@ void createForms(int releaseFlag)
     r.add(WindowId::DetailedProgressReport, FormDetailedProgressReport);
     r.add(WindowId::FunctionType, FormFunctionType);
     r.add(WindowId::DeepLevel, FormDeepLevel);
+    r.add(WindowId::DHES, FormDHES);
     FormMain->windowsRegistered();
     // The long computations report to the two progress windows.
     C.progress = windowProgressReporter();
@@ -97,6 +100,7 @@ void destroyForms()
     C.progress = nullptr;
     windows().clear();
     windows().listener = nullptr;
+    destroy(FormDHES);
     destroy(FormDeepLevel);
     destroy(FormFunctionType);
     destroy(FormDetailedProgressReport);

@@ -149,6 +149,9 @@ std::string batchUsage()
            "    --donor-acceptor=N_NET[:T_LOW:T_HIGH]\n"
            "                          the analysis of one donor and one acceptor with the net\n"
            "                          density N_NET [cm^-3]; writes the *.CNC file\n"
+           "    --dhes                after the Fermi level, also the differential Hall-effect\n"
+           "                          spectroscopy: up to four peaks from the low-Fermi-level end,\n"
+           "                          each evaluated, their sum, and the *.DHES file\n"
            "    -j, --jobs N          analyse N files at once (default: one per core)\n"
            "    --json                print a machine-readable summary instead of the tables\n"
            "    --quiet               print errors only: no tables, no progress, no confirmations\n"
@@ -276,6 +279,8 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
         } else if (is(a, "--donor-acceptor")) {
             if (!value(i, "--donor-acceptor", v) || !parseDonorAcceptor(v, o, error))
                 return 2;
+        } else if (a == "--dhes") {
+            o.dhes = true;
         } else if (a == "--answer-yes") {
             o.answerYes = true;
         } else if (is(a, "--output-dir")) {
@@ -334,6 +339,22 @@ std::string formatBatchTable(const BatchResult& r)
         }
         out << "  compensating density in use: " << pattern(r.compensatingDensity, "0.00E+00")
             << " cm^-3\n";
+    }
+    if (r.dhes) {
+        char line[200];
+        std::snprintf(line, sizeof line, "  %-5s %-10s %-10s %-10s %-10s %-8s\n", "DHES", "E_F[eV]",
+                      "T_peak[K]", "peak", "N[cm^-3]", "E[eV]");
+        out << line;
+        for (std::size_t i = 0; i < r.dhesPeaks.size(); ++i) {
+            const BatchDhesPeak& p = r.dhesPeaks[i];
+            std::snprintf(line, sizeof line, "  %-5zu %-10s %-10s %-10s %-10s %-8s\n", i + 1,
+                          pattern(p.fermiLevel, "0.####").c_str(), numfmt::general(p.temperature).c_str(),
+                          pattern(p.peakValue, "0.00E+00").c_str(), pattern(p.density, "0.00E+00").c_str(),
+                          pattern(p.energyLevel, "0.####").c_str());
+            out << line;
+        }
+        if (r.dhesPeaks.empty())
+            out << "  (no DHES peak found)\n";
     }
     if (r.simulated && r.largestDeviation >= 0)
         out << "  simulation: largest deviation from the measured points "
@@ -394,7 +415,26 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             jsonNumber(out, s.compensatingDensity);
             out << "}";
         }
-        out << "],\n   \"compensatingDensity\": ";
+        out << "],";
+        if (r.dhes) {
+            out << "\n   \"dhes\": [";
+            for (std::size_t i = 0; i < r.dhesPeaks.size(); ++i) {
+                const BatchDhesPeak& p = r.dhesPeaks[i];
+                out << (i ? ",\n     " : "\n     ") << "{\"peak\": " << i + 1 << ", \"fermiLevel\": ";
+                jsonNumber(out, p.fermiLevel);
+                out << ", \"peakTemperature\": ";
+                jsonNumber(out, p.temperature);
+                out << ", \"peakValue\": ";
+                jsonNumber(out, p.peakValue);
+                out << ", \"density\": ";
+                jsonNumber(out, p.density);
+                out << ", \"energyLevel\": ";
+                jsonNumber(out, p.energyLevel);
+                out << "}";
+            }
+            out << "],";
+        }
+        out << "\n   \"compensatingDensity\": ";
         jsonNumber(out, r.compensatingDensity);
         out << ", \"simulated\": " << (r.simulated ? "true" : "false") << ", \"largestDeviation\": ";
         if (r.largestDeviation >= 0)

@@ -36,6 +36,7 @@ struct BatchOptions {
     TemperatureRange oneImpurityRange;
     double netDensity = 0;            // --donor-acceptor=N_NET[:T_LOW:T_HIGH]; 0 = not asked
     TemperatureRange donorAcceptorRange;
+    bool dhes = false;                // --dhes: the DHES peaks after the Fermi level
 };
 
 // One stage as the summary reports it.
@@ -66,6 +67,15 @@ struct BatchConventional {
     std::string file;                 // *.CNO / *.CNC written
 };
 
+// One peak of the DHES as the window shows it after "Evaluation".
+struct BatchDhesPeak {
+    double fermiLevel = 0;            // eV, abscissa of the marker
+    double temperature = 0;           // K
+    double peakValue = 0;             // DHES at the marker, cm^-3
+    double energyLevel = 0;           // eV
+    double density = 0;               // cm^-3
+};
+
 struct BatchMessage {
     std::string kind;                 // "error", "warning", "confirmation", "question", "conversion error"
     std::string text;
@@ -81,6 +91,8 @@ struct BatchResult {
     double smoothness = 0;            // the smoothness of the spline
     bool smoothnessChosen = false;    // by cross-validation (--smoothness auto)
     std::vector<BatchStage> stages;
+    bool dhes = false;                // the DHES was worked (--dhes)
+    std::vector<BatchDhesPeak> dhesPeaks;
     double compensatingDensity = 0;   // in use at the end
     bool simulated = false;
     // Largest relative deviation of the simulation from the measured points

@@ -6,6 +6,7 @@
 #include "Batch.h"
 
 #include "Analysis.h"
+#include "DhesSpectrum.h"
 #include "NumberFormat.h"
 
 #include <array>
@@ -109,6 +110,8 @@ public:
                 wrote(c.file);
             r.conventional.push_back(c);
         }
+        if (o_.dhes && !runDhes())
+            return;
 
         calculationEnabled_ = {true, false, false};
         for (int k = 0; k < 3 && calculationEnabled_[k]; ++k) {
@@ -164,7 +167,8 @@ public:
     {
         static const char* const kinds[] = {".spl", ".fl",  ".flE", ".H1",  ".H2",   ".H3",   ".H1E",
                                             ".H2E", ".H3E", ".S1",  ".S2",  ".S3",   ".S1E",  ".S2E",
-                                            ".S3E", ".simH", ".simS", ".datH", ".datS", ".CNO", ".CNC"};
+                                            ".S3E", ".simH", ".simS", ".datH", ".datS", ".CNO", ".CNC",
+                                            ".DHES"};
         const std::string input = fs::path(r.input).filename().string();
         const std::string stem = Analysis::replaceExtension(input, "");
         std::vector<std::string> left;
@@ -244,6 +248,37 @@ private:
     }
 
     void wrote(const std::string& path) { r.files.push_back(path); }
+
+    // "Other Analyses" > "DHES": the peaks worked as a user would, "Sum of
+    // each Signal", then "Save (*.DHES)" under the proposed name.
+    bool runDhes()
+    {
+        step("DHES");
+        r.dhes = true;
+        dhes::State st = dhes::open(C);
+        dhes::workPeaks(st);
+        for (const dhes::Peak& p : st.peaks) {
+            if (!p.evaluated())
+                break;
+            r.dhesPeaks.push_back({st.abscissa[p.index], st.temperature[p.index], st.dhes[p.index],
+                                   p.energyLevel, p.density});
+        }
+        if (st.controls.sum) {
+            dhes::sumPressed(st);
+            record("confirmation", dhes::sumMessage);
+        }
+        if (!st.controls.save)
+            return true; // nothing evaluated: the window offers no save
+        const std::string name = save(dhes::saveProposal(C));
+        std::string error;
+        if (!dhes::savePressed(C, st, name, error)) {
+            record("error", error);
+            fail(2, "the DHES could not be saved");
+            return false;
+        }
+        wrote(name);
+        return true;
+    }
 
     // N_0 of a material the table does not know, or given on the command line.
     bool materialParameters()

@@ -1,0 +1,79 @@
+// vorn-batch --dhes on the examples: the peaks found against the truth the
+// examples were made from, and how the table and the JSON report them.
+#include "Analysis.h"
+#include "Batch.h"
+#include "Physics.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class BatchDhes : public ::testing::Test {
+protected:
+    Analysis saved = C;
+    testfiles::TempDir dir;
+    void TearDown() override { C = saved; }
+};
+
+TEST_F(BatchDhes, PeaksOfTheExamplesAgainstTheirTruth)
+{
+    struct Peak {
+        double N, E;        // truth
+        double toleranceN;  // relative; the level within kT at the peak
+    };
+    struct Case {
+        const char* example;
+        std::vector<Peak> peaks;
+    } cases[] = {
+        {"sic4h_n_two_donors.nT", {{3e16, 0.060, 0.05}, {5e16, 0.120, 0.05}}},
+        // The deep donor's peak rides on the flank of the second one.
+        {"sic4h_n_deep_visible.nT", {{2e16, 0.055, 0.08}, {4e16, 0.110, 0.05}, {1e16, 0.260, 0.35}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.example);
+        const fs::path data = dir.path() / c.example;
+        fs::copy_file(testfiles::example(c.example), data, fs::copy_options::overwrite_existing);
+        BatchOptions o;
+        o.dhes = true;
+        o.quiet = true;
+        std::ostringstream err;
+        const BatchResult r = runBatchFile(data.string(), o, err);
+        ASSERT_EQ(r.status, 0) << r.failure << err.str();
+        ASSERT_EQ(r.dhesPeaks.size(), c.peaks.size());
+        for (std::size_t i = 0; i < c.peaks.size(); ++i) {
+            const BatchDhesPeak& p = r.dhesPeaks[i];
+            EXPECT_NEAR(p.energyLevel, c.peaks[i].E, phys::thermalEnergy(p.temperature)) << "peak " << i + 1;
+            EXPECT_NEAR(p.density / c.peaks[i].N, 1, c.peaks[i].toleranceN) << "peak " << i + 1;
+        }
+        const std::string file = Analysis::replaceExtension(data.string(), ".DHES");
+        EXPECT_NE(std::find(r.files.begin(), r.files.end(), file), r.files.end());
+        const std::string table = formatBatchTable(r);
+        EXPECT_NE(table.find("  DHES  E_F[eV]"), std::string::npos) << table;
+        const std::string json = formatBatchJsonEntry(r);
+        EXPECT_NE(json.find("\"dhes\": [\n     {\"peak\": 1, \"fermiLevel\": "), std::string::npos) << json;
+    }
+
+    // Without the option nothing of the DHES is run or reported.
+    std::vector<std::string> files;
+    BatchOptions o;
+    bool stop = false;
+    std::string error;
+    ASSERT_EQ(parseBatchArguments({"--dhes", "x.nT"}, o, files, stop, error), 0);
+    EXPECT_TRUE(o.dhes);
+    const fs::path data = dir.path() / "sic4h_n_two_donors.nT";
+    fs::remove(Analysis::replaceExtension(data.string(), ".DHES"));
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(data.string(), BatchOptions{}, err);
+    EXPECT_TRUE(r.dhesPeaks.empty());
+    EXPECT_EQ(formatBatchJsonEntry(r).find("dhes"), std::string::npos);
+    EXPECT_FALSE(fs::exists(Analysis::replaceExtension(data.string(), ".DHES")));
+}
+
+} // namespace
