@@ -206,6 +206,8 @@ TEST(CurveFitting, PressEdgeCases)
         {"no box ticked: only the compensating density", [](curvefit::Session& s) {
              for (auto& r : s.rows) r.ticked = false; }, true, 0, false},
         {"a field that is not a number", [](curvefit::Session& s) { s.rows[1].density = "1e1x"; }, false, 2, false},
+        {"a weight that is not a number (development build)", [](curvefit::Session& s) {
+             s.weightEditable = true; s.weightText = "1e1x"; }, false, 2, false},
         {"twice the same species: singular, rejected", [](curvefit::Session& s) {
              s.rows[1] = s.rows[0]; }, true, 2, true},
         {"first species unticked: the second moves up", [](curvefit::Session& s) {
@@ -414,4 +416,35 @@ TEST(CurveFitting, NoisySampleTruthWithinTwoStandardErrors)
     EXPECT_LT(std::fabs(d.density - 1e16), 2 * d.densityError);
     EXPECT_LT(std::fabs(r.fit.compensatingDensity - 1e14), 2 * r.fit.compensatingError);
     EXPECT_LT(r.fit.species[1].density, 2 * r.fit.species[1].densityError);
+}
+
+TEST(CurveFitting, BatchOptionsTableAndJson)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool fit, precise;
+    } cases[] = {{{"a.nT"}, false, false}, {{"--fit", "a.nT"}, true, false}, {{"--fit-precise", "a.nT"}, true, true}};
+    for (const Case& c : cases) {
+        BatchOptions o;
+        std::vector<std::string> files;
+        bool stop = false;
+        std::string error;
+        EXPECT_EQ(parseBatchArguments(c.args, o, files, stop, error), 0) << error;
+        EXPECT_EQ(o.fit, c.fit);
+        EXPECT_EQ(o.fitPrecise, c.precise);
+    }
+    BatchResult r;
+    r.fit.done = true;
+    r.fit.presses = 2;
+    r.fit.times = 150;
+    r.fit.converged = true;
+    r.fit.species = {{0.045, 3e-4, 1e16, 1.5e14, 2}, {0.1, -1, 1e13, -1, 2}};
+    r.fit.compensatingDensity = 1e14;
+    const std::string table = formatBatchTable(r);
+    EXPECT_NE(table.find("curve fitting: 2 presses, 150 times"), std::string::npos) << table;
+    EXPECT_NE(table.find("0.045      0.0003           1.000E+16    1.50e+14"), std::string::npos) << table;
+    EXPECT_NE(table.find("not determined"), std::string::npos);
+    const std::string json = formatBatchJsonEntry(r);
+    EXPECT_NE(json.find("\"energyLevelError\": null"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"compensatingDensityError\": null"), std::string::npos) << json;
 }
