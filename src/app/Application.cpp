@@ -8,6 +8,7 @@
 #include "conventional/Conventionalanalysis.h"
 #include "conventional/Conventionalanalysis2.h"
 #include "conventional/Onedonoroneacceptorconfirmation.h"
+#include "curvefit/Curvefitting.h"
 #include "input/Samplecondition.h"
 #include "spectroscopy/Automaticevaluationtype.h"
 #include "spectroscopy/Cautiondeeplevel.h"
@@ -66,6 +67,7 @@ void createForms(int releaseFlag)
     FormFunctionType = new TFormFunctionType;
     FormDeepLevel = new TFormDeepLevel;
     FormDHES = new TFormDHES;
+    FormCurveFitting = new TFormCurveFitting;
 
     // Every window the others may open, by id; the list is the build's.
     WindowRegistry& r = windows();
@@ -84,6 +86,7 @@ void createForms(int releaseFlag)
     r.add(WindowId::FunctionType, FormFunctionType);
     r.add(WindowId::DeepLevel, FormDeepLevel);
     r.add(WindowId::DHES, FormDHES);
+    r.add(WindowId::CurveFitting, FormCurveFitting);
     FormMain->windowsRegistered();
     // The long computations report to the two progress windows.
     C.progress = windowProgressReporter();
@@ -101,6 +104,7 @@ void destroyForms()
     windows().clear();
     windows().listener = nullptr;
     destroy(FormDHES);
+    destroy(FormCurveFitting);
     destroy(FormDeepLevel);
     destroy(FormFunctionType);
     destroy(FormDetailedProgressReport);

@@ -152,6 +152,11 @@ std::string batchUsage()
            "    --dhes                after the Fermi level, also the differential Hall-effect\n"
            "                          spectroscopy: up to four peaks from the low-Fermi-level end,\n"
            "                          each evaluated, their sum, and the *.DHES file\n"
+           "    --fit                 after the simulation, the curve fitting: \"Curve Fitting\"\n"
+           "                          pressed while it stays enabled (at most 20 times), the\n"
+           "                          *.cft file, the fitted species with standard errors\n"
+           "    --fit-precise         the curve fitting's Fermi level with 30 halvings instead\n"
+           "                          of 15 (implies --fit)\n"
            "    -j, --jobs N          analyse N files at once (default: one per core)\n"
            "    --json                print a machine-readable summary instead of the tables\n"
            "    --quiet               print errors only: no tables, no progress, no confirmations\n"
@@ -281,6 +286,11 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
                 return 2;
         } else if (a == "--dhes") {
             o.dhes = true;
+        } else if (a == "--fit") {
+            o.fit = true;
+        } else if (a == "--fit-precise") {
+            o.fit = true;
+            o.fitPrecise = true;
         } else if (a == "--answer-yes") {
             o.answerYes = true;
         } else if (is(a, "--output-dir")) {
@@ -372,6 +382,37 @@ std::string formatBatchTable(const BatchResult& r)
         if (c.analysis == "donor-acceptor")
             out << ", compensating density " << pattern(c.compensatingDensity, "0.00E+00") << " cm^-3";
         out << ", r " << pattern(c.correlation, "0.######") << "\n";
+    }
+    if (r.fit.done) {
+        const BatchFit& f = r.fit;
+        // Errors with two digits; -1 stands for "not determined".
+        auto err = [](double e, const char* fmt) {
+            if (e < 0)
+                return std::string("not determined");
+            char b[40];
+            std::snprintf(b, sizeof b, fmt, e);
+            return std::string(b);
+        };
+        out << "  curve fitting" << (f.precise ? " (precise)" : "") << ": " << f.presses << " press"
+            << (f.presses == 1 ? "" : "es") << ", " << f.times << " times"
+            << (f.converged ? "" : " (still improving)") << ", " << numfmt::general(f.lowTemperature)
+            << " K to " << numfmt::general(f.highTemperature) << " K\n";
+        char line[200];
+        std::snprintf(line, sizeof line, "  %-7s %-10s %-16s %-12s %-16s %s\n", "fitted", "E[eV]", "+-E[eV]",
+                      "N[cm^-3]", "+-N[cm^-3]", "g");
+        out << line;
+        for (std::size_t k = 0; k < f.species.size(); ++k) {
+            const BatchFitSpecies& s = f.species[k];
+            std::snprintf(line, sizeof line, "  %-7zu %-10s %-16s %-12s %-16s %s\n", k + 1,
+                          pattern(s.energy, "0.######").c_str(), err(s.energyError, "%.2g").c_str(),
+                          pattern(s.density, "0.000E+00").c_str(), err(s.densityError, "%.2e").c_str(),
+                          numfmt::general(s.g).c_str());
+            out << line;
+        }
+        std::snprintf(line, sizeof line, "  %-7s %-10s %-16s %-12s %-16s\n", "N_com", "", "",
+                      pattern(f.compensatingDensity, "0.000E+00").c_str(),
+                      err(f.compensatingError, "%.2e").c_str());
+        out << line;
     }
     out << "  result: " << fileStatusText(r) << "\n";
     for (const std::string& f : r.files)
@@ -466,7 +507,46 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             jsonString(out, c.file);
             out << "}";
         }
-        out << "],\n   \"messages\": [";
+        out << "]";
+        if (r.fit.done) {
+            const BatchFit& f = r.fit;
+            // A standard error that is not determined is null.
+            auto error = [&](double e) {
+                if (e < 0)
+                    out << "null";
+                else
+                    jsonNumber(out, e);
+            };
+            out << ",\n   \"fit\": {\"precise\": " << (f.precise ? "true" : "false")
+                << ", \"presses\": " << f.presses << ", \"times\": " << f.times
+                << ", \"converged\": " << (f.converged ? "true" : "false") << ", \"lowTemperature\": ";
+            jsonNumber(out, f.lowTemperature);
+            out << ", \"highTemperature\": ";
+            jsonNumber(out, f.highTemperature);
+            out << ", \"sumOfSquares\": ";
+            jsonNumber(out, f.sumOfSquares);
+            out << ", \"species\": [";
+            for (std::size_t k = 0; k < f.species.size(); ++k) {
+                const BatchFitSpecies& s = f.species[k];
+                out << (k ? ", " : "") << "{\"energyLevel\": ";
+                jsonNumber(out, s.energy);
+                out << ", \"energyLevelError\": ";
+                error(s.energyError);
+                out << ", \"density\": ";
+                jsonNumber(out, s.density);
+                out << ", \"densityError\": ";
+                error(s.densityError);
+                out << ", \"degeneracy\": ";
+                jsonNumber(out, s.g);
+                out << "}";
+            }
+            out << "], \"compensatingDensity\": ";
+            jsonNumber(out, f.compensatingDensity);
+            out << ", \"compensatingDensityError\": ";
+            error(f.compensatingError);
+            out << "}";
+        }
+        out << ",\n   \"messages\": [";
         for (std::size_t i = 0; i < r.messages.size(); ++i) {
             out << (i ? ", " : "") << "{\"kind\": ";
             jsonString(out, r.messages[i].kind);

@@ -37,6 +37,27 @@ struct BatchOptions {
     double netDensity = 0;            // --donor-acceptor=N_NET[:T_LOW:T_HIGH]; 0 = not asked
     TemperatureRange donorAcceptorRange;
     bool dhes = false;                // --dhes: the DHES peaks after the Fermi level
+    bool fit = false;                 // --fit: curve fitting after the simulation
+    bool fitPrecise = false;          // --fit-precise: its Fermi level with 30 halvings
+};
+
+// The curve fitting of --fit: the species after the last press, with their
+// standard errors (negative: not determined).
+struct BatchFitSpecies {
+    double energy = 0, energyError = -1;   // eV
+    double density = 0, densityError = -1; // cm^-3
+    double g = 0;
+};
+struct BatchFit {
+    bool done = false;
+    int presses = 0;
+    int times = 0;                    // the window's "Curve Fitting N times"
+    bool converged = false;           // the last press ended on a rejected step
+    bool precise = false;
+    double lowTemperature = 0, highTemperature = 0; // K, the range fitted
+    double sumOfSquares = 0;
+    std::vector<BatchFitSpecies> species;
+    double compensatingDensity = 0, compensatingError = -1;
 };
 
 // One stage as the summary reports it.
@@ -100,6 +121,7 @@ struct BatchResult {
     double largestDeviation = -1;
     double deviationTemperature = 0;
     std::vector<BatchConventional> conventional;
+    BatchFit fit;
     std::vector<BatchMessage> messages;
     std::vector<std::string> files;   // written by this run, in order
 };

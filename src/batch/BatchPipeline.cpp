@@ -7,6 +7,7 @@
 
 #include "Analysis.h"
 #include "DhesSpectrum.h"
+#include "CurveFitting.h"
 #include "NumberFormat.h"
 
 #include <array>
@@ -155,6 +156,8 @@ public:
         }
         wrote(datName);
         r.compensatingDensity = C.compensatingDensity;
+        if (o_.fit && !curveFitting())
+            return;
         step("done");
         if (o_.progress && !o_.quiet)
             err_ << "\r\033[K" << std::flush;
@@ -168,7 +171,7 @@ public:
         static const char* const kinds[] = {".spl", ".fl",  ".flE", ".H1",  ".H2",   ".H3",   ".H1E",
                                             ".H2E", ".H3E", ".S1",  ".S2",  ".S3",   ".S1E",  ".S2E",
                                             ".S3E", ".simH", ".simS", ".datH", ".datS", ".CNO", ".CNC",
-                                            ".DHES"};
+                                            ".DHES", ".cft"};
         const std::string input = fs::path(r.input).filename().string();
         const std::string stem = Analysis::replaceExtension(input, "");
         std::vector<std::string> left;
@@ -299,6 +302,53 @@ private:
                 return false;
             }
         }
+        return true;
+    }
+
+    // "Curve Fitting" of the window opened on the saved simulation, pressed
+    // while it stays enabled (at most 20 times), then "Save (*.cft)".
+    bool curveFitting()
+    {
+        step("curve fitting");
+        curvefit::Session s;
+        s.precise = o_.fitPrecise;
+        for (const OutcomeMessage& m : s.open(C, nullptr))
+            record(m.error ? "error" : "confirmation", m.text);
+        BatchFit& f = r.fit;
+        f.precise = s.precise;
+        while (s.fitEnabled && f.presses < 20) {
+            const curvefit::Session::PressOutcome press = s.press(nullptr);
+            if (!press.pressed)
+                break;
+            ++f.presses;
+        }
+        if (f.presses == 0) {
+            fail(1, "the curve fitting could not be carried out");
+            return false;
+        }
+        f.times = s.times;
+        f.converged = !s.fitEnabled;
+        f.lowTemperature = s.T[s.lo];
+        f.highTemperature = s.T[s.hi];
+        f.sumOfSquares = s.lastSumOfSquares;
+        const int K = s.working.count;
+        const curvefit::StandardErrors& e = s.errors;
+        auto error = [&](int i) { return e.determined[i] ? e.error[i] : -1.0; };
+        for (int k = 0; k < K; ++k) {
+            const curvefit::Species& sp = s.working.species[k];
+            f.species.push_back({sp.energy, error(1 + K + k), sp.density, error(1 + k), sp.g});
+        }
+        f.compensatingDensity = s.working.compensating;
+        f.compensatingError = error(0);
+        const std::string name = save(curvefit::Session::saveProposal(C));
+        const FileOutcome saved = s.save(C, name);
+        if (!saved.ok) {
+            record("error", saved.error);
+            fail(2, "the curve fitting could not be saved");
+            return false;
+        }
+        wrote(name);
+        f.done = true;
         return true;
     }
 
