@@ -18,10 +18,13 @@
 #include "spectroscopy/Progressreport.h"
 #include "spectroscopy/Remarks.h"
 #include "utilities/Aboutbox.h"
+#include "utilities/Editor.h"
 #include "utilities/Html.h"
 #include "utilities/Informationsemiconductor.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +65,7 @@ void createForms(int releaseFlag)
     FormConventionalAnalysis2 = new TFormConventionalAnalysis2;
     FormOneDonorOneAcceptorConfirmation = new TFormOneDonorOneAcceptorConfirmation;
     FormHTML = new TFormHTML;
+    FormEditor = new TFormEditor;
     FormProgressReport = new TFormProgressReport;
     FormDetailedProgressReport = new TFormDetailedProgressReport;
     FormFunctionType = new TFormFunctionType;
@@ -81,6 +85,7 @@ void createForms(int releaseFlag)
     r.add(WindowId::ConventionalAnalysis2, FormConventionalAnalysis2);
     r.add(WindowId::OneDonorOneAcceptorConfirmation, FormOneDonorOneAcceptorConfirmation);
     r.add(WindowId::HTML, FormHTML);
+    r.add(WindowId::Editor, FormEditor);
     r.add(WindowId::ProgressReport, FormProgressReport);
     r.add(WindowId::DetailedProgressReport, FormDetailedProgressReport);
     r.add(WindowId::FunctionType, FormFunctionType);
@@ -109,6 +114,7 @@ void destroyForms()
     destroy(FormFunctionType);
     destroy(FormDetailedProgressReport);
     destroy(FormProgressReport);
+    destroy(FormEditor);
     destroy(FormHTML);
     destroy(FormOneDonorOneAcceptorConfirmation);
     destroy(FormConventionalAnalysis2);
@@ -120,6 +126,20 @@ void destroyForms()
     destroy(FormInformation);
     destroy(AboutBox);
     destroy(FormMain);
+}
+
+void openFromCommandLine(const QString& path)
+{
+    // What a double-click on a file should do: data are loaded for an
+    // analysis, every other file is shown as text.
+    const QString suffix = QFileInfo(path).suffix();
+    if (suffix.compare("nT", Qt::CaseInsensitive) == 0 || suffix.compare("pT", Qt::CaseInsensitive) == 0) {
+        FormMain->loadExperimentalFile(path);
+        return;
+    }
+    windows().prepareAndShow(WindowId::Editor);
+    if (ManagedWindow* w = windows().find(WindowId::Editor))
+        w->navigate(path);
 }
 
 static bool haveDisplay()
@@ -147,6 +167,8 @@ int runVorn(int argc, char** argv)
     try {
         createForms(VORN_RELEASE_FLAG);
         FormMain->show();
+        if (argc > 1)
+            openFromCommandLine(QFile::decodeName(argv[1]));
         rc = app.exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, "VORN", e.what());

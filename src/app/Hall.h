@@ -425,6 +425,8 @@ public:
     void ButtonInputDataClick();
     void ButtonLoadExperimentalClick();
     void LoadExperimentalClick();
+    // What "Load Data" does once its dialog has chosen `path`.
+    void loadExperimentalFile(const QString& path);
     void ButtonChangeDataClick();
 
     // ---- handlers and operations of the data-for-analysis, Fermi, stage and simulation pages

@@ -3,6 +3,7 @@
 // build does not have is not registered, and its call does nothing.
 #include "Analysis.h"
 #include "app/Hall.h"
+#include "toolkit/Help.h"
 #include "toolkit/Modal.h"
 #include "toolkit/WindowRegistry.h"
 
@@ -86,13 +87,7 @@ void TFormMain::InformationClick()
     w->widget()->raise();
 }
 
-void TFormMain::HelpClick()
-{
-    if (ManagedWindow* w = windows().find(WindowId::HTML)) {
-        w->widget()->show();
-        w->widget()->raise();
-    }
-}
+void TFormMain::HelpClick() { showHelp(); }
 
 void TFormMain::showSemiconductorInformation() { windows().prepareAndShow(WindowId::Information); }
 

@@ -1,4 +1,4 @@
-// The help viewer: the program's own help pages (built in), HTML files from
+// The help viewer: the program's manual (built into the program), HTML files from
 // disk, back and forward. A text browser cannot show web pages; for those it
 // shows a short page with the link, which opens the system's web browser only
 // when the user clicks it.
@@ -13,8 +13,7 @@
 
 class QPushButton;
 
-// The browser control: serves the built-in pages ("vornhelp:" URLs) and
-// stands in for pages it cannot load.
+// The browser control: stands in for pages it cannot load.
 class HelpBrowser : public QTextBrowser {
     Q_OBJECT
 public:
@@ -30,12 +29,13 @@ public:
     QWidget* widget() override { return this; }
     explicit TFormHTML(QWidget* parent = nullptr);
 
-    // Shows `url`: a built-in page ("vornhelp:/index.html"), a local file
+    // Shows `url`: a page of the manual ("qrc:/manual/index.html"), a local file
     // (a path or a file: URL) or a web address (shown as a page with its link).
     void navigate(const QString& url) override;
     QUrl currentUrl() const;
-    // The contents page of the built-in help.
+    // The contents page of the manual, and the address of one of its pages.
     static QString helpIndexUrl();
+    static QString manualUrl(const QString& page);
 
     void ButtonContentsClick();
     void ButtonBackClick();
