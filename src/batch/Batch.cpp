@@ -638,7 +638,7 @@ FileReport analyse(const std::string& file, const BatchOptions& o, const std::st
 // ---- interruption ------------------------------------------------------------------
 // SIGINT and SIGTERM end the batch at once: the save in progress loses its
 // temporary file (the target keeps its previous content), the workers are
-// told the same, and the exit status is 128 + the signal (130, 143).
+// told the same and waited for, and the exit status is 128 + the signal (130, 143).
 
 constexpr int kMaxWorkers = 256;
 volatile pid_t workerPids[kMaxWorkers];
@@ -649,6 +649,11 @@ extern "C" void interrupted(int sig)
     for (int i = 0; i < kMaxWorkers; ++i)
         if (workerPids[i] > 0)
             ::kill(workerPids[i], sig);
+    // Whoever waits for this process then finds the workers' temporary
+    // files gone too.
+    for (int i = 0; i < kMaxWorkers; ++i)
+        if (workerPids[i] > 0)
+            ::waitpid(workerPids[i], nullptr, 0);
     ::_exit(128 + sig);
 }
 
