@@ -4,6 +4,9 @@
 #include "app/Hall.h"
 #include "toolkit/ProgressWindows.h"
 #include "toolkit/WindowRegistry.h"
+#include "input/Datasheet.h"
+#include "input/Formatconvert.h"
+#include "input/Howtoinputdata.h"
 #include "input/Samplecondition.h"
 #include "spectroscopy/Automaticevaluationtype.h"
 #include "spectroscopy/Cautiondeeplevel.h"
@@ -47,6 +50,9 @@ TFormCurveFitting* FormCurveFitting = nullptr;
 void createForms(int releaseFlag)
 {
     FormMain = new TFormMain(releaseFlag);
+    FormHowToInput = new TFormHowToInput;
+    FormDataSheet = new TFormDataSheet;
+    FormConvert = new TFormConvert;
     AboutBox = new TAboutBox;
     FormInformation = new TFormInformation;
     FormSampleCondition = new TFormSampleCondition;
@@ -61,6 +67,9 @@ void createForms(int releaseFlag)
 
     // Every window the others may open, by id; the list is the build's.
     WindowRegistry& r = windows();
+    r.add(WindowId::HowToInput, FormHowToInput);
+    r.add(WindowId::DataSheet, FormDataSheet);
+    r.add(WindowId::Convert, FormConvert);
     r.add(WindowId::AboutBox, AboutBox);
     r.add(WindowId::Information, FormInformation);
     r.add(WindowId::SampleCondition, FormSampleCondition);
@@ -99,6 +108,9 @@ void destroyForms()
     destroy(FormSampleCondition);
     destroy(FormInformation);
     destroy(AboutBox);
+    destroy(FormConvert);
+    destroy(FormDataSheet);
+    destroy(FormHowToInput);
     destroy(FormMain);
 }
 

@@ -8,6 +8,18 @@
 #include <string>
 #include <vector>
 
+// An instrument's own text file converted to a data file before the analysis,
+// as the converter window's "Save" does it (--columns and what goes with it).
+struct BatchConversion {
+    int temperatureColumn = 0;        // 1-based; 0 = the inputs are data files
+    int concentrationColumn = 0;
+    int reliabilityColumn = 0;        // 0 = every point has full weight
+    std::string conductionType;       // "n-type" or "p-type"
+    std::string sampleNumber;
+    double thickness = 0, magneticField = 0, current = 0;
+    bool active() const { return temperatureColumn > 0; }
+};
+
 struct BatchOptions {
     double smoothness = 5000;
     bool autoSmoothness = false;      // --smoothness auto: chosen by cross-validation
@@ -25,6 +37,7 @@ struct BatchOptions {
     double mass = 0;                  // effective mass / m0; 0 = not given
     double minima = 0;                // equivalent minima; 0 = not given
     std::string material;             // replaces the file's material name
+    BatchConversion conversion;
 };
 
 // One stage as the summary reports it.
