@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QPushButton>
 #include <QTableWidget>
@@ -42,12 +43,11 @@ TFormDataSheet::TFormDataSheet(QWidget* parent) : QDialog(parent)
     StringGridData->setTabKeyNavigation(true);
     StringGridData->setMinimumWidth(460);
     StringGridData->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The keys reach the grid through eventFilter (ahead of the view's own
+    // copy of one cell); the menu offers the same.
+    StringGridData->installEventFilter(this);
     auto* copy = new QAction("Copy", StringGridData);
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setShortcutContext(Qt::WidgetShortcut);
     auto* paste = new QAction("Paste", StringGridData);
-    paste->setShortcut(QKeySequence::Paste);
-    paste->setShortcutContext(Qt::WidgetShortcut);
     StringGridData->addAction(copy);
     StringGridData->addAction(paste);
     connect(copy, &QAction::triggered, this, &TFormDataSheet::copyToClipboard);
@@ -224,6 +224,22 @@ QString TFormDataSheet::selectedBlock() const
         rows.push_back(std::move(cells));
     }
     return QString::fromStdString(dataentry::clipboardBlock(rows));
+}
+
+bool TFormDataSheet::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == StringGridData && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Paste)) {
+            pasteFromClipboard();
+            return true;
+        }
+        if (key->matches(QKeySequence::Copy)) {
+            copyToClipboard();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFormDataSheet::pasteFromClipboard() { pasteBlock(QApplication::clipboard()->text()); }

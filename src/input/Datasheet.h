@@ -52,6 +52,9 @@ public:
     QPushButton* ButtonClearAllData = nullptr;         // "Clear All Data"
     QPushButton* ButtonSort = nullptr;                 // "Sort Data from Low T to High T"
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // The sheet shows a new sample: its save starts from the general reset.
     bool newSample_ = false;

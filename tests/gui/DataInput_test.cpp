@@ -5,8 +5,11 @@
 #include "input/Formatconvert.h"
 #include "input/Howtoinputdata.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QTableWidget>
+#include <QTest>
 #include <QTemporaryDir>
 #include <fstream>
 
@@ -28,6 +31,15 @@ protected:
                 fill();
             return 0;
         };
+    }
+    static QAction* gridAction(const QString& text)
+    {
+        for (QAction* a : FormDataSheet->StringGridData->actions())
+            if (a->text() == text)
+                return a;
+        ADD_FAILURE() << "the grid has no action " << text.toStdString();
+        static QAction none;
+        return &none;
     }
     static void describe(SampleFields* f, const char* type)
     {
@@ -52,8 +64,10 @@ TEST_F(DataInputTest, KeyboardEntryPastedFromASpreadsheetBecomesTheData)
         EXPECT_EQ(FormDataSheet->EditCurrent->text(), "0");
         EXPECT_EQ(FormDataSheet->ComboBoxSemiconductor->count(), 78);
         EXPECT_EQ(FormDataSheet->ComboBoxSemiconductor->itemText(77), "Input name");
+        // Ctrl+V on the grid with a spreadsheet's block.
         FormDataSheet->StringGridData->setCurrentCell(0, 0);
-        FormDataSheet->pasteBlock(spreadsheetBlock);
+        QApplication::clipboard()->setText(spreadsheetBlock);
+        QTest::keySequence(FormDataSheet->StringGridData, QKeySequence::Paste);
         describe(FormDataSheet, "n-type");
         script.answerFile(target);
         FormDataSheet->ButtonSaveExperimentalDataClick();
@@ -132,7 +146,8 @@ TEST_F(DataInputTest, ChangeDataRoundsToTheSheetAndKeepsTheSample)
         EXPECT_EQ(FormDataSheet->cell(2, 1), "1.00");
         FormDataSheet->StringGridData->setCurrentCell(0, 0);
         FormDataSheet->StringGridData->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 1), true);
-        EXPECT_EQ(FormDataSheet->selectedBlock(), "30.0\t1.16E+12\n35.0\t1.54E+13\n");
+        gridAction("Copy")->trigger();
+        EXPECT_EQ(QApplication::clipboard()->text(), "30.0\t1.16E+12\n35.0\t1.54E+13\n");
         script.answerFile(QString::fromStdString(data));
         FormDataSheet->ButtonSaveExperimentalDataClick();
         return 0;
