@@ -78,6 +78,7 @@ QGroupBox* SampleFields::createSampleFields(QWidget* parent, const QString& titl
     add("Magnetic Field", EditMagneticField, "T");
     add("Current", EditCurrent, "A");
     add("Comment", EditComment, {});
+    g->setColumnMinimumWidth(1, 220);
     clearSampleFields();
     return group;
 }
