@@ -81,7 +81,7 @@ bool cellEmpty(const std::string& cell)
 int filledRows(const Sheet& sheet)
 {
     int n = 0;
-    while (n < static_cast<int>(sheet.size()) && n < sheetRows && !cellEmpty(sheet[n][0]))
+    while (n < static_cast<int>(sheet.size()) && !cellEmpty(sheet[n][0]))
         ++n;
     return n;
 }
@@ -145,7 +145,7 @@ Sheet sheetFromAnalysis(const Analysis& a)
     Sheet s;
     const std::size_t n = std::min<std::size_t>(
         {static_cast<std::size_t>(std::max(a.dataCount, 0)), a.temperature.size(),
-         a.concentration.size(), a.reliability.size(), static_cast<std::size_t>(sheetRows)});
+         a.concentration.size(), a.reliability.size()});
     for (std::size_t i = 0; i < n; ++i)
         s.push_back({numfmt::pattern(a.temperature[i], "0.0"),
                      numfmt::pattern(a.concentration[i], "0.00E+00"),

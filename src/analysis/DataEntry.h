@@ -45,7 +45,9 @@ struct SaveCheck {
 // ---- data sheet -------------------------------------------------------------
 
 // The grid's data rows (row 1 of the sheet is index 0): temperature,
-// concentration, reliability, as typed.
+// concentration, reliability, as typed. The grid has sheetRows rows and
+// grows for a larger data set or pasted block, so that editing never drops
+// points.
 constexpr int sheetRows = 299;
 using SheetRow = std::array<std::string, 3>;
 using Sheet = std::vector<SheetRow>;

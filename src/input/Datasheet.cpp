@@ -93,8 +93,8 @@ void TFormDataSheet::setCell(int column, int row, const QString& text)
 
 dataentry::Sheet TFormDataSheet::sheet() const
 {
-    dataentry::Sheet rows(dataentry::sheetRows);
-    for (int r = 0; r < dataentry::sheetRows; ++r)
+    dataentry::Sheet rows(StringGridData->rowCount());
+    for (int r = 0; r < int(rows.size()); ++r)
         for (int c = 0; c < 3; ++c)
             rows[r][c] = cell(c, r + 1).toStdString();
     return rows;
@@ -102,7 +102,8 @@ dataentry::Sheet TFormDataSheet::sheet() const
 
 void TFormDataSheet::showSheet(const dataentry::Sheet& rows)
 {
-    for (int r = 0; r < dataentry::sheetRows; ++r)
+    StringGridData->setRowCount(std::max(dataentry::sheetRows, int(rows.size())));
+    for (int r = 0; r < StringGridData->rowCount(); ++r)
         for (int c = 0; c < 3; ++c)
             setCell(c, r + 1, r < int(rows.size()) ? QString::fromStdString(rows[r][c]) : QString());
 }
@@ -181,20 +182,11 @@ void TFormDataSheet::pasteBlock(const QString& text)
     const auto rows = dataentry::parseClipboardBlock(text.toStdString());
     const int row0 = std::max(StringGridData->currentRow(), 0);
     const int column0 = std::max(StringGridData->currentColumn(), 0);
-    int dropped = 0;
-    for (int i = 0; i < int(rows.size()); ++i) {
-        if (row0 + i >= dataentry::sheetRows) {
-            ++dropped;
-            continue;
-        }
+    if (row0 + int(rows.size()) > StringGridData->rowCount())
+        StringGridData->setRowCount(row0 + int(rows.size()));
+    for (int i = 0; i < int(rows.size()); ++i)
         for (int k = 0; k < int(rows[i].size()) && column0 + k < 3; ++k)
             setCell(column0 + k, row0 + i + 1, QString::fromStdString(rows[i][k]));
-    }
-    if (dropped > 0)
-        modal().error(this, QString("The sheet holds %1 points: %2 pasted rows beyond its last row "
-                                    "were left out.")
-                                .arg(dataentry::sheetRows)
-                                .arg(dropped));
 }
 
 QString TFormDataSheet::selectedBlock() const

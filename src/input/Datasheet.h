@@ -31,8 +31,7 @@ public:
     void ButtonSortClick();
 
     // The block of rows in `text` (tabs between cells, one point per line)
-    // written from the current cell on; rows beyond the sheet are dropped
-    // with a message.
+    // written from the current cell on; the grid grows to take it all.
     void pasteBlock(const QString& text);
     // The selected block as a spreadsheet takes it.
     QString selectedBlock() const;
@@ -42,7 +41,7 @@ public:
     // The data rows as typed (row 1 of the sheet first) and back.
     dataentry::Sheet sheet() const;
     void showSheet(const dataentry::Sheet& rows);
-    QString cell(int column, int row) const; // row 1 .. 299, as the sheet counts
+    QString cell(int column, int row) const; // row 1 on, as the sheet counts
 
     bool emptySheetRequested = false;
 

@@ -42,8 +42,7 @@ TEST(DataEntryConversion, LeadingNumbers)
     for (const Case& c : cases) {
         double v = -42;
         EXPECT_EQ(leadingNumber(c.token, v), c.ok) << c.token;
-        if (c.ok)
-            EXPECT_DOUBLE_EQ(v, c.value) << c.token;
+        EXPECT_DOUBLE_EQ(v, c.ok ? c.value : -42) << c.token;
     }
 }
 
@@ -192,6 +191,18 @@ TEST(DataEntrySheet, ChangeDataShowsAndSavesTheDisplayRounding)
     EXPECT_EQ(c.points.temperature, (DoubleArray{85.0, 85.1, 300}));
     EXPECT_EQ(c.points.concentration, (DoubleArray{1.23e15, 1.00e16, 7e16}));
     EXPECT_EQ(c.points.reliability, (DoubleArray{0.99, 0.5, 1}));
+
+    // More points than the sheet's 299 rows: none is lost by editing.
+    for (int i = 0; i < 400; ++i) {
+        a.temperature.push_back(301 + i);
+        a.concentration.push_back(1e16);
+        a.reliability.push_back(1);
+    }
+    a.dataCount = 403;
+    const SaveCheck big = checkSheet(sheetFromAnalysis(a), nType(), sorted);
+    ASSERT_TRUE(big.ready());
+    EXPECT_EQ(big.points.size(), 403u);
+    EXPECT_EQ(big.points.temperature.back(), 700);
 }
 
 TEST(DataEntrySheet, ClipboardBlocks)

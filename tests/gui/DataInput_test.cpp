@@ -201,3 +201,19 @@ TEST_F(DataInputTest, ConverterTakesTheChosenColumnsOfAnInstrumentFile)
     EXPECT_EQ(m->ChartExperimentalLog->count(0), 3);
     EXPECT_TRUE(m->ButtonCalcSpline->isEnabled());
 }
+
+TEST_F(DataInputTest, PastedBlockLongerThanTheSheetKeepsEveryRow)
+{
+    create(1);
+    FormDataSheet->prepareFor(DataSheetOpening::EmptySheet);
+    QString block;
+    for (int i = 0; i < 320; ++i)
+        block += QString("%1\t1e15\t1\n").arg(20 + i);
+    FormDataSheet->StringGridData->setCurrentCell(5, 0);
+    FormDataSheet->pasteBlock(block);
+    EXPECT_EQ(FormDataSheet->StringGridData->rowCount(), 325);
+    EXPECT_EQ(FormDataSheet->cell(0, 325), "339");
+    FormDataSheet->ButtonClearDataClick();
+    EXPECT_EQ(FormDataSheet->StringGridData->rowCount(), 299);
+    EXPECT_TRUE(FormDataSheet->cell(0, 6).isEmpty());
+}
