@@ -9,6 +9,9 @@
 #include "conventional/Conventionalanalysis2.h"
 #include "conventional/Onedonoroneacceptorconfirmation.h"
 #include "curvefit/Curvefitting.h"
+#include "input/Datasheet.h"
+#include "input/Formatconvert.h"
+#include "input/Howtoinputdata.h"
 #include "input/Samplecondition.h"
 #include "spectroscopy/Automaticevaluationtype.h"
 #include "spectroscopy/Cautiondeeplevel.h"
@@ -55,6 +58,9 @@ TFormCurveFitting* FormCurveFitting = nullptr;
 void createForms(int releaseFlag)
 {
     FormMain = new TFormMain(releaseFlag);
+    FormHowToInput = new TFormHowToInput;
+    FormDataSheet = new TFormDataSheet;
+    FormConvert = new TFormConvert;
     AboutBox = new TAboutBox;
     FormInformation = new TFormInformation;
     FormSampleCondition = new TFormSampleCondition;
@@ -75,6 +81,9 @@ void createForms(int releaseFlag)
 
     // Every window the others may open, by id; the list is the build's.
     WindowRegistry& r = windows();
+    r.add(WindowId::HowToInput, FormHowToInput);
+    r.add(WindowId::DataSheet, FormDataSheet);
+    r.add(WindowId::Convert, FormConvert);
     r.add(WindowId::AboutBox, AboutBox);
     r.add(WindowId::Information, FormInformation);
     r.add(WindowId::SampleCondition, FormSampleCondition);
@@ -125,6 +134,9 @@ void destroyForms()
     destroy(FormSampleCondition);
     destroy(FormInformation);
     destroy(AboutBox);
+    destroy(FormConvert);
+    destroy(FormDataSheet);
+    destroy(FormHowToInput);
     destroy(FormMain);
 }
 

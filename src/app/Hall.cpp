@@ -248,6 +248,10 @@ void TFormMain::windowsRegistered()
     windows().listener = [this](WindowEvent e) {
         if (e == WindowEvent::FunctionTypeChanged)
             functionTypeChanged();
+        else if (e == WindowEvent::DataSheetSaved)
+            dataSheetSaved = true;
+        else if (e == WindowEvent::ConversionSaved)
+            conversionSaved = true;
     };
 }
 
@@ -299,7 +303,11 @@ void TFormMain::showProgramTitle()
 void TFormMain::resetWindow()
 {
     C.resetFrom(PipelineStage::ExperimentalData);
+    resetPages();
+}
 
+void TFormMain::resetPages()
+{
     showProgramTitle();
     PanelSampleNumber->clear();
     PanelFilenameExperimentalData->clear();

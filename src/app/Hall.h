@@ -321,6 +321,9 @@ public:
     void renderSimulationInputs();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resetWindow();
+    // What resetWindow does to the window, with the analysis object as it is
+    // (new data that replaced the sample started from the general reset).
+    void resetPages();
 
     // ---- page resets and presentation -------------------------------------------------
     void resetExperimentalDisplay();

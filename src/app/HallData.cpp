@@ -102,14 +102,18 @@ void TFormMain::LoadExperimentalClick() { loadExperimental(); }
 
 void TFormMain::ButtonInputDataClick()
 {
-    resetWindow();
+    // The sample in use stays, with its pages, unless the keyboard entry or
+    // the converter wrote a new data file: they leave the analysis object
+    // holding the general reset and the new data.
+    dataSheetSaved = conversionSaved = false;
     windows().exec(WindowId::HowToInput);
-    if (dataSheetSaved || conversionSaved) {
-        plotExperimentalData(true);
-        ButtonCalcSpline->setEnabled(true);
-        dataSheetSaved = false;
-        conversionSaved = false;
-    }
+    if (!dataSheetSaved && !conversionSaved)
+        return;
+    dataSheetSaved = false;
+    conversionSaved = false;
+    resetPages();
+    plotExperimentalData(true);
+    ButtonCalcSpline->setEnabled(true);
     ButtonChangeData->setEnabled(true);
     MenuLoadSpline->setEnabled(false);
     MenuLoadFermiLevel->setEnabled(false);

@@ -157,6 +157,15 @@ std::string batchUsage()
            "                          *.cft file, the fitted species with standard errors\n"
            "    --fit-precise         the curve fitting's Fermi level with 30 halvings instead\n"
            "                          of 15 (implies --fit)\n"
+           "    --columns T,N[,R]     the inputs are a measurement system's own text files:\n"
+           "                          T, N (and R) are the 1-based columns of temperature,\n"
+           "                          concentration (and reliability, else 1); each file is\n"
+           "                          converted as the converter's \"Save\" does, written as\n"
+           "                          *.nT or *.pT beside the results and analysed\n"
+           "    --type n|p            conduction type of the converted files (with --columns)\n"
+           "    --sample TEXT --thickness MICRON --field TESLA --current AMPERE\n"
+           "                          sample description of the converted files (default\n"
+           "                          empty and 0); the material comes from --material\n"
            "    -j, --jobs N          analyse N files at once (default: one per core)\n"
            "    --json                print a machine-readable summary instead of the tables\n"
            "    --quiet               print errors only: no tables, no progress, no confirmations\n"
@@ -176,6 +185,7 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
                         std::vector<std::string>& files, bool& stop, std::string& error)
 {
     stop = false;
+    bool conversionDetails = false; // a sample description option was given
     auto value = [&](std::size_t& i, const std::string& name, std::string& v) {
         const std::string& a = args[i];
         if (a.size() > name.size() && a.compare(0, name.size() + 1, name + "=") == 0) {
@@ -263,6 +273,56 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
             if (!value(i, "--material", v))
                 return 2;
             o.material = v;
+        } else if (is(a, "--columns")) {
+            if (!value(i, "--columns", v))
+                return 2;
+            std::vector<int> columns;
+            std::stringstream ss(v);
+            std::string part;
+            while (std::getline(ss, part, ',')) {
+                int c = 0;
+                if (!numfmt::parseInt(part, c) || c < 1) {
+                    columns.clear();
+                    break;
+                }
+                columns.push_back(c);
+            }
+            if (columns.size() != 2 && columns.size() != 3) {
+                error = "--columns needs the 1-based columns T,N or T,N,R, not '" + v + "'";
+                return 2;
+            }
+            o.conversion.temperatureColumn = columns[0];
+            o.conversion.concentrationColumn = columns[1];
+            o.conversion.reliabilityColumn = columns.size() == 3 ? columns[2] : 0;
+        } else if (is(a, "--type")) {
+            if (!value(i, "--type", v))
+                return 2;
+            if (v == "n" || v == "n-type")
+                o.conversion.conductionType = "n-type";
+            else if (v == "p" || v == "p-type")
+                o.conversion.conductionType = "p-type";
+            else {
+                error = "--type takes n or p, not '" + v + "'";
+                return 2;
+            }
+        } else if (is(a, "--sample")) {
+            if (!value(i, "--sample", v))
+                return 2;
+            o.conversion.sampleNumber = v;
+            conversionDetails = true;
+        } else if (is(a, "--thickness") || is(a, "--field") || is(a, "--current")) {
+            const std::string name = a.substr(0, a.find('='));
+            if (!value(i, name, v))
+                return 2;
+            double x = 0;
+            if (!parseNumber(v, x)) {
+                error = name + " needs a number, not '" + v + "'";
+                return 2;
+            }
+            (name == "--thickness" ? o.conversion.thickness
+             : name == "--field"   ? o.conversion.magneticField
+                                   : o.conversion.current) = x;
+            conversionDetails = true;
         } else if (is(a, "--jobs") || a == "-j" || (a.size() > 2 && a.compare(0, 2, "-j") == 0)) {
             if (a.size() > 2 && a.compare(0, 2, "-j") == 0 && a[2] != '-')
                 v = a.substr(2);
@@ -313,6 +373,15 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
     }
     if (files.empty()) {
         error = "no data file given";
+        return 2;
+    }
+    if (o.conversion.active() && o.conversion.conductionType.empty()) {
+        error = "--columns needs the conduction type: --type n or --type p";
+        return 2;
+    }
+    if (!o.conversion.active() && (conversionDetails || !o.conversion.conductionType.empty())) {
+        error = "--type, --sample, --thickness, --field and --current describe converted files: "
+                "they go with --columns";
         return 2;
     }
     if ((o.mass > 0) != (o.minima > 0)) {

@@ -9,6 +9,18 @@
 #include <string>
 #include <vector>
 
+// An instrument's own text file converted to a data file before the analysis,
+// as the converter window's "Save" does it (--columns and what goes with it).
+struct BatchConversion {
+    int temperatureColumn = 0;        // 1-based; 0 = the inputs are data files
+    int concentrationColumn = 0;
+    int reliabilityColumn = 0;        // 0 = every point has full weight
+    std::string conductionType;       // "n-type" or "p-type"
+    std::string sampleNumber;
+    double thickness = 0, magneticField = 0, current = 0;
+    bool active() const { return temperatureColumn > 0; }
+};
+
 struct BatchOptions {
     double smoothness = 5000;
     bool autoSmoothness = false;      // --smoothness auto: chosen by cross-validation
@@ -39,6 +51,7 @@ struct BatchOptions {
     bool dhes = false;                // --dhes: the DHES peaks after the Fermi level
     bool fit = false;                 // --fit: curve fitting after the simulation
     bool fitPrecise = false;          // --fit-precise: its Fermi level with 30 halvings
+    BatchConversion conversion;
 };
 
 // The curve fitting of --fit: the species after the last press, with their

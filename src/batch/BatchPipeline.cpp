@@ -8,7 +8,9 @@
 #include "Analysis.h"
 #include "DhesSpectrum.h"
 #include "CurveFitting.h"
+#include "DataEntry.h"
 #include "NumberFormat.h"
+#include "TextFile.h"
 
 #include <array>
 #include <filesystem>
@@ -45,10 +47,15 @@ public:
         step("loading");
         // The shipped program in Normal mode, as it starts.
         C.startUp(1);
-        const FileOutcome loaded = C.loadExperimentalData(path);
-        if (!loaded.ok) {
-            record("error", loaded.error);
-            return fail(2, "the data file could not be read");
+        if (o_.conversion.active()) {
+            if (!convert(path))
+                return;
+        } else {
+            const FileOutcome loaded = C.loadExperimentalData(path);
+            if (!loaded.ok) {
+                record("error", loaded.error);
+                return fail(2, "the data file could not be read");
+            }
         }
         if (!o_.material.empty())
             C.semiconductor = o_.material;
@@ -280,6 +287,54 @@ private:
             return false;
         }
         wrote(name);
+        return true;
+    }
+
+    // The converter window's "Save" on an instrument's text file: the data
+    // file under the proposed name, and the converted points in the object,
+    // as the main window takes them after the conversion.
+    bool convert(const std::string& source)
+    {
+        step("converting");
+        std::string text, error;
+        if (!textfile::readText(source, text, error)) {
+            record("error", error);
+            fail(2, "the file could not be read");
+            return false;
+        }
+        const BatchConversion& cv = o_.conversion;
+        dataentry::SampleForm form;
+        form.semiconductor = o_.material;
+        form.conductionType = cv.conductionType;
+        form.sampleNumber = cv.sampleNumber;
+        form.thickness = numfmt::general(cv.thickness);
+        form.magneticField = numfmt::general(cv.magneticField);
+        form.current = numfmt::general(cv.current);
+        const dataentry::Columns columns{cv.temperatureColumn - 1, cv.concentrationColumn - 1,
+                                         cv.reliabilityColumn - 1};
+        const dataentry::SaveCheck checked = dataentry::checkConversion(text, columns, form);
+        if (!checked.ready()) {
+            record("error", checked.message);
+            fail(2, "the file could not be converted");
+            return false;
+        }
+        if (!checked.leftOutNote.empty())
+            record("warning", checked.leftOutNote);
+        const std::string name = save(dataentry::conversionProposal(source, checked.filterIndex));
+        std::error_code ec;
+        if (fs::equivalent(name, source, ec)) {
+            record("error", name + " is the file to convert; it is not overwritten (give --output-dir)");
+            fail(2, "the converted data could not be saved");
+            return false;
+        }
+        const FileOutcome saved = dataentry::saveNewData(C, checked, name, source);
+        if (!saved.ok) {
+            record("error", saved.error);
+            fail(2, "the converted data could not be saved");
+            return false;
+        }
+        wrote(name);
+        C.resetFrom(PipelineStage::DataForAnalysis);
         return true;
     }
 

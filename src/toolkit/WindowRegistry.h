@@ -49,7 +49,15 @@ enum : int { Rejected = 0, Accepted = 1, EvaluationAgain = 1, Continue = 7 };
 // analysis object.
 enum class WindowEvent {
     FunctionTypeChanged, // the function type window switched H <-> S
+    DataSheetSaved,      // the data sheet wrote a data file
+    ConversionSaved,     // the converter wrote a data file
 };
+
+// prepareFor() argument of the data sheet: open with an empty grid and
+// form for a new sample instead of the data in use.
+namespace DataSheetOpening {
+enum : int { EmptySheet = 1 };
+}
 
 // The face every secondary window shows to the others.
 class ManagedWindow {

@@ -2,7 +2,10 @@
 // through the windows with the default answers.
 #include "HallTestSupport.h"
 #include "Batch.h"
+#include "NumberFormat.h"
 #include "TestFiles.h"
+#include "input/Formatconvert.h"
+#include "input/Howtoinputdata.h"
 #include "spectroscopy/Automaticevaluationtype.h"
 #include "spectroscopy/Functiontype.h"
 #include "spectroscopy/Obtainedresults.h"
@@ -72,9 +75,11 @@ protected:
     // What a user does in Normal mode: every button of the pipeline in turn,
     // each save dialog confirmed with the proposed name, "No" to the
     // recalculation question, "Continue" on the remarks window.
+    // An empty `data`: the data are in already (typed in or converted).
     void clickThrough(TFormMain* m, const fs::path& data, int functionType, const char* evaluationType)
     {
-        load(m, QString::fromStdString(data.string()));
+        if (!data.empty())
+            load(m, QString::fromStdString(data.string()));
         if (functionType == 1)
             FormFunctionType->RadioButtonFunction1Click();
         // Typed into the evaluation-type window before each evaluation, since
@@ -179,5 +184,67 @@ TEST_F(BatchTest, WritesTheSameBytesAsTheClickedPipeline)
         destroyForms();
         fs::remove_all(dir);
         fs::create_directories(dir);
+    }
+}
+
+// An instrument's text converted in the converter window and clicked
+// through, against vorn-batch --columns on the same text.
+TEST_F(BatchTest, ConvertedTextWritesTheSameBytesAsTheConverterAndTheClicks)
+{
+    Analysis example;
+    ASSERT_TRUE(example.loadExperimentalData(testfiles::example("si_p_single.nT")).ok);
+    std::string text = "Run 17; T(K), V_H(mV), n(cm-3)\r\n\r\n";
+    for (int i = example.dataCount - 1; i >= 0; --i)
+        text += numfmt::g(example.temperature[i]) + "\t" + numfmt::g(1e17 / example.concentration[i]) +
+                ", " + numfmt::g(example.concentration[i]) + "\r\n";
+    const fs::path source = dir / "run17.txt";
+    std::ofstream(source, std::ios::binary) << text;
+
+    TFormMain* m = create(1);
+    script.windowHandler = [&](QDialog* w) {
+        if (w == FormHowToInput) {
+            FormHowToInput->Button2Click();
+        } else if (w == FormConvert) {
+            script.answerFile(QString::fromStdString(source.string()));
+            FormConvert->ButtonLoadAnotherDataClick();
+            FormConvert->ComboBoxColumnT->setCurrentIndex(0);
+            FormConvert->ComboBoxColumnC->setCurrentIndex(2);
+            FormConvert->ComboBoxSemiconductor->setEditText("Si");
+            FormConvert->ComboBoxConductionType->setEditText("n-type");
+            FormConvert->EditSampleNumber->setText("S-17");
+            FormConvert->EditThickness->setText("500");
+            FormConvert->EditMagneticField->setText("0.5");
+            FormConvert->EditCurrent->setText("1E-4");
+            script.acceptProposedFile();
+            FormConvert->ButtonSaveDataClick();
+        }
+        return 0;
+    };
+    m->ButtonInputDataClick();
+    ASSERT_EQ(C.dataCount, example.dataCount);
+    clickThrough(m, fs::path(), 2, "Type-B");
+    const auto byClicks = resultFiles(dir, "run17.txt");
+    ASSERT_GE(byClicks.size(), 6u);
+    ASSERT_TRUE(byClicks.count("run17.nT"));
+
+    clearResults(dir, "run17.txt");
+    BatchOptions o;
+    std::vector<std::string> files;
+    bool stop = false;
+    std::string error;
+    ASSERT_EQ(parseBatchArguments({"--columns", "1,3", "--type", "n", "--material", "Si", "--sample", "S-17",
+                                   "--thickness", "500", "--field", "0.5", "--current", "1E-4",
+                                   source.string()},
+                                  o, files, stop, error),
+              0)
+        << error;
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(source.string(), o, err);
+    EXPECT_EQ(r.status, 0) << r.failure << "\n" << err.str();
+    const auto byBatch = resultFiles(dir, "run17.txt");
+    ASSERT_EQ(byBatch.size(), byClicks.size());
+    for (const auto& [name, content] : byClicks) {
+        ASSERT_TRUE(byBatch.count(name)) << name;
+        EXPECT_TRUE(byBatch.at(name) == content) << name << " differs";
     }
 }

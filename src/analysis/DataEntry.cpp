@@ -1,0 +1,348 @@
+#include "DataEntry.h"
+
+#include "NumberFormat.h"
+#include "TextFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <utility>
+
+namespace dataentry {
+
+namespace {
+
+// Selection sort by temperature over `count` entries: the first of equal
+// minima is taken, so equal temperatures keep their order unless a smaller
+// one is swapped past them.
+template <class Less, class Swap> void selectionSort(int count, Less less, Swap swap)
+{
+    for (int p = 0; p + 1 < count; ++p) {
+        int smallest = p;
+        for (int q = p + 1; q < count; ++q)
+            if (less(q, smallest))
+                smallest = q;
+        if (smallest != p)
+            swap(p, smallest);
+    }
+}
+
+SaveCheck conversionError(const std::string& text)
+{
+    SaveCheck c;
+    c.kind = SaveCheck::Kind::ConversionError;
+    c.message = numfmt::notValidFloat(text);
+    return c;
+}
+
+SaveCheck refused(const std::string& text)
+{
+    SaveCheck c;
+    c.kind = SaveCheck::Kind::Refused;
+    c.message = text;
+    return c;
+}
+
+// The form's numbers and conduction type, after the points passed.
+SaveCheck checkForm(Points points, const SampleForm& form)
+{
+    SaveCheck c;
+    for (auto [text, field] : {std::pair{&form.thickness, &c.thickness},
+                               std::pair{&form.magneticField, &c.magneticField},
+                               std::pair{&form.current, &c.current}})
+        if (!numfmt::parseDouble(*text, *field))
+            return conversionError(*text);
+    if (form.conductionType == "n-type")
+        c.filterIndex = 1;
+    else if (form.conductionType == "p-type")
+        c.filterIndex = 2;
+    else
+        return refused("Please input the conduction type");
+    c.kind = SaveCheck::Kind::Ready;
+    c.points = std::move(points);
+    c.form = form;
+    return c;
+}
+
+bool isSeparator(char ch) { return ch == ' ' || ch == '\t' || ch == ','; }
+
+} // namespace
+
+// ---- data sheet ---------------------------------------------------------------
+
+bool cellEmpty(const std::string& cell)
+{
+    for (char ch : cell)
+        if (ch != ' ' && ch != '\t')
+            return false;
+    return true;
+}
+
+int filledRows(const Sheet& sheet)
+{
+    int n = 0;
+    while (n < static_cast<int>(sheet.size()) && !cellEmpty(sheet[n][0]))
+        ++n;
+    return n;
+}
+
+bool sortSheet(Sheet& sheet, std::string& error)
+{
+    const int n = filledRows(sheet);
+    std::vector<double> t(n);
+    for (int i = 0; i < n; ++i)
+        if (!numfmt::parseDouble(sheet[i][0], t[i])) {
+            error = numfmt::notValidFloat(sheet[i][0]);
+            return false;
+        }
+    selectionSort(
+        n, [&](int a, int b) { return t[a] < t[b]; },
+        [&](int a, int b) {
+            std::swap(t[a], t[b]);
+            std::swap(sheet[a], sheet[b]);
+        });
+    return true;
+}
+
+SaveCheck checkSheet(const Sheet& sheet, const SampleForm& form, Sheet& sorted)
+{
+    Sheet rows = sheet;
+    std::string error;
+    if (!sortSheet(rows, error)) {
+        SaveCheck c;
+        c.kind = SaveCheck::Kind::ConversionError;
+        c.message = error;
+        return c;
+    }
+    Points p;
+    const int n = filledRows(rows);
+    for (int i = 0; i < n; ++i) {
+        double v[3] = {0, 0, 0};
+        for (int k = 0; k < 3; ++k)
+            if (!numfmt::parseDouble(rows[i][k], v[k]))
+                return conversionError(rows[i][k]);
+        p.temperature.push_back(v[0]);
+        p.concentration.push_back(v[1]);
+        p.reliability.push_back(v[2]);
+    }
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        if (p.temperature[i] <= 0)
+            return refused("Temprature is below 0 K \n Check the Data!");
+        if (p.concentration[i] <= 0)
+            return refused("Concentration is zero or negative \n Check the Data!");
+    }
+    for (double& r : p.reliability)
+        if (r < 0)
+            r = 0;
+    SaveCheck c = checkForm(std::move(p), form);
+    if (c.ready())
+        sorted = std::move(rows);
+    return c;
+}
+
+Sheet sheetFromAnalysis(const Analysis& a)
+{
+    Sheet s;
+    const std::size_t n = std::min<std::size_t>(
+        {static_cast<std::size_t>(std::max(a.dataCount, 0)), a.temperature.size(),
+         a.concentration.size(), a.reliability.size()});
+    for (std::size_t i = 0; i < n; ++i)
+        s.push_back({numfmt::pattern(a.temperature[i], "0.0"),
+                     numfmt::pattern(a.concentration[i], "0.00E+00"),
+                     numfmt::pattern(a.reliability[i], "0.00")});
+    return s;
+}
+
+std::vector<std::vector<std::string>> parseClipboardBlock(const std::string& text)
+{
+    std::vector<std::vector<std::string>> rows;
+    textfile::LineReader reader(text);
+    std::string_view line;
+    while (reader.next(line)) {
+        std::vector<std::string> cells;
+        std::size_t from = 0;
+        while (true) {
+            const std::size_t tab = line.find('\t', from);
+            cells.emplace_back(line.substr(from, tab == std::string_view::npos ? line.npos : tab - from));
+            if (tab == std::string_view::npos)
+                break;
+            from = tab + 1;
+        }
+        if (cells.size() > 3)
+            cells.resize(3);
+        if (cells.size() == 2 && !cellEmpty(cells[0]))
+            cells.push_back("1");
+        rows.push_back(std::move(cells));
+    }
+    // A spreadsheet ends the copied block with a line end; the empty line
+    // after it is no row.
+    while (!rows.empty() && rows.back().size() == 1 && rows.back()[0].empty())
+        rows.pop_back();
+    return rows;
+}
+
+std::string clipboardBlock(const std::vector<std::vector<std::string>>& rows)
+{
+    std::string out;
+    for (const auto& row : rows) {
+        for (std::size_t k = 0; k < row.size(); ++k)
+            out += (k ? "\t" : "") + row[k];
+        out += "\n";
+    }
+    return out;
+}
+
+// ---- conversion -----------------------------------------------------------------
+
+bool leadingNumber(const std::string& token, double& value)
+{
+    const char* b = token.data();
+    const char* e = b + token.size();
+    if (b != e && *b == '+') {
+        ++b;
+        if (b != e && *b == '-')
+            return false;
+    }
+    // A digit or a point must open the number: "inf" and "nan" are words,
+    // not measured values.
+    const char* digits = b != e && *b == '-' ? b + 1 : b;
+    if (digits == e || !(*digits == '.' || (*digits >= '0' && *digits <= '9')))
+        return false;
+    double v = 0;
+    const auto [ptr, ec] = std::from_chars(b, e, v, std::chars_format::general);
+    if (ec != std::errc() || !std::isfinite(v))
+        return false;
+    value = v;
+    return true;
+}
+
+std::vector<std::string> lineTokens(const std::string& line)
+{
+    std::vector<std::string> tokens;
+    std::size_t i = 0;
+    while (i < line.size() && static_cast<unsigned char>(line[i]) < 33)
+        ++i;
+    while (i < line.size()) {
+        while (i < line.size() && isSeparator(line[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !isSeparator(line[i]))
+            ++i;
+        if (i > start)
+            tokens.push_back(line.substr(start, i - start));
+    }
+    return tokens;
+}
+
+Points convertColumns(const std::string& text, const Columns& columns, int& leftOut)
+{
+    Points p;
+    leftOut = 0;
+    textfile::LineReader reader(text);
+    std::string_view view;
+    while (reader.next(view)) {
+        const std::vector<std::string> tokens = lineTokens(std::string(view));
+        if (tokens.empty())
+            continue;
+        auto number = [&](int column, double& v) {
+            return column >= 0 && column < static_cast<int>(tokens.size()) &&
+                   leadingNumber(tokens[column], v);
+        };
+        double t = 0, n = 0, r = 1;
+        if (!number(columns.temperature, t) || !number(columns.concentration, n) ||
+            (columns.reliability >= 0 && !number(columns.reliability, r))) {
+            ++leftOut;
+            continue;
+        }
+        p.temperature.push_back(t);
+        p.concentration.push_back(n);
+        p.reliability.push_back(r < 0 ? 0 : r);
+    }
+    selectionSort(
+        static_cast<int>(p.size()), [&](int a, int b) { return p.temperature[a] < p.temperature[b]; },
+        [&](int a, int b) {
+            std::swap(p.temperature[a], p.temperature[b]);
+            std::swap(p.concentration[a], p.concentration[b]);
+            std::swap(p.reliability[a], p.reliability[b]);
+        });
+    return p;
+}
+
+std::string leftOutText(int leftOut)
+{
+    if (leftOut <= 0)
+        return {};
+    return std::to_string(leftOut) + (leftOut == 1 ? " line holds" : " lines hold") +
+           " no number in the chosen columns (comments, column titles or missing columns) and " +
+           (leftOut == 1 ? "was" : "were") + " left out.";
+}
+
+SaveCheck checkConversion(const std::string& text, const Columns& columns, const SampleForm& form)
+{
+    int leftOut = 0;
+    Points p = convertColumns(text, columns, leftOut);
+    if (p.size() < 2) {
+        std::string why = "The chosen columns give " + std::to_string(p.size()) +
+                          (p.size() == 1 ? " point" : " points") +
+                          "; at least two are needed. Choose the columns of temperature and "
+                          "concentration.";
+        if (leftOut > 0)
+            why += "\n" + leftOutText(leftOut);
+        return refused(why);
+    }
+    SaveCheck c = checkForm(std::move(p), form);
+    if (c.ready())
+        c.leftOutNote = leftOutText(leftOut);
+    return c;
+}
+
+// ---- writing ----------------------------------------------------------------------
+
+std::string conversionProposal(const std::string& sourceFileName, int filterIndex)
+{
+    return Analysis::replaceExtension(sourceFileName, filterIndex == 2 ? ".pT" : ".nT");
+}
+
+FileOutcome saveNewData(Analysis& a, const SaveCheck& checked, const std::string& path,
+                        const std::string& originalFileName, Replace replace)
+{
+    FileOutcome out;
+    if (!checked.ready()) {
+        out.error = checked.message;
+        return out;
+    }
+    // Built and written beside the object in use, which takes it only once
+    // the file exists: a failed save loses nothing.
+    Analysis next = a;
+    if (replace == Replace::NewSample) {
+        next.resetFrom(PipelineStage::ExperimentalData);
+        next.originalFileName = originalFileName;
+    }
+    const SampleForm& f = checked.form;
+    next.measurementName = f.measurementName;
+    next.measurementDate = f.measurementDate;
+    next.analysisName = f.analysisName;
+    next.analysisDate = f.analysisDate;
+    next.semiconductor = f.semiconductor;
+    next.conductionType = f.conductionType;
+    next.sampleNumber = f.sampleNumber;
+    next.comment = f.comment;
+    next.sampleThickness = checked.thickness;
+    next.magneticField = checked.magneticField;
+    next.current = checked.current;
+    next.temperature = checked.points.temperature;
+    next.concentration = checked.points.concentration;
+    next.reliability = checked.points.reliability;
+    next.dataCount = static_cast<int>(checked.points.size());
+    next.experimentalDataFileName = path;
+    if (!next.writeExperimentalData()) {
+        out.error = next.lastError;
+        a.lastError = next.lastError;
+        return out;
+    }
+    a = std::move(next);
+    out.ok = true;
+    return out;
+}
+
+} // namespace dataentry

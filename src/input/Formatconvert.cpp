@@ -1,0 +1,156 @@
+#include "input/Formatconvert.h"
+
+#include "Analysis.h"
+#include "TextFile.h"
+#include "toolkit/Modal.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+const QString ConvertOpenFilter = "All data (*.*)|*.*";
+const QString ConvertSaveFilter = "n-type semiconductor (*.nT)|*.nT|p-type semiconductor (*.pT)|*.pT";
+
+namespace {
+QComboBox* columnBox(const char* name, QWidget* parent)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    for (int i = 1; i <= 15; ++i)
+        c->addItem(QString::number(i));
+    c->setCurrentIndex(-1);
+    return c;
+}
+} // namespace
+
+TFormConvert::TFormConvert(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("FormConvert");
+
+    auto* steps = new QGroupBox("Convert File Format", this);
+    ComboBoxColumnT = columnBox("ComboBoxColumnT", steps);
+    ComboBoxColumnC = columnBox("ComboBoxColumnC", steps);
+    ButtonLoadAnotherData = new QPushButton("Load", steps);
+    ButtonLoadAnotherData->setObjectName("ButtonLoadAnotherData");
+    ButtonSaveData = new QPushButton("Save (*.nT or *.pT)", steps);
+    ButtonSaveData->setObjectName("ButtonSaveData");
+    for (QPushButton* b : {ButtonLoadAnotherData, ButtonSaveData})
+        b->setAutoDefault(false);
+    auto* g = new QGridLayout(steps);
+    g->addWidget(new QLabel("1. Load Data with Another Format File", steps), 0, 0);
+    g->addWidget(ButtonLoadAnotherData, 0, 1);
+    g->addWidget(new QLabel("2. Input Conditions of Experiment and Analysis", steps), 1, 0, 1, 2);
+    g->addWidget(new QLabel("3. Select Column of Temperature", steps), 2, 0);
+    g->addWidget(ComboBoxColumnT, 2, 1);
+    g->addWidget(new QLabel("4. Select Column of  Free Carrier Concentration", steps), 3, 0);
+    g->addWidget(ComboBoxColumnC, 3, 1);
+    g->addWidget(new QLabel("5. Delete All Commnets in File", steps), 4, 0, 1, 2);
+    g->addWidget(new QLabel("6. Save Data", steps), 5, 0);
+    g->addWidget(ButtonSaveData, 5, 1);
+
+    QGroupBox* conditions = createSampleFields(this, "Conditions of Measurement and Analysis");
+
+    RichEditConvert = new QPlainTextEdit(this);
+    RichEditConvert->setObjectName("RichEditConvert");
+    RichEditConvert->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEditConvert->setMinimumWidth(420);
+    Cut1 = new QAction("Cut", this);
+    Copy1 = new QAction("Copy", this);
+    Paste1 = new QAction("Paste", this);
+    RichEditConvert->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(RichEditConvert, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        menu.addAction(Cut1);
+        menu.addAction(Copy1);
+        menu.addAction(Paste1);
+        menu.exec(RichEditConvert->viewport()->mapToGlobal(at));
+    });
+    connect(Cut1, &QAction::triggered, this, &TFormConvert::Cut1Click);
+    connect(Copy1, &QAction::triggered, this, &TFormConvert::Copy1Click);
+    connect(Paste1, &QAction::triggered, this, &TFormConvert::Paste1Click);
+    connect(ButtonLoadAnotherData, &QPushButton::clicked, this, &TFormConvert::ButtonLoadAnotherDataClick);
+    connect(ButtonSaveData, &QPushButton::clicked, this, &TFormConvert::ButtonSaveDataClick);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(steps);
+    left->addWidget(conditions);
+    left->addStretch();
+    auto* main = new QHBoxLayout(this);
+    main->addLayout(left);
+    main->addWidget(RichEditConvert, 1);
+    resize(1000, 640);
+    prepare();
+}
+
+void TFormConvert::prepare()
+{
+    sourceFileName.clear();
+    setWindowTitle("Use Data File with Another Format File");
+    ComboBoxColumnT->setCurrentIndex(-1);
+    ComboBoxColumnC->setCurrentIndex(-1);
+    clearSampleFields();
+    RichEditConvert->clear();
+}
+
+void TFormConvert::ButtonLoadAnotherDataClick()
+{
+    prepare();
+    int filter = 1;
+    QString name;
+    if (!modal().openFile(this, ConvertOpenFilter, filter, name))
+        return;
+    std::string text, error;
+    if (!textfile::readText(name.toStdString(), text, error)) {
+        modal().error(this, QString::fromStdString(error));
+        return;
+    }
+    sourceFileName = name;
+    RichEditConvert->setPlainText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
+    RichEditConvert->document()->setModified(false);
+    setWindowTitle(name);
+}
+
+void TFormConvert::ButtonSaveDataClick()
+{
+    const dataentry::Columns columns{ComboBoxColumnT->currentIndex(), ComboBoxColumnC->currentIndex(), -1};
+    const dataentry::SaveCheck checked =
+        dataentry::checkConversion(RichEditConvert->toPlainText().toStdString(), columns, sampleForm());
+    if (checked.kind == dataentry::SaveCheck::Kind::ConversionError) {
+        modal().conversionError(this, QString::fromStdString(checked.message));
+        return;
+    }
+    if (!checked.ready()) {
+        modal().error(this, QString::fromStdString(checked.message));
+        return;
+    }
+    if (!checked.leftOutNote.empty())
+        modal().confirmation(this, QString::fromStdString(checked.leftOutNote));
+    int filter = checked.filterIndex;
+    QString name = sourceFileName.isEmpty()
+                       ? QString(filter == 1 ? "*.nT" : "*.pT")
+                       : QString::fromStdString(
+                             dataentry::conversionProposal(sourceFileName.toStdString(), filter));
+    if (!modal().saveFile(this, ConvertSaveFilter, filter, name))
+        return;
+    const FileOutcome saved =
+        dataentry::saveNewData(C, checked, name.toStdString(), sourceFileName.toStdString());
+    if (!saved.ok) {
+        modal().error(this, QString::fromStdString(saved.error));
+        return;
+    }
+    windows().notify(WindowEvent::ConversionSaved);
+    accept();
+}
+
+void TFormConvert::Cut1Click() { RichEditConvert->cut(); }
+
+void TFormConvert::Copy1Click() { RichEditConvert->copy(); }
+
+void TFormConvert::Paste1Click() { RichEditConvert->paste(); }

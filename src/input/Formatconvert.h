@@ -1,0 +1,42 @@
+// "Use Data File with Another Format File": a measurement system's own text
+// loaded into an editor, the columns of temperature and concentration
+// chosen, the sample described, and the result saved as a data file.
+#pragma once
+
+#include "input/SampleFields.h"
+#include "toolkit/WindowRegistry.h"
+
+#include <QDialog>
+
+class QAction;
+class QComboBox;
+class QPlainTextEdit;
+class QPushButton;
+
+extern const QString ConvertOpenFilter;
+extern const QString ConvertSaveFilter;
+
+class TFormConvert : public QDialog, public ManagedWindow, public SampleFields {
+    Q_OBJECT
+public:
+    QWidget* widget() override { return this; }
+    explicit TFormConvert(QWidget* parent = nullptr);
+    // Empties the columns, the form and the text.
+    void prepare() override;
+
+    void ButtonLoadAnotherDataClick();
+    void ButtonSaveDataClick();
+    void Cut1Click();
+    void Copy1Click();
+    void Paste1Click();
+
+    QComboBox* ComboBoxColumnT = nullptr; // "1" .. "15"
+    QComboBox* ComboBoxColumnC = nullptr;
+    QPushButton* ButtonLoadAnotherData = nullptr; // "Load"
+    QPushButton* ButtonSaveData = nullptr;        // "Save (*.nT or *.pT)"
+    QPlainTextEdit* RichEditConvert = nullptr;
+    QAction* Cut1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Paste1 = nullptr;
+    QString sourceFileName;
+};

@@ -1,0 +1,34 @@
+#include "input/Howtoinputdata.h"
+
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TFormHowToInput::TFormHowToInput(QWidget* parent) : QDialog(parent)
+{
+    setObjectName("FormHowToInput");
+    setWindowTitle("How to input data");
+    Button1 = new QPushButton("Input Data from Key Board", this);
+    Button1->setObjectName("Button1");
+    Button2 = new QPushButton("Use Data File with Aonther Format File", this);
+    Button2->setObjectName("Button2");
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Button1);
+    layout->addWidget(Button2);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    connect(Button1, &QPushButton::clicked, this, &TFormHowToInput::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TFormHowToInput::Button2Click);
+}
+
+// The analysis object is left alone here: the sheet and the converter
+// replace it only when they have written a new data file.
+void TFormHowToInput::Button1Click()
+{
+    windows().prepareAndExec(WindowId::DataSheet, DataSheetOpening::EmptySheet);
+    reject();
+}
+
+void TFormHowToInput::Button2Click()
+{
+    windows().prepareAndExec(WindowId::Convert);
+    reject();
+}
