@@ -3,6 +3,7 @@
 #include "app/Forms.h"
 #include "app/Hall.h"
 #include "toolkit/ProgressWindows.h"
+#include "toolkit/ScreenFit.h"
 #include "toolkit/WindowRegistry.h"
 #include "input/Samplecondition.h"
 #include "spectroscopy/Automaticevaluationtype.h"
@@ -46,6 +47,8 @@ TFormCurveFitting* FormCurveFitting = nullptr;
 
 void createForms(int releaseFlag)
 {
+    // Every window opens within the screen's available area.
+    installScreenFitting();
     FormMain = new TFormMain(releaseFlag);
     AboutBox = new TAboutBox;
     FormInformation = new TFormInformation;

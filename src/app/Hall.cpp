@@ -43,6 +43,7 @@ TFormMain::TFormMain(int releaseFlag, QWidget* parent) : QMainWindow(parent)
     setMode(C.releaseFlag != 1);
     move(20, 10);
     resetWindow();
+    setUpDesk();
 }
 
 TFormMain::~TFormMain() = default;
@@ -249,6 +250,7 @@ void TFormMain::windowsRegistered()
         if (e == WindowEvent::FunctionTypeChanged)
             functionTypeChanged();
     };
+    updateAvailability();
 }
 
 void TFormMain::functionTypeChanged()
@@ -382,5 +384,5 @@ void TFormMain::AdvancedModeClick() { setMode(true); }
 void TFormMain::DXCenterClick()
 {
     // The item exists for symmetry with "Consideration of Excited States";
-    // there is no DX-center analysis.
+    // there is no DX-center analysis (the open menu shows the item disabled).
 }

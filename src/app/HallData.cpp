@@ -77,6 +77,11 @@ void TFormMain::loadExperimental()
     openDialogFileName.clear();
     if (!modal().openFile(this, MainOpenFilter, filterIndex, name))
         return;
+    loadExperimentalFile(name);
+}
+
+void TFormMain::loadExperimentalFile(const QString& name)
+{
     openDialogFileName = name;
     const FileOutcome out = C.loadExperimentalData(name.toStdString());
     if (!out.ok) {
