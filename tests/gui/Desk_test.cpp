@@ -116,6 +116,11 @@ TEST_F(DeskTest, EveryChartOfEveryPageHasALegendEntryPerVisibleSeries)
         if (!shots.isEmpty())
             m->grab().save(QString("%1/page%2.png").arg(QString::fromLocal8Bit(shots)).arg(page + 1));
     }
+    for (const char* figure : {"H1.png", "H1.svg", "H1.pdf"}) {
+        const QString path = (shots.isEmpty() ? dir.path() : QString::fromLocal8Bit(shots)) + "/" + figure;
+        QString error;
+        EXPECT_TRUE(m->ChartH1->saveFigure(path, FigureSize::defaultCentimetres(), error)) << error.toStdString();
+    }
     int charted = 0;
     for (ChartPlot* c : m->findChildren<ChartPlot*>()) {
         QStringList expected;
