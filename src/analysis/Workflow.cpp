@@ -144,7 +144,11 @@ SplineOutcome Analysis::calculateDataForAnalysis(double smoothnessValue)
     SplineOutcome out;
     smoothness = smoothnessValue;
     out.computed = chooseSplinePoints() && computeSpline();
-    if (!out.computed) {
+    if (out.computed) {
+        out.deviation = largestDeviation(splineTemperature, splineConcentration, splineCount, temperature,
+                                         concentration, reliability, 0);
+        out.deviationText = deviationSummary(out.deviation);
+    } else {
         out.error = lastError;
         // No spline may stay behind: later stages would be computed from a
         // curve the user no longer sees.

@@ -5,6 +5,8 @@
 // the core.
 #pragma once
 
+#include "Deviation.h"
+
 #include <array>
 #include <string>
 #include <vector>
@@ -51,6 +53,13 @@ struct FileOutcome {
 struct SplineOutcome {
     bool computed = false;
     std::string error;
+    // How closely the spline follows the weighted measured points:
+    // deviation.points = 0 when none lies on the grid.
+    LargestDeviation deviation;
+    std::string deviationText; // "max. deviation 12.7 % at 80 K"
+    // Above this the smoothness is worth lowering.
+    static constexpr double kNotableDeviation = 0.05;
+    bool deviationNotable() const { return deviation.points > 0 && deviation.largest > kNotableDeviation; }
 };
 
 // "Auto" beside the smoothness: the smoothness chosen by generalized

@@ -4,6 +4,7 @@
 #include "app/Hall.h"
 #include "dhes/Dhes.h"
 #include "toolkit/ProgressWindows.h"
+#include "toolkit/ScreenFit.h"
 #include "toolkit/WindowRegistry.h"
 #include "conventional/Conventionalanalysis.h"
 #include "conventional/Conventionalanalysis2.h"
@@ -57,6 +58,8 @@ TFormCurveFitting* FormCurveFitting = nullptr;
 
 void createForms(int releaseFlag)
 {
+    // Every window opens within the screen's available area.
+    installScreenFitting();
     FormMain = new TFormMain(releaseFlag);
     FormHowToInput = new TFormHowToInput;
     FormDataSheet = new TFormDataSheet;
@@ -146,7 +149,7 @@ void openFromCommandLine(const QString& path)
     // analysis, every other file is shown as text.
     const QString suffix = QFileInfo(path).suffix();
     if (suffix.compare("nT", Qt::CaseInsensitive) == 0 || suffix.compare("pT", Qt::CaseInsensitive) == 0) {
-        FormMain->loadExperimentalFile(path);
+        FormMain->loadDataFile(path);
         return;
     }
     windows().prepareAndShow(WindowId::Editor);

@@ -43,6 +43,7 @@ TFormMain::TFormMain(int releaseFlag, QWidget* parent) : QMainWindow(parent)
     setMode(C.releaseFlag != 1);
     move(20, 10);
     resetWindow();
+    setUpDesk();
 }
 
 TFormMain::~TFormMain() = default;
@@ -253,6 +254,7 @@ void TFormMain::windowsRegistered()
         else if (e == WindowEvent::ConversionSaved)
             conversionSaved = true;
     };
+    updateAvailability();
 }
 
 void TFormMain::functionTypeChanged()
@@ -390,5 +392,5 @@ void TFormMain::AdvancedModeClick() { setMode(true); }
 void TFormMain::DXCenterClick()
 {
     // The item exists for symmetry with "Consideration of Excited States";
-    // there is no DX-center analysis.
+    // there is no DX-center analysis (the open menu shows the item disabled).
 }

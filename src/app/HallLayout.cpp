@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -102,6 +104,19 @@ QWidget* pictureSlot(FormulaPicture& p, const char* name)
     h->addStretch(1);
     p.show(FormulaPicture::Generic);
     return w;
+}
+
+// A fixed-width column of controls that scrolls when the window is lower
+// than the column (a 1280x800 screen), so that every control stays reachable.
+QWidget* scrolled(QWidget* column)
+{
+    auto* area = new QScrollArea;
+    area->setWidget(column);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setFixedWidth(column->maximumWidth() + area->verticalScrollBar()->sizeHint().width() + 2);
+    return area;
 }
 
 QWidget* chartWithButton(ChartPlot* chart, QPushButton* save)
@@ -214,12 +229,14 @@ QWidget* TFormMain::buildConcentrationPage()
     ButtonAutoSmoothness->setToolTip("Choose the smoothness from the data (generalized cross-validation)");
     ButtonSaveSpline = button("Save (*.spl)", "ButtonSaveSpline");
     LabelFilenameSpline = fileLabel("LabelFilenameSpline");
+    LabelSplineDeviation = named(new QLabel, "LabelSplineDeviation");
     {
         auto* g = new QGridLayout(GroupBoxSpline);
         g->addWidget(row({caption("Smoothness"), EditSmoothness, ButtonAutoSmoothness, ButtonCalcSpline, ButtonSaveSpline}),
                      0, 0, 1, 2);
-        g->addWidget(caption("Data for analysis:"), 1, 0);
-        g->addWidget(LabelFilenameSpline, 1, 1);
+        g->addWidget(LabelSplineDeviation, 1, 0, 1, 2);
+        g->addWidget(caption("Data for analysis:"), 2, 0);
+        g->addWidget(LabelFilenameSpline, 2, 1);
         g->setColumnStretch(1, 1);
     }
     auto* groups = new QHBoxLayout;
@@ -229,12 +246,12 @@ QWidget* TFormMain::buildConcentrationPage()
 
     ChartExperimentalLinear = named(new ChartPlot("Linear"), "ChartExperimentalLinear");
     ChartExperimentalLinear->setBottomTitle("Temperature [K]");
-    ChartExperimentalLinear->addSeries(ChartPlot::Kind::Circles, kPointColor, "Experimental");
+    ChartExperimentalLinear->addSeries(ChartPlot::Kind::Circles, kPointColor, "Measured points");
     ChartExperimentalLinear->addSeries(ChartPlot::Kind::Line, Qt::black, "Spline");
     ChartExperimentalLog = named(new ChartPlot("Semilog"), "ChartExperimentalLog");
     ChartExperimentalLog->setBottomTitle("Temperature  [K]");
     ChartExperimentalLog->setLeftLog(true);
-    ChartExperimentalLog->addSeries(ChartPlot::Kind::Circles, kPointColor, "Experimental");
+    ChartExperimentalLog->addSeries(ChartPlot::Kind::Circles, kPointColor, "Measured points");
     ChartExperimentalLog->addSeries(ChartPlot::Kind::Line, Qt::black, "Spline");
     ButtonSaveFigureCon1 = button("Save Figure (*Con1.bmp)", "ButtonSaveFigureCon1");
     ButtonSaveFigureCon2 = button("Save Figure (Con2.bmp)", "ButtonSaveFigureCon2");
@@ -316,13 +333,13 @@ QWidget* TFormMain::buildFermiPage()
     auto* leftWidget = new QWidget;
     leftWidget->setLayout(left);
     leftWidget->setFixedWidth(520);
-    h->addWidget(leftWidget);
+    h->addWidget(scrolled(leftWidget));
 
     ChartFermiLevel = named(new ChartPlot, "ChartFermiLevel");
     ChartFermiLevel->setBottomTitle("Temperature  [K]");
     ChartFermiLevel->setLeftTitle("Fermi Level  [eV]");
-    ChartFermiLevel->addSeries(ChartPlot::Kind::FastLine, Qt::black, "Fermi level");
-    ChartFermiLevel->addSeries(ChartPlot::Kind::Circles, kPointColor, "Experimental");
+    ChartFermiLevel->addSeries(ChartPlot::Kind::FastLine, Qt::black, "Fermi level from the spline");
+    ChartFermiLevel->addSeries(ChartPlot::Kind::Circles, kPointColor, "Fermi level at the measured points");
     ButtonSaveFigureFermi = button("Save Figure (*Fermi.bmp)", "ButtonSaveFigureFermi");
     LabelVerFermi = versionLabel("LabelVerFermi");
     auto* right = new QVBoxLayout;
@@ -479,16 +496,17 @@ QWidget* TFormMain::buildStagePage(int k)
     auto* leftWidget = new QWidget;
     leftWidget->setLayout(left);
     leftWidget->setFixedWidth(470);
-    h->addWidget(leftWidget);
+    h->addWidget(scrolled(leftWidget));
 
     auto* chart = new ChartPlot;
     chart->setObjectName(QString("ChartH") + n);
     chart->setBottomTitle("Temperature  [K]");
-    chart->setLeftLabelFormat("%.2e");
-    chart->addSeries(ChartPlot::Kind::FastLine, Qt::black, "H" + n);
+    chart->setLeftLabelFormat("%.2E");
+    // Names follow the function type (see setFunctionCaptions).
+    chart->addSeries(ChartPlot::Kind::FastLine, Qt::black, "H" + n + " from the spline");
     chart->addSeries(ChartPlot::Kind::FastLine, Qt::red, "Simulated H" + n);
     chart->addSeries(ChartPlot::Kind::Squares, kLime, "Peak");
-    chart->addSeries(ChartPlot::Kind::Circles, kPointColor, "Experimental H" + n);
+    chart->addSeries(ChartPlot::Kind::Circles, kPointColor, "H" + n + " of the measured points");
     auto* saveFigure = button("Save Figure (*H" + n + ".bmp)", nm("ButtonSaveFigureH"));
     auto* version = versionLabel(nm("LabelVerH"));
     auto* right = new QVBoxLayout;
@@ -634,18 +652,18 @@ QWidget* TFormMain::buildSimulationPage()
     auto* leftWidget = new QWidget;
     leftWidget->setLayout(left);
     leftWidget->setFixedWidth(520);
-    h->addWidget(leftWidget);
+    h->addWidget(scrolled(leftWidget));
 
     ChartSimulationReverseT = named(new ChartPlot, "ChartSimulationReverseT");
     ChartSimulationReverseT->setBottomTitle("1000/T  [K^-1]");
     ChartSimulationReverseT->setLeftLog(true);
-    ChartSimulationReverseT->addSeries(ChartPlot::Kind::Circles, kPointColor, "Experimental");
-    ChartSimulationReverseT->addSeries(ChartPlot::Kind::Line, Qt::black, "Simulated");
+    ChartSimulationReverseT->addSeries(ChartPlot::Kind::Circles, kPointColor, "Measured points");
+    ChartSimulationReverseT->addSeries(ChartPlot::Kind::Line, Qt::black, "Simulation");
     ChartSimulationT = named(new ChartPlot, "ChartSimulationT");
     ChartSimulationT->setBottomTitle("Temperature  [K]");
     ChartSimulationT->setLeftLog(true);
-    ChartSimulationT->addSeries(ChartPlot::Kind::Circles, kPointColor, "Experimental");
-    ChartSimulationT->addSeries(ChartPlot::Kind::Line, Qt::black, "Simulated");
+    ChartSimulationT->addSeries(ChartPlot::Kind::Circles, kPointColor, "Measured points");
+    ChartSimulationT->addSeries(ChartPlot::Kind::Line, Qt::black, "Simulation");
     ButtonSaveFigureSimulation1 = button("Save Figure (*SimH1.bmp)", "ButtonSaveFigureSimulation1");
     ButtonSaveFigureSimulation2 = button("Save Figure (*SimH2.bmp)", "ButtonSaveFigureSimulation2");
     LabelVerSim = versionLabel("LabelVerSim");

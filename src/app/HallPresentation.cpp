@@ -193,6 +193,7 @@ void TFormMain::resetSplineDisplay()
     ChartExperimentalLinear->clearSeries(1);
     ChartExperimentalLog->clearSeries(1);
     LabelFilenameSpline->clear();
+    LabelSplineDeviation->clear();
 }
 
 void TFormMain::resetFermiPage()
@@ -359,6 +360,9 @@ void TFormMain::setFunctionCaptions()
         c.calcGroup->setTitle("Calculate " + name + "(T,E_ref)");
         c.save->setText("Save Obtained Results (*." + name + ")");
         c.chart->setLeftTitle(name + (s ? "(T,E_ref) [cm^-3 eV^-1]" : "(T,E_ref) [cm^-6 eV^-2.5]"));
+        c.chart->setSeriesName(0, name + " from the spline");
+        c.chart->setSeriesName(1, "Simulated " + name);
+        c.chart->setSeriesName(3, name + " of the measured points");
     }
 }
 
@@ -452,11 +456,11 @@ bool TFormMain::saveFigure(ChartPlot* chart, QPushButton* button, const std::str
     QString name = replaceExtension(QString::fromStdString(baseFileName), suffix);
     int filterIndex = SaveFilterIndex::Figure;
     saveDialogFileName = name;
-    if (!modal().saveFile(this, MainSaveFilter, filterIndex, name))
+    if (!modal().saveFigureFile(this, MainSaveFilter, filterIndex, name, figureSize_))
         return false;
     saveDialogFileName = name;
     QString error;
-    if (!chart->saveImage(name, error)) {
+    if (!chart->saveFigure(name, figureSize_, error)) {
         modal().error(this, error.isEmpty() ? "The figure could not be saved to " + name + "." : error);
         return false;
     }

@@ -43,6 +43,7 @@ void TFormMain::ButtonCalcSplineClick()
     const bool computed = out.computed;
     if (computed) {
         drawSplineSeries();
+        showSplineDeviation(out);
     } else {
         // No spline in memory: neither the curve nor the name of an earlier
         // file may suggest otherwise.

@@ -21,6 +21,7 @@ TFormAutomaticEvaluationType::TFormAutomaticEvaluationType(QWidget* parent) : QD
 
     ComboBoxAutomaticEvaluationType = new QComboBox(this);
     ComboBoxAutomaticEvaluationType->setObjectName("ComboBoxAutomaticEvaluationType");
+    ComboBoxAutomaticEvaluationType->setToolTip("How the automatic calculation chooses the fitting range of a stage");
     ComboBoxAutomaticEvaluationType->setEditable(true);
     // A typed name is used as it stands but does not join the list.
     ComboBoxAutomaticEvaluationType->setInsertPolicy(QComboBox::NoInsert);

@@ -33,6 +33,7 @@ TFormDeepLevel::TFormDeepLevel(QWidget* parent) : QDialog(parent)
 
     ButtonOK = new QPushButton("OK", this);
     ButtonOK->setObjectName("ButtonOK");
+    ButtonOK->setToolTip("Close this note and go on to the excited states of the dopant");
     ButtonOK->setDefault(true);
     connect(ButtonOK, &QPushButton::clicked, this, &QDialog::accept);
 

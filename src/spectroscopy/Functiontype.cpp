@@ -30,8 +30,10 @@ TFormFunctionType::TFormFunctionType(QWidget* parent) : QDialog(parent)
 
     RadioButtonFunction1 = new QRadioButton(this);
     RadioButtonFunction1->setObjectName("RadioButtonFunction1");
+    RadioButtonFunction1->setToolTip("Evaluate the S function; the stage pages start over");
     RadioButtonFunction2 = new QRadioButton(this);
     RadioButtonFunction2->setObjectName("RadioButtonFunction2");
+    RadioButtonFunction2->setToolTip("Evaluate the H function (the usual choice); the stage pages start over");
     RadioButtonFunction2->setChecked(true);
     auto* group = new QButtonGroup(this);
     group->addButton(RadioButtonFunction1, 1);

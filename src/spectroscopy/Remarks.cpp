@@ -32,8 +32,10 @@ TFormRemarks::TFormRemarks(QWidget* parent) : QDialog(parent)
 
     ButtonEvaluationAgain = new QPushButton("Evaluation again", this);
     ButtonEvaluationAgain->setObjectName("ButtonEvaluationAgain");
+    ButtonEvaluationAgain->setToolTip("Evaluate this stage again with the compensating density of the stage before fixed");
     ButtonContinue = new QPushButton("Continue", this);
     ButtonContinue->setObjectName("ButtonContinue");
+    ButtonContinue->setToolTip("Keep the results as they are and go on");
     ButtonContinue->setDefault(true);
     connect(ButtonEvaluationAgain, &QPushButton::clicked, this, &TFormRemarks::ButtonEvaluationAgainClick);
     connect(ButtonContinue, &QPushButton::clicked, this, &TFormRemarks::ButtonContinueClick);

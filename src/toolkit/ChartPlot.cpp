@@ -3,6 +3,14 @@
 #include "TextFile.h"
 
 #include <QBuffer>
+#include <QContextMenuEvent>
+#include <QGraphicsLayout>
+#include <QLegendMarker>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <QToolTip>
 
 #include <QChart>
 #include <QDir>
@@ -54,8 +62,12 @@ bool drawnPoint(const QPointF& p, bool xLog, bool yLog)
 ChartPlot::ChartPlot(const QString& title, QWidget* parent) : QChartView(parent)
 {
     chart()->setTitle(title);
+    // Below the plot area, so that the legend never hides a point.
+    chart()->legend()->setAlignment(Qt::AlignBottom);
     chart()->legend()->hide();
     setRenderHint(QPainter::Antialiasing);
+    setRubberBand(QChartView::RectangleRubberBand);
+    setMouseTracking(true);
     axisX_ = makeAxis(false, Qt::AlignBottom, QString(), false);
     axisY_ = makeAxis(false, Qt::AlignLeft, QString(), true);
     setMinimumSize(260, 200);
@@ -67,7 +79,7 @@ QAbstractAxis* ChartPlot::makeAxis(bool log, Qt::Alignment alignment, const QStr
     if (log) {
         auto* a = new QLogValueAxis;
         a->setBase(10);
-        a->setLabelFormat("%.0e");
+        a->setLabelFormat("%.0E");
         a->setMinorTickCount(-1);
         axis = a;
     } else {
@@ -75,7 +87,7 @@ QAbstractAxis* ChartPlot::makeAxis(bool log, Qt::Alignment alignment, const QStr
         if (left && !leftFormat_.isEmpty())
             a->setLabelFormat(leftFormat_);
         else
-            a->setLabelFormat("%g");
+            a->setLabelFormat("%G"); // 2E+16, as the decades of a log axis
         axis = a;
     }
     axis->setTitleText(title);
@@ -136,6 +148,7 @@ int ChartPlot::addSeries(Kind kind, const QColor& color, const QString& name)
     // Attaching may let the toolkit adjust the axes: apply the extents anew.
     appliedX_ = appliedY_ = AppliedRange{};
     series_.push_back({kind, s, {}, true});
+    updateLegend();
     return seriesCount() - 1;
 }
 
@@ -223,11 +236,17 @@ int ChartPlot::drawnCount(int i) const
 
 void ChartPlot::updateRanges()
 {
+    updateLegend();
+    if (zoomed_)
+        return; // the reader's zoom stays until reset
     double xmin = std::numeric_limits<double>::infinity(), xmax = -xmin;
     double ymin = xmin, ymax = -xmin;
+    bool markers = false;
     for (const Entry& e : series_) {
         if (!e.visible)
             continue;
+        markers = markers || (e.kind != Kind::Line && e.kind != Kind::DottedLine &&
+                              e.kind != Kind::FastLine && !e.points.isEmpty());
         for (const QPointF& p : e.points) {
             if (!drawnPoint(p, bottomLog_, leftLog_))
                 continue;
@@ -237,7 +256,7 @@ void ChartPlot::updateRanges()
             ymax = std::max(ymax, p.y());
         }
     }
-    auto apply = [](QAbstractAxis* axis, AppliedRange& applied, bool log, double lo, double hi) {
+    auto apply = [markers](QAbstractAxis* axis, AppliedRange& applied, bool log, double lo, double hi) {
         if (!std::isfinite(lo)) {
             lo = log ? 1 : 0;
             hi = log ? 10 : 1;
@@ -256,6 +275,13 @@ void ChartPlot::updateRanges()
             if (hi <= lo) {
                 double pad = lo == 0 ? 1 : std::fabs(lo) * 0.1;
                 lo -= pad;
+                hi += pad;
+            } else if (markers) {
+                // A marker on the edge of the plot area would be cut in half.
+                // Positive data keep a lower bound of zero rather than a
+                // negative one.
+                const double pad = (hi - lo) * 0.03;
+                lo = lo > 0 && lo - pad < 0 ? 0 : lo - pad;
                 hi += pad;
             }
             auto* a = static_cast<QValueAxis*>(axis);
@@ -315,6 +341,44 @@ void ChartPlot::setSeriesColor(int i, const QColor& color)
     }
 }
 
+void ChartPlot::setSeriesName(int i, const QString& name)
+{
+    series_[i].series->setName(name);
+    updateLegend();
+}
+
+QString ChartPlot::seriesName(int i) const { return series_[i].series->name(); }
+
+bool ChartPlot::inLegend(int i) const
+{
+    const Entry& e = series_[i];
+    return e.visible && !e.series->name().isEmpty() && drawnCount(i) > 0;
+}
+
+void ChartPlot::updateLegend()
+{
+    bool any = false;
+    for (const Entry& e : series_) {
+        const bool shown = inLegend(int(&e - series_.data()));
+        for (QLegendMarker* m : chart()->legend()->markers(e.series))
+            m->setVisible(shown);
+        any = any || shown;
+    }
+    chart()->legend()->setVisible(any);
+}
+
+QStringList ChartPlot::legendNames() const
+{
+    // The labels the legend holds for the series it shows (the toolkit
+    // reports its items visible only once the chart is on screen).
+    QStringList names;
+    for (int i = 0; i < seriesCount(); ++i)
+        if (inLegend(i))
+            for (QLegendMarker* m : chart()->legend()->markers(series_[i].series))
+                names << m->label();
+    return names;
+}
+
 void ChartPlot::setSeriesVisible(int i, bool visible)
 {
     series_[i].visible = visible;
@@ -357,6 +421,214 @@ bool ChartPlot::saveImage(const QString& path, QString& error)
         return false;
     }
     return true;
+}
+
+void ChartPlot::paintScaled(QPainter& painter, const QSize& pixels)
+{
+    syncHiddenSeries();
+    // The chart is laid out at a screen-like size and scaled up, so that
+    // texts and markers keep their proportions in a large figure.
+    const double scale = std::max(1.0, std::min(pixels.width() / 800.0, pixels.height() / 600.0));
+    const QSizeF logical(pixels.width() / scale, pixels.height() / scale);
+    QChart* c = chart();
+    const QRectF shown = c->geometry();
+    c->setGeometry(QRectF(QPointF(0, 0), logical));
+    if (c->layout())
+        c->layout()->activate();
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
+    scene()->render(&painter, QRectF(QPointF(0, 0), logical), QRectF(QPointF(0, 0), logical));
+    painter.restore();
+    c->setGeometry(shown);
+    if (c->layout())
+        c->layout()->activate();
+}
+
+QImage ChartPlot::renderImage(const QSize& pixels)
+{
+    QImage img(pixels, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    paintScaled(p, pixels);
+    return img;
+}
+
+bool ChartPlot::saveFigure(const QString& path, const FigureSize& size, QString& error)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != "png" && suffix != "svg" && suffix != "pdf")
+        return saveImage(path, error);
+    error = "Cannot write the figure " + path + ".";
+    if (!size.valid())
+        return false;
+    const QSize pixels = size.pixels();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    bool drawn = false;
+    if (suffix == "png") {
+        QImage img = renderImage(pixels);
+        const int dotsPerMetre = int(std::lround(size.dpi / 0.0254));
+        img.setDotsPerMeterX(dotsPerMetre);
+        img.setDotsPerMeterY(dotsPerMetre);
+        drawn = img.save(&buffer, "PNG");
+    } else if (suffix == "svg") {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(pixels);
+        svg.setViewBox(QRect(QPoint(0, 0), pixels));
+        svg.setResolution(size.dpi);
+        svg.setTitle(chart()->title());
+        QPainter p;
+        if (p.begin(&svg)) {
+            p.fillRect(QRect(QPoint(0, 0), pixels), Qt::white);
+            paintScaled(p, pixels);
+            drawn = p.end();
+        }
+    } else {
+        QPdfWriter pdf(&buffer);
+        pdf.setResolution(size.dpi);
+        pdf.setPageSize(QPageSize(size.millimetres(), QPageSize::Millimeter));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setTitle(chart()->title());
+        QPainter p;
+        if (p.begin(&pdf)) {
+            // The page in device pixels at the writer's resolution.
+            const QRect page = p.viewport();
+            p.setWindow(QRect(QPoint(0, 0), pixels));
+            p.setViewport(page);
+            paintScaled(p, pixels);
+            drawn = p.end();
+        }
+    }
+    buffer.close();
+    std::string reason;
+    if (!drawn || bytes.isEmpty() ||
+        !textfile::writeAtomic(QFile::encodeName(path).toStdString(),
+                               std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                               reason))
+        return false;
+    error.clear();
+    return true;
+}
+
+// ---- reading the chart ---------------------------------------------------------
+
+void ChartPlot::zoomTo(const QRectF& values)
+{
+    const QRectF v = values.normalized();
+    if (v.width() <= 0 || v.height() <= 0)
+        return;
+    const auto setAxis = [](QAbstractAxis* axis, double lo, double hi) { axis->setRange(lo, hi); };
+    setAxis(axisX_, v.left(), v.right());
+    setAxis(axisY_, v.top(), v.bottom());
+    zoomed_ = true;
+}
+
+void ChartPlot::resetZoom()
+{
+    chart()->zoomReset();
+    zoomed_ = false;
+    appliedX_ = appliedY_ = AppliedRange{};
+    updateRanges();
+}
+
+namespace {
+// "Temperature  [K]" -> {"Temperature", "K"}.
+std::pair<QString, QString> nameAndUnit(const QString& title, const QString& fallback)
+{
+    const int open = title.lastIndexOf('[');
+    const int close = title.lastIndexOf(']');
+    if (open < 0 || close < open)
+        return {title.trimmed().isEmpty() ? fallback : title.trimmed(), QString()};
+    QString name = title.left(open).trimmed();
+    return {name.isEmpty() ? fallback : name, title.mid(open + 1, close - open - 1).trimmed()};
+}
+
+QString valueText(double v, bool log)
+{
+    return log ? QString::number(v, 'E', 2) : QString::number(v, 'g', 4);
+}
+} // namespace
+
+QString ChartPlot::readOut(const QPointF& value) const
+{
+    const auto [xName, xUnit] = nameAndUnit(bottomTitle(), "x");
+    const auto [yName, yUnit] = nameAndUnit(leftTitle(), "y");
+    auto part = [](const QString& name, const QString& unit, double v, bool log) {
+        return name + " = " + valueText(v, log) + (unit.isEmpty() ? QString() : " " + unit);
+    };
+    return part(xName, xUnit, value.x(), bottomLog_) + ", " + part(yName, yUnit, value.y(), leftLog_);
+}
+
+void ChartPlot::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF scenePos = mapToScene(event->position().toPoint());
+    const QPointF chartPos = chart()->mapFromScene(scenePos);
+    QString text;
+    if (chart()->plotArea().contains(chartPos))
+        text = readOut(chart()->mapToValue(chartPos));
+    if (text != lastReadOut_) {
+        lastReadOut_ = text;
+        emit coordinatesChanged(text);
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(event->globalPosition().toPoint(), text, this);
+    }
+    QChartView::mouseMoveEvent(event);
+}
+
+void ChartPlot::leaveEvent(QEvent* event)
+{
+    if (!lastReadOut_.isEmpty()) {
+        lastReadOut_.clear();
+        emit coordinatesChanged(QString());
+    }
+    QChartView::leaveEvent(event);
+}
+
+void ChartPlot::mousePressEvent(QMouseEvent* event)
+{
+    // The right button opens the context menu rather than zooming out.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QChartView::mousePressEvent(event);
+}
+
+void ChartPlot::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    const QRectF before(QPointF(bottomMin(), leftMin()), QPointF(bottomMax(), leftMax()));
+    QChartView::mouseReleaseEvent(event);
+    const QRectF after(QPointF(bottomMin(), leftMin()), QPointF(bottomMax(), leftMax()));
+    if (after != before)
+        zoomed_ = true;
+}
+
+void ChartPlot::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        resetZoom();
+        event->accept();
+        return;
+    }
+    QChartView::mouseDoubleClickEvent(event);
+}
+
+void ChartPlot::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* reset = menu.addAction("Reset Zoom");
+    reset->setEnabled(zoomed_);
+    if (menu.exec(event->globalPos()) == reset)
+        resetZoom();
 }
 
 double ChartPlot::leftMin() const

@@ -3,12 +3,20 @@
 // read them back), and hides the toolkit's pitfalls: series are refilled with
 // replace(), logarithmic axes drop non-positive values and span whole decades,
 // cross markers are drawn images, and figures are rendered without OpenGL.
+// For the reader it adds a legend of the visible series below the plot, zoom
+// by dragging a rectangle (double-click or the context menu resets it), and a
+// read-out of the data coordinates under the cursor; figures export as BMP
+// (as shown) or as PNG, SVG and PDF at a chosen size.
 #pragma once
+
+#include "toolkit/FigureSize.h"
 
 #include <QChartView>
 #include <QColor>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <vector>
 
@@ -48,16 +56,38 @@ public:
     void setSeriesColor(int series, const QColor& color);
     void setSeriesVisible(int series, bool visible);
 
+    void setSeriesName(int series, const QString& name);
+    QString seriesName(int series) const;
+    // Names in the legend: the series shown that have a name and points.
+    QStringList legendNames() const;
+
     // Renders the chart as shown into an image and saves it (format from the
     // extension, BMP for *.bmp) through a temporary file and a rename.
     bool saveImage(const QString& path, QString& error);
     QImage renderImage();
+    // Saves the figure in the format of the extension: *.bmp as shown (see
+    // saveImage), *.png, *.svg and *.pdf drawn at `size`.
+    bool saveFigure(const QString& path, const FigureSize& size, QString& error);
+    // The chart drawn at `pixels` (its layout at a readable scale).
+    QImage renderImage(const QSize& pixels);
+
+    // Zoom: to a rectangle in data coordinates, and back to the data extents.
+    void zoomTo(const QRectF& values);
+    void resetZoom();
+    bool zoomed() const { return zoomed_; }
+    // "Temperature = 120 K, Hole Concentration = 1.20E+16 cm^-3" at a point.
+    QString readOut(const QPointF& value) const;
+    QString lastReadOut() const { return lastReadOut_; }
 
     // Axis ranges as last set (for tests).
     double leftMin() const;
     double leftMax() const;
     double bottomMin() const;
     double bottomMax() const;
+
+signals:
+    // The data coordinates under the cursor (empty outside the plot area).
+    void coordinatesChanged(const QString& text);
 
 private:
     struct Entry {
@@ -73,6 +103,17 @@ private:
     // Hands the points kept while the chart was hidden to the toolkit.
     void syncHiddenSeries();
     void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void updateLegend();
+    // A visible series with a name and points to draw.
+    bool inLegend(int series) const;
+    // Draws the chart's scene at `pixels` into `painter`.
+    void paintScaled(QPainter& painter, const QSize& pixels);
     void updateRanges();
     QAbstractAxis* makeAxis(bool log, Qt::Alignment alignment, const QString& title, bool left);
 
@@ -89,4 +130,6 @@ private:
     bool leftLog_ = false;
     bool bottomLog_ = false;
     QString leftFormat_;
+    bool zoomed_ = false;
+    QString lastReadOut_;
 };

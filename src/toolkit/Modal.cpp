@@ -3,8 +3,15 @@
 #include "NumberFormat.h"
 #include "Workflow.h"
 
+#include <QComboBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSpinBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -64,6 +71,80 @@ bool WidgetModal::openFile(QWidget* parent, const QString& filter, int& filterIn
 bool WidgetModal::saveFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName)
 {
     return runFileDialog(parent, true, filter, filterIndex, fileName);
+}
+
+bool WidgetModal::saveFigureFile(QWidget* parent, const QString& filter, int& filterIndex,
+                                 QString& fileName, FigureSize& size)
+{
+    const QStringList own = toQtFilters(filter);
+    const QStringList extra = toQtFilters(figureExportFilter());
+    QFileDialog dialog(parent, "Save Figure");
+    // The toolkit's own dialog, so that the size fields can sit below the list.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(own + extra);
+    if (filterIndex >= 1 && filterIndex <= own.size())
+        dialog.selectNameFilter(own[filterIndex - 1]);
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+
+    auto* sizeRow = new QWidget(&dialog);
+    auto* h = new QHBoxLayout(sizeRow);
+    h->setContentsMargins(0, 0, 0, 0);
+    auto* width = new QDoubleSpinBox;
+    auto* height = new QDoubleSpinBox;
+    auto* unit = new QComboBox;
+    auto* dpi = new QSpinBox;
+    unit->addItems({"pixels", "cm"});
+    dpi->setRange(30, 2400);
+    dpi->setSuffix(" dpi");
+    for (QDoubleSpinBox* b : {width, height})
+        b->setRange(1, 20000);
+    auto showSize = [=](const FigureSize& s) {
+        unit->setCurrentIndex(s.unit == FigureSize::Centimetres ? 1 : 0);
+        width->setDecimals(s.unit == FigureSize::Centimetres ? 1 : 0);
+        height->setDecimals(s.unit == FigureSize::Centimetres ? 1 : 0);
+        width->setValue(s.width);
+        height->setValue(s.height);
+        dpi->setValue(s.dpi);
+    };
+    showSize(size);
+    QObject::connect(unit, &QComboBox::activated, sizeRow, [=](int i) {
+        showSize(i == 1 ? FigureSize::defaultCentimetres() : FigureSize::defaultPixels());
+    });
+    width->setToolTip("Width of a PNG, SVG or PDF figure (a BMP figure is saved as shown)");
+    height->setToolTip("Height of a PNG, SVG or PDF figure");
+    dpi->setToolTip("Resolution: pixels per inch of a PNG, physical size of SVG and PDF");
+    h->addWidget(new QLabel("Size for PNG, SVG, PDF:"));
+    h->addWidget(width);
+    h->addWidget(new QLabel("x"));
+    h->addWidget(height);
+    h->addWidget(unit);
+    h->addWidget(dpi);
+    h->addStretch(1);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(sizeRow, grid->rowCount(), 0, 1, grid->columnCount());
+
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().first();
+    const int chosen = dialog.nameFilters().indexOf(dialog.selectedNameFilter());
+    if (chosen >= own.size()) {
+        // A format of the export list: the name takes its extension.
+        const QString ext = extra[chosen - own.size()].section("(*.", 1).section(')', 0, 0);
+        if (QFileInfo(fileName).suffix().toLower() != ext) {
+            const QFileInfo info(fileName);
+            fileName = info.path() + "/" + info.completeBaseName() + "." + ext;
+        }
+    } else if (chosen >= 0) {
+        filterIndex = chosen + 1;
+    }
+    size.unit = unit->currentIndex() == 1 ? FigureSize::Centimetres : FigureSize::Pixels;
+    size.width = width->value();
+    size.height = height->value();
+    size.dpi = dpi->value();
+    return true;
 }
 
 void WidgetModal::error(QWidget* parent, const QString& text)
@@ -129,6 +210,13 @@ bool ScriptedModal::openFile(QWidget*, const QString& filter, int& filterIndex, 
 
 bool ScriptedModal::saveFile(QWidget*, const QString& filter, int& filterIndex, QString& fileName)
 {
+    return answer(true, filter, filterIndex, fileName);
+}
+
+bool ScriptedModal::saveFigureFile(QWidget*, const QString& filter, int& filterIndex, QString& fileName,
+                                   FigureSize& size)
+{
+    size = figureSize;
     return answer(true, filter, filterIndex, fileName);
 }
 

@@ -4,6 +4,8 @@
 // scripted implementation that answers without showing anything.
 #pragma once
 
+#include "toolkit/FigureSize.h"
+
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -27,6 +29,15 @@ public:
     virtual bool saveFile(QWidget* parent, const QString& filter, int& filterIndex,
                           QString& fileName) = 0;
 
+    // The save dialog of a figure: `filter` is the window's own list (BMP),
+    // the dialog adds PNG, SVG and PDF and asks the size they are drawn at.
+    virtual bool saveFigureFile(QWidget* parent, const QString& filter, int& filterIndex,
+                                QString& fileName, FigureSize& size)
+    {
+        (void)size;
+        return saveFile(parent, filter, filterIndex, fileName);
+    }
+
     virtual void error(QWidget* parent, const QString& text) = 0;
     virtual void confirmation(QWidget* parent, const QString& text) = 0;
     virtual bool yesNo(QWidget* parent, const QString& text) = 0;
@@ -48,6 +59,8 @@ class WidgetModal : public ModalInterface {
 public:
     bool openFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName) override;
     bool saveFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName) override;
+    bool saveFigureFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName,
+                        FigureSize& size) override;
     void error(QWidget* parent, const QString& text) override;
     void confirmation(QWidget* parent, const QString& text) override;
     bool yesNo(QWidget* parent, const QString& text) override;
@@ -87,6 +100,8 @@ public:
     int printerDialogs = 0;
     // Called for each modal window; returns its result. Default: rejected.
     std::function<int(QDialog*)> windowHandler;
+    // The size every figure dialog answers with.
+    FigureSize figureSize;
     std::vector<QString> windowsShown; // object names of the windows run
 
     void answerFile(const QString& path) { fileAnswers.push_back({path, false}); }
@@ -97,6 +112,8 @@ public:
 
     bool openFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName) override;
     bool saveFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName) override;
+    bool saveFigureFile(QWidget* parent, const QString& filter, int& filterIndex, QString& fileName,
+                        FigureSize& size) override;
     void error(QWidget* parent, const QString& text) override;
     void confirmation(QWidget* parent, const QString& text) override;
     bool yesNo(QWidget* parent, const QString& text) override;

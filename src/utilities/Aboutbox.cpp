@@ -104,6 +104,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 
     OKButton = new QPushButton("OK", this);
     OKButton->setObjectName("OKButton");
+    OKButton->setToolTip("Close the version information");
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -1,0 +1,191 @@
+// Reading a chart and exporting it: legend, zoom and its reset, the read-out
+// under the cursor, markers kept off the edge, figures at a chosen size.
+#include "toolkit/ChartPlot.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QImage>
+#include <QMouseEvent>
+#include <QSvgRenderer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+// Sends a mouse event to the chart as the window system does.
+void mouse(ChartPlot& plot, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent e(type, at, plot.viewport()->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(plot.viewport(), &e);
+}
+
+// The view position of a data point.
+QPointF viewPoint(ChartPlot& plot, QPointF value)
+{
+    return plot.mapFromScene(plot.chart()->mapToScene(plot.chart()->mapToPosition(value)));
+}
+} // namespace
+
+TEST(ChartReading, LegendNamesEveryShownSeriesThatHasPoints)
+{
+    ChartPlot plot;
+    const int points = plot.addSeries(ChartPlot::Kind::Circles, Qt::blue, "Measured points");
+    const int line = plot.addSeries(ChartPlot::Kind::Line, Qt::black, "Spline");
+    const int peak = plot.addSeries(ChartPlot::Kind::Squares, Qt::green, "Peak");
+    EXPECT_TRUE(plot.legendNames().isEmpty());
+    plot.setData(points, {{100, 1}, {200, 2}});
+    plot.setData(line, {{100, 1}, {200, 2}});
+    EXPECT_EQ(plot.legendNames(), (QStringList{"Measured points", "Spline"}));
+    plot.addPoint(peak, 150, 1.5);
+    plot.setSeriesVisible(line, false);
+    EXPECT_EQ(plot.legendNames(), (QStringList{"Measured points", "Peak"}));
+    plot.setSeriesName(points, "Measured p(T)");
+    plot.clearSeries(peak);
+    EXPECT_EQ(plot.legendNames(), (QStringList{"Measured p(T)"}));
+}
+
+TEST(ChartReading, RubberBandZoomsAndDoubleClickRestoresTheRanges)
+{
+    struct Case {
+        bool log;
+        QVector<QPointF> data;
+        QRectF zoom; // data corners dragged from and to
+    };
+    const Case cases[] = {
+        {false, {{50, 1}, {150, 5}, {300, 2}}, QRectF(QPointF(100, 1.5), QPointF(200, 4))},
+        {true, {{50, 1e14}, {150, 3e16}, {300, 2e17}}, QRectF(QPointF(100, 1e15), QPointF(200, 1e17))},
+    };
+    for (const Case& c : cases) {
+        ChartPlot plot("Semilog");
+        plot.setBottomTitle("Temperature  [K]");
+        plot.setLeftTitle("Hole Concentration  [cm^-3]");
+        plot.setLeftLog(c.log);
+        const int s = plot.addSeries(ChartPlot::Kind::Circles, Qt::blue, "Measured points");
+        plot.setData(s, c.data);
+        plot.resize(640, 480);
+        plot.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&plot));
+        const QRectF before(QPointF(plot.bottomMin(), plot.leftMin()), QPointF(plot.bottomMax(), plot.leftMax()));
+
+        const QPointF from = viewPoint(plot, c.zoom.topLeft());
+        const QPointF to = viewPoint(plot, c.zoom.bottomRight());
+        mouse(plot, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        mouse(plot, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+        mouse(plot, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+        EXPECT_TRUE(plot.zoomed()) << "log " << c.log;
+        EXPECT_GT(plot.bottomMin(), before.left());
+        EXPECT_LT(plot.bottomMax(), before.right());
+        EXPECT_NEAR(plot.bottomMin(), 100, 10);
+        EXPECT_NEAR(plot.bottomMax(), 200, 10);
+
+        // New data while zoomed keep the reader's view.
+        plot.addPoint(s, 250, c.log ? 5e16 : 3);
+        EXPECT_NEAR(plot.bottomMax(), 200, 10);
+
+        mouse(plot, QEvent::MouseButtonDblClick, to, Qt::LeftButton, Qt::LeftButton);
+        EXPECT_FALSE(plot.zoomed());
+        EXPECT_DOUBLE_EQ(plot.bottomMin(), before.left()) << "log " << c.log;
+        EXPECT_DOUBLE_EQ(plot.bottomMax(), before.right());
+        EXPECT_DOUBLE_EQ(plot.leftMin(), before.top());
+        EXPECT_DOUBLE_EQ(plot.leftMax(), before.bottom());
+    }
+}
+
+TEST(ChartReading, ReadOutGivesTheDataCoordinatesInTheAxisUnits)
+{
+    ChartPlot plot;
+    plot.setBottomTitle("Temperature  [K]");
+    plot.setLeftTitle("Fermi Level  [eV]");
+    const int s = plot.addSeries(ChartPlot::Kind::Line, Qt::black, "Fermi level from the spline");
+    plot.setData(s, {{0, 0}, {400, 0.4}});
+    plot.resize(640, 480);
+    plot.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&plot));
+    QString signalled;
+    QObject::connect(&plot, &ChartPlot::coordinatesChanged, [&](const QString& t) { signalled = t; });
+
+    mouse(plot, QEvent::MouseMove, viewPoint(plot, QPointF(200, 0.2)), Qt::NoButton, Qt::NoButton);
+    const QRegularExpression pattern("^Temperature = ([0-9.]+) K, Fermi Level = ([0-9.]+) eV$");
+    const QRegularExpressionMatch m = pattern.match(signalled);
+    ASSERT_TRUE(m.hasMatch()) << signalled.toStdString();
+    EXPECT_NEAR(m.captured(1).toDouble(), 200, 2);
+    EXPECT_NEAR(m.captured(2).toDouble(), 0.2, 0.003);
+    // Outside the plot area there is nothing to read.
+    mouse(plot, QEvent::MouseMove, QPointF(2, 2), Qt::NoButton, Qt::NoButton);
+    EXPECT_TRUE(signalled.isEmpty());
+
+    plot.setLeftLog(true);
+    EXPECT_EQ(plot.readOut(QPointF(80, 1.25e16)), "Temperature = 80 K, Fermi Level = 1.25E+16 eV");
+}
+
+TEST(ChartReading, MarkersStayOffTheEdgeOfALinearAxis)
+{
+    ChartPlot plot;
+    const int s = plot.addSeries(ChartPlot::Kind::Circles);
+    plot.setData(s, {{100, 0}, {300, 10}});
+    EXPECT_LT(plot.bottomMin(), 100);
+    EXPECT_GT(plot.bottomMax(), 300);
+    EXPECT_LT(plot.leftMin(), 0);
+    EXPECT_GT(plot.leftMax(), 10);
+}
+
+TEST(ChartReading, FiguresAreDrawnAtTheChosenSizeInEveryFormat)
+{
+    QTemporaryDir dir;
+    ChartPlot plot("Linear");
+    plot.setBottomTitle("Temperature [K]");
+    const int s = plot.addSeries(ChartPlot::Kind::Circles, Qt::blue, "Measured points");
+    plot.setData(s, {{100, 1}, {200, 4}, {300, 2}});
+    plot.resize(500, 380);
+    struct Case {
+        const char* name;
+        FigureSize size;
+        QSize pixels;
+    };
+    const Case cases[] = {
+        {"a.png", FigureSize::defaultPixels(), QSize(1600, 1200)},
+        {"b.png", FigureSize::defaultCentimetres(), QSize(1890, 1417)},
+        {"c.png", {FigureSize::Pixels, 640, 480, 96}, QSize(640, 480)},
+        {"d.svg", FigureSize::defaultPixels(), QSize(1600, 1200)},
+        {"e.pdf", FigureSize::defaultCentimetres(), QSize(1890, 1417)},
+    };
+    for (const Case& c : cases) {
+        const QString path = dir.filePath(c.name);
+        QString error;
+        ASSERT_TRUE(plot.saveFigure(path, c.size, error)) << error.toStdString();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << c.name;
+        const QByteArray bytes = f.readAll();
+        ASSERT_FALSE(bytes.isEmpty()) << c.name;
+        const QString suffix = QFileInfo(path).suffix();
+        if (suffix == "png") {
+            const QImage img = QImage::fromData(bytes, "PNG");
+            EXPECT_EQ(img.size(), c.pixels) << c.name;
+            EXPECT_NEAR(img.dotsPerMeterX() * 0.0254, c.size.dpi, 1) << c.name;
+            // Drawn, not blank: the blue markers are there.
+            int blue = 0;
+            for (int y = 0; y < img.height(); ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    blue += qBlue(img.pixel(x, y)) > 150 && qRed(img.pixel(x, y)) < 100;
+            EXPECT_GT(blue, 20) << c.name;
+        } else if (suffix == "svg") {
+            QSvgRenderer svg(bytes);
+            EXPECT_TRUE(svg.isValid());
+            EXPECT_EQ(svg.viewBox().size(), c.pixels);
+        } else {
+            EXPECT_TRUE(bytes.startsWith("%PDF-"));
+            EXPECT_TRUE(bytes.trimmed().endsWith("%%EOF"));
+            // 16 x 12 cm in points.
+            EXPECT_TRUE(bytes.contains("/MediaBox [0 0 453.") || bytes.contains("/MediaBox [0 0 454"))
+                << bytes.left(600).toStdString();
+        }
+    }
+    // The chart on screen keeps its size.
+    EXPECT_EQ(plot.size(), QSize(500, 380));
+    QString error;
+    EXPECT_FALSE(plot.saveFigure(dir.filePath("tiny.png"), {FigureSize::Pixels, 10, 10, 96}, error));
+    EXPECT_TRUE(error.contains("tiny.png"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("tiny.png")));
+}

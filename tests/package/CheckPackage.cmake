@@ -1,0 +1,68 @@
+# Builds the Debian package into a scratch folder, checks that its file list
+# holds what a desktop needs, then extracts it (as close to a clean machine as
+# a test can get without root) and starts both programs from the extraction.
+# Arguments: -DBUILD_DIR=<build directory> -DCPACK=<cpack program>.
+set(work ${BUILD_DIR}/package-check)
+file(REMOVE_RECURSE ${work})
+file(MAKE_DIRECTORY ${work})
+execute_process(COMMAND ${CPACK} -G DEB -B ${work} --config ${BUILD_DIR}/CPackConfig.cmake
+                WORKING_DIRECTORY ${BUILD_DIR} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cpack failed (${rc}):\n${out}\n${err}")
+endif()
+file(GLOB debs ${work}/*.deb)
+list(LENGTH debs count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one package in ${work}, found ${count}")
+endif()
+list(GET debs 0 deb)
+
+execute_process(COMMAND dpkg-deb -c ${deb} OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "dpkg-deb cannot read ${deb}")
+endif()
+foreach(path usr/bin/vorn usr/bin/vorn-batch usr/share/applications/vorn.desktop
+        usr/share/mime/packages/vorn.xml usr/share/icons/hicolor/scalable/apps/vorn.svg)
+  if(NOT listing MATCHES " \\./${path}\n")
+    message(FATAL_ERROR "the package lacks /${path}; it holds:\n${listing}")
+  endif()
+endforeach()
+execute_process(COMMAND dpkg-deb -f ${deb} Depends OUTPUT_VARIABLE depends)
+foreach(lib libqt6charts6 libqt6widgets6 libqt6svg6)
+  if(NOT depends MATCHES "${lib}")
+    message(FATAL_ERROR "the package does not depend on ${lib}: ${depends}")
+  endif()
+endforeach()
+
+set(root ${work}/root)
+execute_process(COMMAND dpkg-deb -x ${deb} ${root} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "dpkg-deb cannot extract ${deb}")
+endif()
+file(READ ${root}/usr/share/applications/vorn.desktop entry)
+foreach(line "Exec=vorn %f" "Icon=vorn" "MimeType=application/x-vorn-electron-concentration;application/x-vorn-hole-concentration;")
+  string(FIND "${entry}" "${line}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "the desktop entry lacks \"${line}\"")
+  endif()
+endforeach()
+file(READ ${root}/usr/share/mime/packages/vorn.xml mime)
+foreach(glob "*.nT" "*.pT")
+  string(FIND "${mime}" "pattern=\"${glob}\"" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "the MIME definitions lack ${glob}")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${root}/usr/bin/vorn-batch --version OUTPUT_VARIABLE version RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT version MATCHES "^vorn-batch \\(VORN\\)")
+  message(FATAL_ERROR "the installed vorn-batch does not run: ${rc} ${version}")
+endif()
+# The window program keeps running until closed: still running after a few
+# seconds means it started.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${root}/usr/bin/vorn
+                TIMEOUT 4 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc MATCHES "timeout")
+  message(FATAL_ERROR "the installed vorn ended at once (${rc}):\n${out}\n${err}")
+endif()
+message(STATUS "package ${deb}: contents, dependencies and start checked")
