@@ -3,7 +3,6 @@
 #include "Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
-#include "toolkit/WindowRegistry.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -56,14 +55,6 @@ bool saveFigure(QWidget* window, ChartPlot* chart, QPushButton* button, const QS
     }
     button->setEnabled(false);
     return true;
-}
-
-void showHelp()
-{
-    if (ManagedWindow* w = windows().find(WindowId::HTML)) {
-        w->widget()->show();
-        w->widget()->raise();
-    }
 }
 
 } // namespace conventionalui

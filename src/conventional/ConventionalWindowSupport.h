@@ -25,7 +25,4 @@ void printWindow(QWidget* window, QPrinter* printer);
 bool saveFigure(QWidget* window, ChartPlot* chart, QPushButton* button, const QString& filter,
                 const QString& resultFile, const QString& suffix);
 
-// The help viewer.
-void showHelp();
-
 } // namespace conventionalui

@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "conventional/ConventionalWindowSupport.h"
 #include "toolkit/ChartPlot.h"
+#include "toolkit/Help.h"
 #include "toolkit/Modal.h"
 
 #include <QAction>
@@ -367,6 +368,6 @@ void TFormConventionalAnalysis::ButtonSaveFigure2Click()
 
 void TFormConventionalAnalysis::PrintClick() { conventionalui::printWindow(this, printer_.get()); }
 
-void TFormConventionalAnalysis::HelpClick() { conventionalui::showHelp(); }
+void TFormConventionalAnalysis::HelpClick() { showHelp("conventional.html#one"); }
 
 void TFormConventionalAnalysis::ExitClick() { close(); }

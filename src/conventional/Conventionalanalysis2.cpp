@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "conventional/ConventionalWindowSupport.h"
 #include "toolkit/ChartPlot.h"
+#include "toolkit/Help.h"
 #include "toolkit/Modal.h"
 
 #include <QGridLayout>
@@ -365,4 +366,4 @@ void TFormConventionalAnalysis2::ButtonSaveFigure2Click()
 
 void TFormConventionalAnalysis2::ButtonPrintClick() { conventionalui::printWindow(this, printer_.get()); }
 
-void TFormConventionalAnalysis2::ButtonHelpClick() { conventionalui::showHelp(); }
+void TFormConventionalAnalysis2::ButtonHelpClick() { showHelp("conventional.html#two"); }

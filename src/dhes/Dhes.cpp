@@ -3,6 +3,7 @@
 #include "Analysis.h"
 #include "NumberFormat.h"
 #include "toolkit/ChartPlot.h"
+#include "toolkit/Help.h"
 #include "toolkit/Modal.h"
 
 #include <QGridLayout>
@@ -377,10 +378,4 @@ void TFormDHES::ButtonPrintClick()
     painter.end();
 }
 
-void TFormDHES::ButtonHelpClick()
-{
-    if (ManagedWindow* w = windows().find(WindowId::HTML)) {
-        w->widget()->show();
-        w->widget()->raise();
-    }
-}
+void TFormDHES::ButtonHelpClick() { showHelp("dhes.html"); }
