@@ -2,6 +2,7 @@
 #include "Analysis.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
+#include "excited/Excitedstates.h"
 #include "toolkit/ProgressWindows.h"
 #include "toolkit/WindowRegistry.h"
 #include "input/Samplecondition.h"
@@ -58,6 +59,7 @@ void createForms(int releaseFlag)
     FormDetailedProgressReport = new TFormDetailedProgressReport;
     FormFunctionType = new TFormFunctionType;
     FormDeepLevel = new TFormDeepLevel;
+    FormExcitedStates = new TFormExcitedStates(releaseFlag);
 
     // Every window the others may open, by id; the list is the build's.
     WindowRegistry& r = windows();
@@ -72,6 +74,7 @@ void createForms(int releaseFlag)
     r.add(WindowId::DetailedProgressReport, FormDetailedProgressReport);
     r.add(WindowId::FunctionType, FormFunctionType);
     r.add(WindowId::DeepLevel, FormDeepLevel);
+    r.add(WindowId::ExcitedStates, FormExcitedStates);
     FormMain->windowsRegistered();
     // The long computations report to the two progress windows.
     C.progress = windowProgressReporter();
@@ -88,6 +91,7 @@ void destroyForms()
     C.progress = nullptr;
     windows().clear();
     windows().listener = nullptr;
+    destroy(FormExcitedStates);
     destroy(FormDeepLevel);
     destroy(FormFunctionType);
     destroy(FormDetailedProgressReport);

@@ -142,6 +142,11 @@ std::string batchUsage()
            "    --mass M --minima K   the same computed from the effective mass M/m0 and the\n"
            "                          number of equivalent minima K (K is 1 for p-type samples)\n"
            "    --material NAME       the material's name instead of the one in the data file\n"
+           "    --excited[=always]    when the H1 evaluation raises the caution about excited\n"
+           "                          states (or always), evaluate H1 again with them, as the\n"
+           "                          excited-states window does, and save *.simN and *.exc\n"
+           "    --dielectric-constant X  dielectric constant for --excited (default: the\n"
+           "                          material table's)\n"
            "    -j, --jobs N          analyse N files at once (default: one per core)\n"
            "    --json                print a machine-readable summary instead of the tables\n"
            "    --quiet               print errors only: no tables, no progress, no confirmations\n"
@@ -244,6 +249,15 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
                 return 2;
             }
             (name == "--dos0" ? o.dos0 : name == "--mass" ? o.mass : o.minima) = x;
+        } else if (a == "--excited" || a == "--excited=always") {
+            o.excited = a == "--excited" ? BatchOptions::Excited::OnCaution : BatchOptions::Excited::Always;
+        } else if (is(a, "--dielectric-constant")) {
+            if (!value(i, "--dielectric-constant", v))
+                return 2;
+            if (!parseNumber(v, o.dielectricConstant) || !(o.dielectricConstant > 0)) {
+                error = "--dielectric-constant needs a positive number, not '" + v + "'";
+                return 2;
+            }
         } else if (is(a, "--material")) {
             if (!value(i, "--material", v))
                 return 2;
@@ -283,6 +297,10 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
         error = "no data file given";
         return 2;
     }
+    if (o.dielectricConstant > 0 && o.excited == BatchOptions::Excited::Off) {
+        error = "--dielectric-constant goes with --excited";
+        return 2;
+    }
     if ((o.mass > 0) != (o.minima > 0)) {
         error = "--mass and --minima go together";
         return 2;
@@ -317,6 +335,20 @@ std::string formatBatchTable(const BatchResult& r)
         }
         out << "  compensating density in use: " << pattern(r.compensatingDensity, "0.00E+00")
             << " cm^-3\n";
+    }
+    if (r.excited.run) {
+        const BatchExcited& e = r.excited;
+        out << "  excited states (" << (e.caution ? "caution raised" : "no caution, run always")
+            << ", dielectric constant " << numfmt::general(e.dielectricConstant) << "): ";
+        if (e.evaluated)
+            out << "R " << e.levelCount << ", N " << pattern(e.density, "0.00E+00") << " cm^-3, E "
+                << pattern(e.energyLevel, "0.####") << " eV, N_com " << pattern(e.compensatingDensity, "0.00E+00")
+                << " cm^-3\n";
+        else
+            out << "not evaluated\n";
+        out << "    Fermi-Dirac: N " << pattern(e.fermiDiracDensity, "0.00E+00") << " cm^-3, E "
+            << pattern(e.fermiDiracEnergyLevel, "0.####") << " eV, N_com "
+            << pattern(e.fermiDiracCompensatingDensity, "0.00E+00") << " cm^-3\n";
     }
     if (r.simulated && r.largestDeviation >= 0)
         out << "  simulation: largest deviation from the measured points "
@@ -373,6 +405,28 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             out << "null";
         out << ", \"deviationTemperature\": ";
         jsonNumber(out, r.deviationTemperature);
+        out << ",\n   \"excitedStates\": ";
+        if (!r.excited.run) {
+            out << "null";
+        } else {
+            const BatchExcited& e = r.excited;
+            out << "{\"caution\": " << (e.caution ? "true" : "false")
+                << ", \"evaluated\": " << (e.evaluated ? "true" : "false") << ", \"dielectricConstant\": ";
+            jsonNumber(out, e.dielectricConstant);
+            out << ", \"levelCount\": " << e.levelCount << ", \"density\": ";
+            jsonNumber(out, e.density);
+            out << ", \"energyLevel\": ";
+            jsonNumber(out, e.energyLevel);
+            out << ", \"compensatingDensity\": ";
+            jsonNumber(out, e.compensatingDensity);
+            out << ", \"fermiDirac\": {\"density\": ";
+            jsonNumber(out, e.fermiDiracDensity);
+            out << ", \"energyLevel\": ";
+            jsonNumber(out, e.fermiDiracEnergyLevel);
+            out << ", \"compensatingDensity\": ";
+            jsonNumber(out, e.fermiDiracCompensatingDensity);
+            out << "}}";
+        }
         out << ",\n   \"messages\": [";
         for (std::size_t i = 0; i < r.messages.size(); ++i) {
             out << (i ? ", " : "") << "{\"kind\": ";

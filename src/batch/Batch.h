@@ -25,6 +25,22 @@ struct BatchOptions {
     double mass = 0;                  // effective mass / m0; 0 = not given
     double minima = 0;                // equivalent minima; 0 = not given
     std::string material;             // replaces the file's material name
+    // The excited-states window after the H1 evaluation: when the caution is
+    // raised (--excited) or always (--excited=always).
+    enum class Excited { Off, OnCaution, Always };
+    Excited excited = Excited::Off;
+    double dielectricConstant = 0;    // 0 = the material table's
+};
+
+// The excited-states evaluation of the H1 species beside its Fermi-Dirac result.
+struct BatchExcited {
+    bool run = false;
+    bool caution = false;             // the H1 evaluation raised the caution
+    bool evaluated = false;           // a level within 1 .. 1500 meV was found
+    double dielectricConstant = 0;
+    int levelCount = 0;               // R of the chosen trial
+    double density = 0, energyLevel = 0, compensatingDensity = 0;
+    double fermiDiracDensity = 0, fermiDiracEnergyLevel = 0, fermiDiracCompensatingDensity = 0;
 };
 
 // One stage as the summary reports it.
@@ -62,6 +78,7 @@ struct BatchResult {
     // (reliability > 0.9) and its temperature; -1 when not simulated.
     double largestDeviation = -1;
     double deviationTemperature = 0;
+    BatchExcited excited;
     std::vector<BatchMessage> messages;
     std::vector<std::string> files;   // written by this run, in order
 };
