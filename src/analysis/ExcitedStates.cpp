@@ -429,7 +429,7 @@ bool ExcitedStates::evaluateAtCheckPoint(int jc)
     return true;
 }
 
-bool ExcitedStates::evaluateExcitedStates()
+template <class LevelFor> bool ExcitedStates::runTrials(int count, int progressMaximum, LevelFor levelFor)
 {
     using Bar = ProgressReporter::Bar;
     if (!inputsReady()) {
@@ -440,17 +440,18 @@ bool ExcitedStates::evaluateExcitedStates()
     const CheckPoints cp = checkPoints();
     const int M = gridSize(), p = peakIndex();
     const DoubleArray& H = a_.hCurve[0];
-    a_.progressShow(Bar::Main, 54);
+    a_.progressShow(Bar::Main, progressMaximum);
     a_.progressShow(Bar::Detailed, 23);
-    trialDeviation.fill(0);
+    for (int o = 0; o < count; ++o)
+        trialDeviation[o] = 0;
     trialCurves.assign(trialCount, DoubleArray());
     scan_.clear(); // the grid may have changed since the last evaluation
     scanKey_.clear();
     std::array<TrialResult, trialCount> results{};
 
-    for (int o = 0; o < trialCount; ++o) {
+    for (int o = 0; o < count; ++o) {
         a_.progressStep(Bar::Main, 2);
-        levelCount = 2 + o / 2;
+        levelCount = levelFor(o);
         computeExcitedLevels();
         if (!evaluateAtCheckPoint(o % 2 == 0 ? cp.first : cp.second)) {
             trialDeviation[o] = -1;
@@ -465,7 +466,7 @@ bool ExcitedStates::evaluateExcitedStates()
                                    a_.splineTemperature[j]);
     }
 
-    for (int o = 0; o < trialCount; ++o) {
+    for (int o = 0; o < count; ++o) {
         a_.progressStep(Bar::Main, 1);
         if (trialDeviation[o] == -1)
             continue;
@@ -481,7 +482,10 @@ bool ExcitedStates::evaluateExcitedStates()
         trialDeviation[o] = std::sqrt(sum) / K; // not a number when K = 0: never chosen
     }
 
-    const int chosen = chooseTrial(trialDeviation);
+    std::array<double, trialCount> deviation;
+    deviation.fill(-1);
+    std::copy(trialDeviation.begin(), trialDeviation.begin() + count, deviation.begin());
+    const int chosen = chooseTrial(deviation);
     if (chosen < 0) {
         levelInRange = false;
         messages.push_back({true, notEvaluatedText});
@@ -495,10 +499,28 @@ bool ExcitedStates::evaluateExcitedStates()
     dopantCompensatingDensity = best.compensating;
     levelInRange = best.inRange;
     simulatedH1Curve = trialCurves[chosen];
-    levelCount = 2 + chosen / 2;
+    levelCount = levelFor(chosen);
     a_.progressClose(Bar::Main);
     a_.progressClose(Bar::Detailed);
     return true;
+}
+
+bool ExcitedStates::evaluateExcitedStates()
+{
+    return runTrials(trialCount, 54, [](int o) { return 2 + o / 2; });
+}
+
+bool ExcitedStates::evaluatePrecise(int r)
+{
+    if (r < 1) {
+        messages.push_back({true, "The value of r should be a positive number."});
+        return false;
+    }
+    if (r > maxHighestLevel) {
+        messages.push_back({true, "The value of r should not be larger than " + std::to_string(maxHighestLevel) + "."});
+        return false;
+    }
+    return runTrials(2, 6, [r](int) { return r; });
 }
 
 void ExcitedStates::simulateExcitedStates()
@@ -566,6 +588,7 @@ void ExcitedStates::prepare()
     clear();
     trialCurves.assign(trialCount, DoubleArray());
     levelShift = 0;
+    preciseMode = false;
     levelCount = 2;
     dopantLevel = dopantDensity = dopantCompensatingDensity = 0;
     levelInRange = false;
@@ -581,7 +604,12 @@ ExcitedStates::EvaluationOutcome ExcitedStates::evaluate(double dielectricConsta
     EvaluationOutcome out;
     a_.dielectricConstant = dielectricConstant;
     messages.clear();
-    out.evaluated = evaluateExcitedStates();
+    if (preciseMode && (highestLevel < 1 || highestLevel > maxHighestLevel)) {
+        evaluatePrecise(highestLevel); // refused with its message
+        out.messages = messages;
+        return out;
+    }
+    out.evaluated = preciseMode ? evaluatePrecise(highestLevel) : evaluateExcitedStates();
     if (!out.evaluated) {
         messages.push_back({true, firstNotEvaluatedText});
     } else if (levelInRange) {
@@ -660,6 +688,30 @@ std::string ExcitedStates::conditionsText() const
     return out.str();
 }
 
+// The excited levels and the results (the *.exc and *.sie files; the *.sie
+// file writes its shift label with a semicolon).
+std::string ExcitedStates::energiesText() const
+{
+    using numfmt::general;
+    using textfile::putLine;
+    std::ostringstream out;
+    putLine(out, hyphenLine);
+    putLine(out, "% Energies of the excited states");
+    putLine(out, hyphenLine);
+    putLine(out, "% Ground state energy without core corrections [eV]: " + general(rowValue(excitedLevels, 0)));
+    putLine(out, "% Shift of excited state level from Ev [eV]: " + general(levelShift * 0.001));
+    for (int r = 1; r < levelCount; ++r)
+        putLine(out, "% " + std::to_string(r) + " Excited state energy [eV]: " +
+                         general(rowValue(excitedLevels, static_cast<std::size_t>(r))));
+    putLine(out, hyphenLine);
+    putLine(out, "% Obtained results with the influence of the excited states");
+    putLine(out, hyphenLine);
+    putLine(out, "% Density [cm^-3]: " + general(dopantDensity));
+    putLine(out, "% Energy level [eV]: " + general(dopantLevel));
+    putLine(out, "% Compensating density [cm^-3]: " + general(dopantCompensatingDensity));
+    return out.str();
+}
+
 std::string ExcitedStates::simNText() const
 {
     using numfmt::general;
@@ -699,20 +751,7 @@ std::string ExcitedStates::excText() const
                        "% With the average energy level"},
                       true);
     out << conditionsText();
-    putLine(out, hyphenLine);
-    putLine(out, "% Energies of the excited states");
-    putLine(out, hyphenLine);
-    putLine(out, "% Ground state energy without core corrections [eV]: " + general(rowValue(excitedLevels, 0)));
-    putLine(out, "% Shift of excited state level from Ev [eV]: " + general(levelShift * 0.001));
-    for (int r = 1; r < levelCount; ++r)
-        putLine(out, "% " + std::to_string(r) + " Excited state energy [eV]: " +
-                         general(rowValue(excitedLevels, static_cast<std::size_t>(r))));
-    putLine(out, hyphenLine);
-    putLine(out, "% Obtained results with the influence of the excited states");
-    putLine(out, hyphenLine);
-    putLine(out, "% Density [cm^-3]: " + general(dopantDensity));
-    putLine(out, "% Energy level [eV]: " + general(dopantLevel));
-    putLine(out, "% Compensating density [cm^-3]: " + general(dopantCompensatingDensity));
+    out << energiesText();
     putLine(out, a_.isNType() ? "% T    H1(T,E_ref)      sim H1(T,E_ref)   sim n(T)    sim E_F  sim E_ex  "
                               : "% T    H1(T,E_ref)      sim H1(T,E_ref)   sim p(T)    sim E_F  sim E_ex  ");
     putLine(out, "% [K]  [cm^-6 eV^-2.5]  [cm^-6 eV^-2.5]   [cm^-3]     [eV]     [eV] ");
@@ -753,5 +792,152 @@ FileOutcome ExcitedStates::saveExc(const std::string& path)
     out.ok = textfile::writeAtomic(path, excText(), out.error);
     if (!out.ok)
         excFileName = previous;
+    return out;
+}
+
+// ---- the development setting ------------------------------------------------------
+
+DoubleArray ExcitedStates::displayLevels() const
+{
+    ExcitedStates display(a_);
+    display.levelCount = 10;
+    display.levelShift = levelShift;
+    display.computeExcitedLevels();
+    return display.excitedLevels;
+}
+
+void ExcitedStates::simulateWithEditedLevels(const std::vector<double>& ticked, double N, double dE, double Na)
+{
+    // Deepest first; a later equal value does not overtake an earlier one.
+    std::vector<double> rest = ticked;
+    simulationLevels.assign(1, 0.0);
+    while (!rest.empty()) {
+        std::size_t deepest = 0;
+        for (std::size_t i = 1; i < rest.size(); ++i)
+            if (rest[i] > rest[deepest])
+                deepest = i;
+        simulationLevels.push_back(rest[deepest]);
+        rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(deepest));
+    }
+    const int q = static_cast<int>(ticked.size());
+    simulationLevelCount = q + 1;
+    simulationInputDensity = N;
+    simulationInputLevel = dE;
+    simulationInputCompensatingDensity = Na;
+
+    const int M = std::min(std::max(a_.splineCount, 0), static_cast<int>(a_.splineTemperature.size()));
+    auto h1 = [&](const DoubleArray& n, DoubleArray& H) {
+        H.assign(static_cast<std::size_t>(M), 0.0);
+        a_.progressShow(ProgressReporter::Main, M);
+        for (int j = 0; j < M && j < static_cast<int>(n.size()); ++j) {
+            a_.progressStep(ProgressReporter::Main);
+            const double kT = phys::thermalEnergy(a_.splineTemperature[j]);
+            H[j] = std::exp(a_.referenceEnergy[0] / kT) * n[j] * n[j] / std::pow(kT, 2.5);
+        }
+        a_.progressClose(ProgressReporter::Main);
+    };
+
+    ExcitedStates fermiDirac(a_);
+    fermiDirac.densityH1 = N;
+    fermiDirac.energyLevelH1 = dE;
+    fermiDirac.compensatingDensityH1 = Na;
+    fermiDirac.simulateFermiDirac();
+    simulatedFermiDiracConcentration = fermiDirac.fermiDiracConcentration;
+    simulatedFermiDiracFermiLevel = fermiDirac.fermiDiracFermiLevel;
+    h1(simulatedFermiDiracConcentration, simulatedFermiDiracH1);
+
+    ExcitedStates excited(a_);
+    excited.levelCount = q + 1;
+    excited.excitedLevels.assign(1, rowValue(excitedLevels, 0));
+    excited.excitedLevels.insert(excited.excitedLevels.end(), simulationLevels.begin() + 1, simulationLevels.end());
+    excited.dopantLevel = dE;
+    excited.dopantDensity = N;
+    excited.dopantCompensatingDensity = Na;
+    excited.simulateExcitedStates();
+    simulatedExcitedConcentration = excited.excitedConcentration;
+    simulatedExcitedFermiLevel = excited.excitedFermiLevel;
+    h1(simulatedExcitedConcentration, simulatedExcitedH1);
+    simulatedAverageEnergy.assign(simulatedExcitedConcentration.size(), 0.0);
+    for (std::size_t j = 0; j < simulatedAverageEnergy.size(); ++j)
+        simulatedAverageEnergy[j] = excited.averageExcitationEnergy(phys::thermalEnergy(a_.splineTemperature[j]), dE);
+}
+
+std::string ExcitedStates::sieProposal() const
+{
+    return Analysis::replaceExtension(a_.fermiLevelFileName, ".sie");
+}
+
+std::string ExcitedStates::sieText() const
+{
+    using numfmt::general;
+    using textfile::putLine;
+    std::ostringstream out;
+    std::string header = headerText("% First Analysis (Automatic Evaluation Version " + a_.evaluationType + " )",
+                                    {"% VORN with consideration of infulence of excited states on majority carrier "
+                                     "conncentration",
+                                     "% With the average energy level"},
+                                    true);
+    // "% H1 file for Smulation: " follows the H1 file line.
+    const std::string h1Line = "% H1 file: " + excFileName + "\r\n";
+    const std::size_t at = header.find(h1Line);
+    if (at != std::string::npos)
+        header.insert(at + h1Line.size(), "% H1 file for Smulation: " + sieFileName + "\r\n");
+    out << header << conditionsText();
+    std::string energies = energiesText();
+    const std::string shift = "% Shift of excited state level from Ev [eV]: ";
+    const std::size_t s = energies.find(shift);
+    if (s != std::string::npos)
+        energies.replace(s, shift.size(), "% Shift of excited state level from Ev [eV]; ");
+    out << energies;
+    putLine(out, hyphenLine);
+    putLine(out, "% Energies of the excited states for simulation ");
+    putLine(out, hyphenLine);
+    for (int r = 1; r < simulationLevelCount; ++r)
+        putLine(out, "% " + std::to_string(r) + " Excited state energy [eV]: " +
+                         general(rowValue(simulationLevels, static_cast<std::size_t>(r))));
+    putLine(out, hyphenLine);
+    putLine(out, "% Obtained results with the influence of the excited states for simulation ");
+    putLine(out, hyphenLine);
+    putLine(out, "% Density [cm^-3]: " + general(simulationInputDensity));
+    putLine(out, "% Energy level [eV]: " + general(simulationInputLevel));
+    putLine(out, "% Compensating density [cm^-3]: " + general(simulationInputCompensatingDensity));
+    if (a_.isNType()) {
+        putLine(out, "% T    H1(T,E_ref)      sim H1(T,E_ref)   sim n(T)    sim E_F  sim E_ex  Fermi-Dirac  sim "
+                     "H1T,E_ref)    sim n(T)   sim E_F ");
+        putLine(out, "% [K]  [cm^-6 eV^-2.5]  [cm^-6 eV^-2.5]   [cm^-3]     [eV]     [eV]                   "
+                     "[cm^-6 eV^-2.5]   [cm^-3]    [eV]    ");
+    } else {
+        putLine(out, "% T    H1(T,E_ref)      sim H1(T,E_ref)   sim p(T)    sim E_F  sim E_ex  Fermi-Dirac  sim "
+                     "H1            sim p(T)   sim E_F ");
+        putLine(out, "% [K]  [cm^-6 eV^-2.5]  [cm^-6 eV^-2.5]   [cm^-3]     [eV]     [eV]                   "
+                     "[cm^-6 eV^-2.5]   [cm^-3]    [eV]     ");
+    }
+    const std::size_t grid = static_cast<std::size_t>(std::max(a_.splineCount, 0));
+    const DoubleArray empty;
+    const DoubleArray& H = a_.hCurve.empty() ? empty : a_.hCurve[0];
+    for (std::size_t j = 0; j < grid; ++j) {
+        std::string row = numfmt::g(rowValue(a_.splineTemperature, j));
+        for (const DoubleArray* column :
+             {&H, &simulatedExcitedH1, &simulatedExcitedConcentration, &simulatedExcitedFermiLevel,
+              &simulatedAverageEnergy, &simulatedFermiDiracH1, &simulatedFermiDiracConcentration,
+              &simulatedFermiDiracFermiLevel})
+            row += "     " + numfmt::g(rowValue(*column, j));
+        putLine(out, row);
+    }
+    return out.str();
+}
+
+FileOutcome ExcitedStates::saveSie(const std::string& path)
+{
+    FileOutcome out;
+    if (simulatedExcitedConcentration.empty()) {
+        out.error = "There is no simulation with edited levels to save; " + path + " was not written.";
+        return out;
+    }
+    const std::string previous = sieFileName;
+    sieFileName = path;
+    out.ok = textfile::writeAtomic(path, sieText(), out.error);
+    if (!out.ok)
+        sieFileName = previous;
     return out;
 }

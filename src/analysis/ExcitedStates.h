@@ -103,6 +103,33 @@ public:
     // The stage-1 species alone with the Fermi-Dirac function on the grid.
     void simulateFermiDirac();
 
+    // ---- the development setting ------------------------------------------------
+    // Precise mode: "Evaluation" with a typed highest level r and both check
+    // points (two trials); levelCount keeps r. False with the messages of
+    // the automatic evaluation, or refused for r outside 1..maxHighestLevel.
+    static constexpr int maxHighestLevel = 100;
+    bool preciseMode = false;
+    int highestLevel = 7;
+    bool evaluatePrecise(int r);
+    // Levels 1..10 with the current shift, for the pages that list them; the
+    // evaluation's own levels stay as they are.
+    DoubleArray displayLevels() const;
+    // "Simulation" of the page "Simulatoin": the ticked levels (any order)
+    // become levels 2..q+1, deepest first, of a dopant of density N and level
+    // dE with compensation Na; beside it the same dopant with the
+    // Fermi-Dirac function.
+    void simulateWithEditedLevels(const std::vector<double>& ticked, double N, double dE, double Na);
+    DoubleArray simulationLevels; // [0] unused, [1..q] the sorted levels
+    int simulationLevelCount = 1; // q + 1
+    double simulationInputDensity = 0, simulationInputLevel = 0, simulationInputCompensatingDensity = 0;
+    DoubleArray simulatedExcitedConcentration, simulatedExcitedFermiLevel, simulatedExcitedH1, simulatedAverageEnergy;
+    DoubleArray simulatedFermiDiracConcentration, simulatedFermiDiracFermiLevel, simulatedFermiDiracH1;
+    std::string sieFileName;
+    static constexpr int sieFilterIndex = 4;
+    std::string sieProposal() const;
+    FileOutcome saveSie(const std::string& path);
+    std::string sieText() const;
+
     // ---- what the window's operations do to the state -------------------------
     // Before every showing: copies the stage-1 results, runs the Fermi-Dirac
     // simulation and forgets every earlier result.
@@ -115,6 +142,8 @@ public:
         bool inRange = false;   // ... and its level is within 1 .. 1500 meV: results shown
         std::vector<OutcomeMessage> messages; // error boxes, in order
     };
+    // In precise mode (development setting) with highestLevel; levelShift
+    // as set by the caller.
     EvaluationOutcome evaluate(double dielectricConstant);
     // The results (results labels of the window) as the window shows them.
     std::string densityText() const;
@@ -165,4 +194,8 @@ private:
     std::string headerText(const std::string& title, const std::vector<std::string>& modelLines,
                            bool h1FileLine) const;
     std::string conditionsText() const;
+    std::string energiesText() const;
+    // Trials o = 0..count-1 with R = levelFor(o) at the first check point
+    // for even o and the second for odd o; the closest one is kept.
+    template <class LevelFor> bool runTrials(int count, int progressMaximum, LevelFor levelFor);
 };

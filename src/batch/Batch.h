@@ -30,6 +30,13 @@ struct BatchOptions {
     enum class Excited { Off, OnCaution, Always };
     Excited excited = Excited::Off;
     double dielectricConstant = 0;    // 0 = the material table's
+    // Development setting of the excited-states window (a build with
+    // releaseFlag 0 only): precise mode with this highest level r (0 = the
+    // automatic evaluation) and the shift of the excited levels [meV].
+    int releaseFlag = 1;              // the build setting; parsing refuses the two below when 1
+    int highestLevel = 0;
+    double levelShift = 0;
+    bool levelShiftGiven = false;
 };
 
 // The excited-states evaluation of the H1 species beside its Fermi-Dirac result.
@@ -38,7 +45,9 @@ struct BatchExcited {
     bool caution = false;             // the H1 evaluation raised the caution
     bool evaluated = false;           // a level within 1 .. 1500 meV was found
     double dielectricConstant = 0;
-    int levelCount = 0;               // R of the chosen trial
+    int levelCount = 0;               // R of the chosen trial (r in precise mode)
+    bool precise = false;
+    double levelShift = 0;            // meV
     double density = 0, energyLevel = 0, compensatingDensity = 0;
     double fermiDiracDensity = 0, fermiDiracEnergyLevel = 0, fermiDiracCompensatingDensity = 0;
 };

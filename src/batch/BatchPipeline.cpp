@@ -285,6 +285,10 @@ private:
         }
         wrote(simN);
         e.dielectricConstant = typed(o_.dielectricConstant > 0 ? o_.dielectricConstant : C.dielectricConstant);
+        // The development setting: the shift edit and, for a given r, precise mode.
+        ex.levelShift = e.levelShift = typed(o_.levelShift);
+        ex.preciseMode = e.precise = o_.highestLevel > 0;
+        ex.highestLevel = o_.highestLevel;
         const ExcitedStates::EvaluationOutcome out = ex.evaluate(e.dielectricConstant);
         messages(out.messages);
         if (!out.inRange)

@@ -162,6 +162,10 @@ TFormExcitedStates::TFormExcitedStates(int releaseFlag, QWidget* parent)
     PageControl = named(new QTabWidget, "PageControl");
     buildFermiDiracPage();
     buildExcitedPage();
+    if (development()) {
+        buildOption(qobject_cast<QGridLayout*>(GroupBoxExcitedLevels->layout()));
+        buildExtraPages();
+    }
     PageControl->setCurrentWidget(TabSheetExcited);
 
     auto* layout = new QVBoxLayout(this);
@@ -177,6 +181,7 @@ TFormExcitedStates::TFormExcitedStates(int releaseFlag, QWidget* parent)
     ButtonSaveFigureSimN1->setEnabled(false);
     ButtonSaveFigureSimN2->setEnabled(false);
     ButtonSaveExcitedStates->setEnabled(false);
+    MenuFileViewer->setEnabled(false); // until a preparation finds the file viewer
     hideLevels();
     resize(1180, 800);
 }
@@ -370,7 +375,7 @@ void TFormExcitedStates::buildExcitedPage()
     connect(ButtonSaveExcitedStates, &QPushButton::clicked, this, [this] { ButtonSaveExcitedStatesClick(); });
     connect(ButtonSaveFigureExc1, &QPushButton::clicked, this, [this] { ButtonSaveFigureExc1Click(); });
     connect(ButtonSaveFigureExc2, &QPushButton::clicked, this, [this] { ButtonSaveFigureExc2Click(); });
-    connect(EditDielectricConstant, &QLineEdit::textEdited, this, [this] { EditDielectricConstantChange(); });
+    connect(EditDielectricConstant, &QLineEdit::textChanged, this, [this] { EditDielectricConstantChange(); });
 }
 
 void TFormExcitedStates::setConductionForms(bool nType)
@@ -509,6 +514,8 @@ void TFormExcitedStates::prepareExcitedStatesWindow()
         b->setEnabled(false);
     // The file viewer belongs to another part of the program and may be missing.
     MenuFileViewer->setEnabled(windows().has(WindowId::Editor));
+    if (development())
+        prepareDevelopment();
 }
 
 void TFormExcitedStates::clearExcitedStatesWindow()
@@ -516,6 +523,8 @@ void TFormExcitedStates::clearExcitedStatesWindow()
     for (ChartPlot* c : {ChartH1Normal, ChartConcentrationNormal, ChartH1Excited, ChartConcentrationExcited})
         c->clearAll();
     state.clear();
+    if (development())
+        setExtraPagesVisible(false);
 }
 
 void TFormExcitedStates::closeEvent(QCloseEvent* event)
@@ -538,6 +547,8 @@ void TFormExcitedStates::ButtonAutoClick()
     double eps = 0;
     if (!editToDouble(EditDielectricConstant, eps))
         return;
+    if (development() && !readDevelopmentInputs())
+        return;
     hideLevels();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ButtonAuto->setEnabled(false);
@@ -555,11 +566,17 @@ void TFormExcitedStates::ButtonAutoClick()
         ChartConcentrationExcited->setData(1, insideFirstSeries(ChartConcentrationExcited, state.excitedConcentration));
         ChartH1Excited->setData(1, insideFirstSeries(ChartH1Excited, state.simulatedH1Curve));
         ButtonSaveExcitedStates->setEnabled(true);
-        ButtonAuto->setEnabled(false);
+        // In precise mode the next r can be tried at once.
+        ButtonAuto->setEnabled(state.preciseMode);
         ButtonSaveFigureExc1->setEnabled(false);
         ButtonSaveFigureExc2->setEnabled(false);
         C.progressClose(ProgressReporter::Main);
         C.progressClose(ProgressReporter::Detailed);
+        if (development()) {
+            setExtraPagesVisible(true);
+            fillExtraPages();
+            ButtonSimulation->setEnabled(true);
+        }
         return;
     }
     showMessages(this, out.messages);
@@ -568,13 +585,21 @@ void TFormExcitedStates::ButtonAutoClick()
     ButtonAuto->setEnabled(true);
 }
 
+QString TFormExcitedStates::saveFilter() const
+{
+    if (!development())
+        return SaveFilter;
+    return SaveFilter + "|Simulation of VORN under consideration of excited states|*.sie"
+                        "|Curve-fitting of VORN under consideration of excited states|*.cfe";
+}
+
 void TFormExcitedStates::EditDielectricConstantChange() { ButtonAuto->setEnabled(true); }
 
 void TFormExcitedStates::ButtonSaveNormalClick()
 {
     int filterIndex = ExcitedStates::simNFilterIndex;
     QString name = qs(state.simNProposal());
-    if (!modal().saveFile(this, SaveFilter, filterIndex, name))
+    if (!modal().saveFile(this, saveFilter(), filterIndex, name))
         return;
     const FileOutcome out = state.saveSimN(name.toStdString());
     if (!out.ok) {
@@ -590,7 +615,7 @@ void TFormExcitedStates::ButtonSaveExcitedStatesClick()
 {
     int filterIndex = ExcitedStates::excFilterIndex;
     QString name = qs(state.excProposal());
-    if (!modal().saveFile(this, SaveFilter, filterIndex, name))
+    if (!modal().saveFile(this, saveFilter(), filterIndex, name))
         return;
     const FileOutcome out = state.saveExc(name.toStdString());
     if (!out.ok) {
@@ -606,7 +631,7 @@ bool TFormExcitedStates::saveFigure(ChartPlot* c, QPushButton* b, const std::str
 {
     int filterIndex = ExcitedStates::figureFilterIndex;
     QString name = qs(Analysis::replaceExtension(fileName, suffix));
-    if (!modal().saveFile(this, SaveFilter, filterIndex, name))
+    if (!modal().saveFile(this, saveFilter(), filterIndex, name))
         return false;
     QString error;
     if (!c->saveImage(name, error)) {

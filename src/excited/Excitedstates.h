@@ -14,6 +14,7 @@
 
 class ChartPlot;
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -48,6 +49,10 @@ public:
     void FileViewerClick();
     void ExitClick();
     void HelpClick();
+    // Development setting only.
+    void ButtonOptionClick();     // "Auto Mode Now" / "Precise Mode Now"
+    void ButtonSimulationClick(); // "Simulation" of the page "Simulatoin"
+    void ButtonSaveSIMClick();    // "Save (*.sie)"
 
     // The numbers behind the window.
     ExcitedStates state{C};
@@ -109,6 +114,51 @@ public:
     QPushButton* ButtonSaveFigureExc1 = nullptr;
     QPushButton* ButtonSaveFigureExc2 = nullptr;
 
+    // ---- development setting (releaseFlag 0; null in the shipped build) -------------
+    QPushButton* ButtonOption = nullptr;
+    QLabel* LabelHighestLevel = nullptr;        // "Highest level considered in VORN  r ="
+    QLineEdit* EditHighestLevel = nullptr;
+    QLabel* LabelShiftOfEnergyLevel = nullptr;  // "Shift Of Excited State Level from Ev ="
+    QLineEdit* EditShiftOfEnergyLevel = nullptr;
+    QLabel* LabelShiftUnit = nullptr;           // "meV"
+    QWidget* TabSheetCurveFitting = nullptr;    // "Curve-fitting"
+    QWidget* TabSheetSimulation = nullptr;      // "Simulatoin"
+    QWidget* TabSheetDensityDependence = nullptr; // "Density Dependence"
+    QLabel* LabelDensityCFT1 = nullptr;
+    QLabel* LabelEnergyLevelCFT1 = nullptr;
+    QLabel* LabelCompensatingDensityCFT1 = nullptr;
+    std::array<QLabel*, 9> LabelECFT1{};        // levels 2..10
+    std::array<QCheckBox*, 9> CheckBoxECFT{};
+    std::array<QLineEdit*, 9> EditECFT{};
+    QLineEdit* EditDensityCFT = nullptr;
+    QLineEdit* EditEnergyLevelCFT = nullptr;
+    QLineEdit* EditCompensatingDensityCFT = nullptr;
+    QCheckBox* CheckBoxCompensatingDensityCFT = nullptr;
+    QPushButton* ButtonCurveFitting = nullptr;  // no action
+    QPushButton* ButtonSaveCFT = nullptr;       // "Save (*.cfe)", no action
+    ChartPlot* ChartConcentrationCurveFitting = nullptr;
+    ChartPlot* ChartH1CurveFitting = nullptr;
+    QLabel* LabelDensitySIM1 = nullptr;
+    QLabel* LabelEnergyLevelSIM1 = nullptr;
+    QLabel* LabelCompensatingDensitySIM1 = nullptr;
+    std::array<QLabel*, 9> LabelESIM1{};
+    std::array<QCheckBox*, 9> CheckBoxESIM{};
+    std::array<QLineEdit*, 9> EditESIM{};
+    QCheckBox* CheckBoxHighestLevelSIM = nullptr; // "Highest level="
+    QLineEdit* EditHighestLevelSIM = nullptr;
+    QLineEdit* EditDensitySIM = nullptr;
+    QLineEdit* EditEnergyLevelSIM = nullptr;
+    QLineEdit* EditCompensatingDensitySIM = nullptr;
+    QCheckBox* CheckBoxCompensatingDensitySIM = nullptr;
+    QPushButton* ButtonSimulation = nullptr;
+    QPushButton* ButtonSaveSIM = nullptr;
+    ChartPlot* ChartConcentrationSimulation = nullptr;
+    ChartPlot* ChartH1Simulation = nullptr;
+    QLabel* LabelWithoutExcSIMC = nullptr;
+    QLabel* LabelWithoutExcSIMH = nullptr;
+    QPushButton* ButtonSaveFigureExcSIM1 = nullptr; // no action
+    QPushButton* ButtonSaveFigureExcSIM2 = nullptr; // no action
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
@@ -118,6 +168,17 @@ private:
     std::unique_ptr<QPrinter> printer_;
     void buildFermiDiracPage();
     void buildExcitedPage();
+    bool development() const { return releaseFlag_ != 1; }
+    QString saveFilter() const;
+    // Development setting.
+    void buildOption(class QGridLayout* levels);
+    void buildExtraPages();
+    void setExtraPagesVisible(bool visible);
+    void prepareDevelopment();
+    // Reads the shift (and in precise mode r) before "Evaluation"; false
+    // after a conversion error.
+    bool readDevelopmentInputs();
+    void fillExtraPages();
     void setConductionForms(bool nType);
     void hideLevels();
     void showLevels();

@@ -217,3 +217,295 @@ TEST(ExcitedStates, RecoversTheExcitedStatesSample)
     EXPECT_NEAR(e.dopantDensity / trueDensity, 1, 0.30);
     EXPECT_GT(std::fabs(a.energyLevel[0] - trueLevel) + 0.0, 0.010);
 }
+
+namespace {
+
+// Hole concentration of one acceptor (density N, level dE, g = 4) whose
+// neutral state has the hydrogen-like levels r = 2..R (m = 1, eps = 9.66)
+// with the average excitation energy, and a compensating density Nc (may be
+// negative), by bisection of E_F to double precision.
+double excitedSampleConcentration(double T, double N, double dE, int R, double Ncomp)
+{
+    const double kT = T * 1.38054e-23 / 1.6021e-19, nv = 4.83e15 * std::pow(T, 1.5);
+    std::vector<double> level(R + 1);
+    for (int r = 2; r <= R; ++r)
+        level[r] = 13.6 / 9.66 / 9.66 / (r * r);
+    double num = 0, den = 1;
+    for (int r = 2; r <= R; ++r) {
+        const double w = std::exp(-(dE - level[r]) / kT);
+        num += r * r * (dE - level[r]) * w;
+        den += r * r * w;
+    }
+    const double Eex = num / den;
+    auto ionised = [&](double Ef) {
+        double z = std::exp((dE - Ef) / kT);
+        for (int r = 2; r <= R; ++r)
+            z += r * r * std::exp((level[r] - Ef) / kT);
+        return N / (1 + 4 * std::exp(-Eex / kT) * z);
+    };
+    double lo = -1, hi = 2;
+    for (int i = 0; i < 200; ++i) {
+        const double m = (lo + hi) / 2;
+        (ionised(m) - Ncomp - nv * std::exp(-m / kT) > 0 ? hi : lo) = m;
+    }
+    return nv * std::exp(-(lo + hi) / 2 / kT);
+}
+
+} // namespace
+
+// A second sample of this distribution, with a negative compensating density
+// (the measured H1 lies above the uncompensated curve at the check points):
+// the evaluation finds the level, the density and a negative N_A.
+TEST(ExcitedStates, NegativeCompensationSample)
+{
+    testfiles::TempDir dir;
+    const std::string header = testfiles::readAll(testfiles::example("sic4h_p_al_excited_visible.pT"));
+    std::string text;
+    std::size_t at = 0;
+    for (int line = 0; line < 17; ++line) {
+        const std::size_t end = header.find('\n', at);
+        std::string l = header.substr(at, end - at + 1);
+        if (l.rfind("% Number of data:", 0) == 0)
+            l = "% Number of data: 46\r\n";
+        text += l;
+        at = end + 1;
+    }
+    for (int T = 150; T <= 600; T += 10)
+        text += std::to_string(T) + "     " + numfmt::g(excitedSampleConcentration(T, 5e16, 0.25, 5, -2e15)) +
+                "     1\r\n";
+    testfiles::writeAll(dir.file("neg.pT"), text);
+    Analysis a;
+    a.startUp(1);
+    ASSERT_TRUE(a.loadExperimentalData(dir.file("neg.pT")).ok);
+    ASSERT_TRUE(a.calculateDataForAnalysis(5000).computed);
+    ASSERT_TRUE(a.saveDataForAnalysis(dir.file("neg.spl")).ok);
+    ASSERT_TRUE(a.calculateFermiLevelStage().computed);
+    ASSERT_TRUE(a.saveFermiLevel(dir.file("neg.fl")).ok);
+    ASSERT_EQ(a.calculateStage(0).kind, StageCalculationOutcome::Kind::Calculated);
+    a.evaluate(0, 4);
+    ExcitedStates e(a);
+    e.prepare();
+    const ExcitedStates::EvaluationOutcome out = e.evaluate(9.66);
+    ASSERT_TRUE(out.inRange);
+    std::printf("negative compensation: R %d  dE %.5f eV  N %.4g  N_A %.4g\n", e.levelCount, e.dopantLevel,
+                e.dopantDensity, e.dopantCompensatingDensity);
+    EXPECT_NEAR(e.dopantLevel, 0.25, 0.010);
+    EXPECT_NEAR(e.dopantDensity / 5e16, 1, 0.30);
+    EXPECT_LT(e.dopantCompensatingDensity, 0);
+}
+
+TEST(ExcitedStates, ChoiceOfTheTrial)
+{
+    const double nan = std::nan("");
+    struct Case {
+        std::array<double, 5> deviation;
+        int chosen;
+    } cases[] = {
+        {{3, 2, 2, 5, 2}, 1},         // ties: the lower trial
+        {{-1, -1, -1, -1, -1}, -1},   // every trial failed
+        {{nan, -1, 7, nan, 7}, 2},    // not a number is never chosen
+        {{nan, nan, nan, nan, nan}, -1},
+        {{1e300, 2e300, -1, -1, -1}, -1}, // the bound starts at 1e300
+        {{0, 0, 1, 1, 1}, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ExcitedStates::chooseTrial(c.deviation), c.chosen);
+}
+
+// The result files: the number of excited-state lines follows R (one line,
+// numbered 1, for R = 2; nine for R = 10), the simulation uses all R levels,
+// and a failed save keeps the previous file.
+TEST(ExcitedStates, ResultFilesFollowTheLevelCount)
+{
+    testfiles::TempDir dir;
+    Analysis a;
+    syntheticSample(a, 0.2, 150, 500);
+    a.fermiLevelFileName = dir.file("s.fl");
+    ExcitedStates e(a);
+    e.prepare();
+    std::vector<DoubleArray> concentration;
+    for (int R : {2, 9, 10}) {
+        e.levelCount = R;
+        e.computeExcitedLevels();
+        e.dopantLevel = 0.2;
+        e.dopantDensity = 1e17;
+        e.dopantCompensatingDensity = 5e14;
+        e.levelInRange = true;
+        e.simulatedH1Curve.assign(a.splineCount, -1); // not clipped: negative values reach the file
+        e.simulateExcitedStates();
+        concentration.push_back(e.excitedConcentration);
+        ASSERT_TRUE(e.saveExc(e.excProposal()).ok);
+        const std::string text = testfiles::readAll(dir.file("s.exc"));
+        int lines = 0;
+        for (std::size_t at = 0; (at = text.find(" Excited state energy [eV]: ", at)) != std::string::npos; ++at)
+            ++lines;
+        EXPECT_EQ(lines, R - 1) << R;
+        EXPECT_NE(text.find("% 1 Excited state energy [eV]: " + numfmt::general(e.excitedLevels[1]) + "\r\n"),
+                  std::string::npos);
+        EXPECT_NE(text.find("% H1 file: " + dir.file("s.exc") + "\r\n"), std::string::npos);
+        EXPECT_NE(text.find("\r\n150     "), std::string::npos);
+        EXPECT_NE(text.find("     -1     "), std::string::npos);
+    }
+    EXPECT_NE(concentration[1], concentration[2]);
+
+    ASSERT_TRUE(e.saveSimN(e.simNProposal()).ok);
+    const std::string before = testfiles::readAll(dir.file("s.simN"));
+    EXPECT_EQ(before.rfind("% Simulation of Majority-Carrier Concentartion (Auto-evaluation version)\r\n% Version "
+                           "Information: ", 0), 0u);
+    EXPECT_NE(before.find("\r\n% VORN for deep dopants\r\n% Function Type: H(T,Eref)=n(T)^2*exp(Eref/kT)/(kT)^2.5\r\n"
+                          "% Original file: "), std::string::npos);
+    {
+        testfiles::FullDisk full;
+        ASSERT_TRUE(full.active());
+        a.density[0] = 7e17; // would change the file
+        const FileOutcome simN = e.saveSimN(dir.file("s.simN"));
+        const FileOutcome exc = e.saveExc(dir.file("s.exc"));
+        EXPECT_FALSE(simN.ok);
+        EXPECT_FALSE(exc.ok);
+        EXPECT_NE(simN.error.find("s.simN"), std::string::npos) << simN.error;
+        EXPECT_NE(exc.error.find("s.exc"), std::string::npos) << exc.error;
+    }
+    EXPECT_EQ(testfiles::readAll(dir.file("s.simN")), before);
+}
+
+namespace {
+struct RecordingProgress : ProgressReporter {
+    std::array<int, 2> maximum{}, position{}, closed{};
+    void show(int bar, int m) override { maximum[bar] = m, position[bar] = 0; }
+    void setPosition(int bar, int p) override { position[bar] = p; }
+    void step(int bar, int by) override { position[bar] += by; }
+    void close(int bar) override { ++closed[bar]; }
+};
+} // namespace
+
+// The progress window runs to its maximum of 54; a decade walk cut short by
+// its bound fails the trial instead of running on.
+TEST(ExcitedStates, ProgressAndDecadeBound)
+{
+    Analysis a;
+    syntheticSample(a, 0.2, 150, 500);
+    RecordingProgress progress;
+    a.progress = &progress;
+    ExcitedStates e(a);
+    e.prepare();
+    ASSERT_TRUE(e.evaluateExcitedStates());
+    EXPECT_EQ(progress.maximum[0], 54);
+    EXPECT_EQ(progress.position[0], 54);
+    EXPECT_EQ(progress.maximum[1], 23);
+    EXPECT_GE(progress.closed[0], 1);
+    EXPECT_GE(progress.closed[1], 1);
+
+    e.levelCount = 2;
+    e.computeExcitedLevels();
+    const ExcitedStates::CheckPoints cp = e.checkPoints();
+    e.messages.clear();
+    ASSERT_TRUE(e.evaluateAtCheckPoint(cp.first));
+    const double ratio = std::fabs(e.dopantCompensatingDensity / e.dopantDensity);
+    // Fewer decades than the ratio needs (from 1e-10): the check point fails.
+    e.decadeLimit = static_cast<int>(std::floor(std::log10(ratio))) + 9;
+    EXPECT_FALSE(e.evaluateAtCheckPoint(cp.first));
+    ASSERT_EQ(e.messages.size(), 1u);
+    EXPECT_EQ(e.messages[0].text, "The density and energy level could not be evaluated.");
+    a.progress = nullptr;
+}
+
+// ---- the development setting ---------------------------------------------------
+
+// Precise mode with r = 1 is the Fermi-Dirac function: on a sample made with
+// it, the result is the stage-1 evaluation's. r below 1 or above the bound
+// is refused before anything runs.
+TEST(ExcitedStatesDevelopment, PreciseModeWithOneLevelIsFermiDirac)
+{
+    testfiles::TempDir dir;
+    Analysis a;
+    ASSERT_TRUE(evaluateH1(a, "sic4h_p_al.pT", dir));
+    ExcitedStates e(a);
+    e.prepare();
+    e.preciseMode = true;
+    e.highestLevel = 1;
+    const ExcitedStates::EvaluationOutcome out = e.evaluate(9.66);
+    ASSERT_TRUE(out.inRange);
+    EXPECT_EQ(e.levelCount, 1);
+    EXPECT_NEAR(e.dopantLevel, a.energyLevel[0], 0.003);
+    EXPECT_NEAR(e.dopantDensity / a.density[0], 1, 0.05);
+
+    struct Refusal {
+        int r;
+        const char* message;
+    } refusals[] = {{0, "The value of r should be a positive number."},
+                    {-3, "The value of r should be a positive number."},
+                    {101, "The value of r should not be larger than 100."}};
+    for (const Refusal& c : refusals) {
+        e.highestLevel = c.r;
+        const ExcitedStates::EvaluationOutcome refused = e.evaluate(9.66);
+        EXPECT_FALSE(refused.evaluated);
+        ASSERT_EQ(refused.messages.size(), 1u) << c.r;
+        EXPECT_EQ(refused.messages[0].text, c.message);
+    }
+}
+
+// "Simulation" of the page "Simulatoin": the ticked levels sorted deepest
+// first; with none ticked it is the Fermi-Dirac simulation; the *.sie file.
+TEST(ExcitedStatesDevelopment, SimulationWithEditedLevelsAndItsFile)
+{
+    testfiles::TempDir dir;
+    Analysis a;
+    syntheticSample(a, 0.2, 150, 300);
+    a.fermiLevelFileName = dir.file("s.fl");
+    ExcitedStates e(a);
+    e.prepare();
+    e.levelCount = 3;
+    e.levelShift = 1.5;
+    e.computeExcitedLevels();
+    e.dopantLevel = 0.2, e.dopantDensity = 1e17, e.dopantCompensatingDensity = 5e14;
+    const DoubleArray display = e.displayLevels();
+    ASSERT_EQ(display.size(), 10u);
+    EXPECT_EQ(display[0], e.excitedLevels[0]);
+    EXPECT_DOUBLE_EQ(display[9], 13.6 / 9.66 / 9.66 / 100 + 0.0015);
+    EXPECT_EQ(e.excitedLevels.size(), 3u);
+
+    e.simulateWithEditedLevels({}, 1e17, 0.2, 5e14);
+    ASSERT_EQ(e.simulatedExcitedConcentration.size(), e.simulatedFermiDiracConcentration.size());
+    for (std::size_t j = 0; j < e.simulatedExcitedConcentration.size(); j += 100)
+        EXPECT_NEAR(e.simulatedExcitedConcentration[j] / e.simulatedFermiDiracConcentration[j], 1, 1e-12);
+
+    e.simulateWithEditedLevels({0.01, 0.03, 0.02, 0.03}, 1e17, 0.2, 5e14);
+    EXPECT_EQ(e.simulationLevels, (DoubleArray{0, 0.03, 0.03, 0.02, 0.01}));
+    EXPECT_EQ(e.simulationLevelCount, 5);
+    // The edited levels take part.
+    EXPECT_NE(e.simulatedExcitedConcentration[500], e.simulatedFermiDiracConcentration[500]);
+
+    ASSERT_TRUE(e.saveSie(e.sieProposal()).ok);
+    const std::string text = testfiles::readAll(dir.file("s.sie"));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    ASSERT_GT(lines.size(), 60u);
+    EXPECT_EQ(lines[9], "% H1 file for Smulation: " + dir.file("s.sie"));
+    const std::vector<std::string> expected = {
+        "% Shift of excited state level from Ev [eV]; " + numfmt::general(0.0015),
+        "% 1 Excited state energy [eV]: " + numfmt::general(e.excitedLevels[1]),
+        "% 2 Excited state energy [eV]: " + numfmt::general(e.excitedLevels[2]),
+        "% ------------------------------------------------------------ ",
+        "% Obtained results with the influence of the excited states",
+        "% ------------------------------------------------------------ ",
+        "% Density [cm^-3]: " + numfmt::general(1e17),
+        "% Energy level [eV]: 0.2",
+        "% Compensating density [cm^-3]: " + numfmt::general(5e14),
+        "% ------------------------------------------------------------ ",
+        "% Energies of the excited states for simulation ",
+        "% ------------------------------------------------------------ ",
+        "% 1 Excited state energy [eV]: 0.03",
+        "% 2 Excited state energy [eV]: 0.03",
+        "% 3 Excited state energy [eV]: 0.02",
+        "% 4 Excited state energy [eV]: 0.01",
+    };
+    const std::size_t shift = 42; // after the header, the conditions and the ground state
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines[shift + i], expected[i]) << shift + i;
+    const std::string& row = lines.back();
+    std::size_t columns = 1;
+    for (std::size_t at = 0; (at = row.find("     ", at)) != std::string::npos; at += 5)
+        ++columns;
+    EXPECT_EQ(columns, 9u) << row;
+}

@@ -3,8 +3,10 @@
 // --excited writes), the enabled states and the clearing on close.
 #include "HallTestSupport.h"
 #include "Batch.h"
+#include "NumberFormat.h"
 #include "excited/Excitedstates.h"
 
+#include <QCheckBox>
 #include <QMenuBar>
 
 #include <filesystem>
@@ -36,8 +38,9 @@ protected:
         MainWindowTest::TearDown();
     }
     // The main window's pipeline up to "Evaluation" of H1, every save
-    // dialog confirmed with its proposal, "OK" on the caution window.
-    void evaluateH1(TFormMain* m, const fs::path& data)
+    // dialog confirmed with its proposal, "OK" on the caution window. A
+    // typed E_ref (Advanced mode) replaces the automatic "Calculation".
+    void evaluateH1(TFormMain* m, const fs::path& data, const char* typedEref = nullptr)
     {
         load(m, QString::fromStdString(data.string()));
         m->ButtonCalcSplineClick();
@@ -46,7 +49,12 @@ protected:
         m->ButtonCalcFermiLevelClick();
         script.acceptProposedFile();
         m->ButtonSaveFermiLevelClick();
-        m->ButtonCalcH1Click();
+        if (typedEref) {
+            m->EditEref1->setText(typedEref);
+            m->ButtonCalculationH1PreciseClick();
+        } else {
+            m->ButtonCalcH1Click();
+        }
         script.windowHandler = [](QDialog*) { return 1; };
         m->ButtonEvaluation1Click();
     }
@@ -54,14 +62,37 @@ protected:
 
 } // namespace
 
-TEST_F(ExcitedStatesWindowTest, OpensAfterTheCautionAndWritesWhatTheBatchWrites)
+// The sample made with excited states, H1 at a typed E_ref of 0.1 eV: the
+// second fit is the better one, "Caution" comes, then this window, prepared.
+TEST_F(ExcitedStatesWindowTest, OpensAfterTheCautionWindow)
+{
+    const char* example = "sic4h_p_al_excited_visible.pT";
+    const fs::path data = dir / example;
+    fs::copy_file(testfiles::example(example), data);
+    TFormMain* m = create(0);
+    EXPECT_FALSE(FormExcitedStates->isVisible());
+    evaluateH1(m, data, "0.1");
+    ASSERT_EQ(script.windowsShown, std::vector<QString>({"FormDeepLevel"}));
+    TFormExcitedStates* w = FormExcitedStates;
+    ASSERT_TRUE(w->isVisible());
+    EXPECT_EQ(w->LabelEref->text(), "0.1");
+    EXPECT_EQ(w->LabelEnergyLevelNormal->text().toStdString(), numfmt::pattern(C.energyLevel[0], "0.####"));
+    EXPECT_EQ(w->ChartH1Excited->count(0), C.splineCount);
+    EXPECT_TRUE(w->ButtonAuto->isEnabled());
+}
+
+// Opened from the menu after an H1 evaluation: "Evaluation", both saves, the
+// enabled states, and the same lines as vorn-batch --excited=always writes.
+TEST_F(ExcitedStatesWindowTest, EvaluatesAndWritesWhatTheBatchWrites)
 {
     const char* example = "sic4h_p_al_excited_visible.pT";
     const fs::path data = dir / example;
     fs::copy_file(testfiles::example(example), data);
     TFormMain* m = create(1);
     evaluateH1(m, data);
-    ASSERT_EQ(script.windowsShown, std::vector<QString>({"FormDeepLevel"}));
+    ASSERT_TRUE(script.windowsShown.empty());
+    ASSERT_TRUE(m->MenuExcitedStates->isEnabled());
+    m->MenuExcitedStatesClick();
     TFormExcitedStates* w = FormExcitedStates;
     ASSERT_TRUE(w->isVisible());
     EXPECT_EQ(w->windowTitle(), "Influence of Excted States of Dopant");
@@ -103,14 +134,13 @@ TEST_F(ExcitedStatesWindowTest, OpensAfterTheCautionAndWritesWhatTheBatchWrites)
     EXPECT_GT(w->ChartH1Excited->count(1), 0);
     EXPECT_GT(w->ChartConcentrationExcited->count(1), 0);
     for (const Enabled& s : states)
-        EXPECT_EQ(s.button->isEnabled(), s.prepared ? s.evaluated || s.button == w->ButtonSaveNormal : s.evaluated)
-            << s.button->objectName().toStdString();
+        EXPECT_EQ(s.button->isEnabled(), s.evaluated) << s.button->objectName().toStdString();
 
     script.acceptProposedFile();
     w->ButtonSaveNormalClick();
     script.acceptProposedFile();
     w->ButtonSaveExcitedStatesClick();
-    ASSERT_EQ(script.fileDialogs.size(), 5u); // spl, fl, simN, exc after the main window's
+    ASSERT_GE(script.fileDialogs.size(), 2u);
     const ScriptedModal::FileDialog& simN = script.fileDialogs[script.fileDialogs.size() - 2];
     const ScriptedModal::FileDialog& exc = script.fileDialogs.back();
     EXPECT_EQ(simN.proposedName.toStdString(), (dir / "sic4h_p_al_excited_visible.simN").string());
@@ -144,12 +174,82 @@ TEST_F(ExcitedStatesWindowTest, OpensAfterTheCautionAndWritesWhatTheBatchWrites)
         if (e.path().filename() != example)
             fs::remove(e.path());
     BatchOptions o;
-    o.excited = BatchOptions::Excited::OnCaution;
+    o.excited = BatchOptions::Excited::Always;
     std::ostringstream err;
     const BatchResult r = runBatchFile(data.string(), o, err);
     EXPECT_EQ(r.status, 0) << r.failure << err.str();
-    EXPECT_TRUE(r.excited.caution);
+    EXPECT_FALSE(r.excited.caution);
     EXPECT_EQ(r.excited.levelCount, R);
     EXPECT_EQ(fileLines(dir / "sic4h_p_al_excited_visible.simN"), windowSimN);
     EXPECT_EQ(fileLines(dir / "sic4h_p_al_excited_visible.exc"), windowExc);
+}
+
+// The development setting adds "Option" and three pages; the shipped build
+// has none of it. Precise mode, the pages after an evaluation, "Simulation"
+// with no level ticked (the Fermi-Dirac curve) and the *.sie save.
+TEST_F(ExcitedStatesWindowTest, DevelopmentSettingOnlyWhereBuilt)
+{
+    create(1);
+    EXPECT_EQ(FormExcitedStates->ButtonOption, nullptr);
+    EXPECT_EQ(FormExcitedStates->PageControl->count(), 2);
+    destroyForms();
+
+    const char* example = "sic4h_p_al_excited_visible.pT";
+    const fs::path data = dir / example;
+    fs::copy_file(testfiles::example(example), data);
+    TFormMain* m = create(0);
+    TFormExcitedStates* w = FormExcitedStates;
+    ASSERT_NE(w->ButtonOption, nullptr);
+    ASSERT_EQ(w->PageControl->count(), 5);
+    for (int i = 2; i < 5; ++i)
+        EXPECT_FALSE(w->PageControl->isTabVisible(i));
+    evaluateH1(m, data, "0.1");
+    ASSERT_TRUE(w->isVisible());
+    EXPECT_EQ(w->ButtonOption->text(), "Auto Mode Now");
+    EXPECT_FALSE(w->EditHighestLevel->isVisibleTo(w));
+
+    w->ButtonOptionClick();
+    EXPECT_EQ(w->ButtonOption->text(), "Precise Mode Now");
+    EXPECT_TRUE(w->EditHighestLevel->isVisibleTo(w));
+    EXPECT_EQ(w->EditHighestLevel->text(), "7");
+    EXPECT_EQ(w->EditShiftOfEnergyLevel->text(), "0");
+    w->EditHighestLevel->setText("12");
+    w->ButtonAutoClick();
+    ASSERT_EQ(w->state.levelCount, 12) << script.lastText().toStdString();
+    EXPECT_TRUE(w->ButtonAuto->isEnabled()); // precise mode: the next r at once
+    for (int i = 2; i < 5; ++i)
+        EXPECT_TRUE(w->PageControl->isTabVisible(i));
+    EXPECT_TRUE(w->CheckBoxHighestLevelSIM->isChecked());
+    EXPECT_EQ(w->EditHighestLevelSIM->text(), "12");
+    for (int r = 2; r <= 10; ++r)
+        EXPECT_TRUE(w->CheckBoxESIM[r - 2]->isChecked()) << r;
+    EXPECT_EQ(w->LabelDensityCFT1->text(), w->LabelDensity->text());
+    EXPECT_TRUE(w->ButtonSimulation->isEnabled());
+    EXPECT_FALSE(w->ButtonSaveSIM->isEnabled());
+
+    for (QCheckBox* box : w->CheckBoxESIM)
+        box->setChecked(false);
+    w->ButtonSimulationClick();
+    const QVector<QPointF>& excited = w->ChartConcentrationSimulation->data(2);
+    const QVector<QPointF>& fermiDirac = w->ChartConcentrationSimulation->data(4);
+    ASSERT_EQ(excited.size(), fermiDirac.size());
+    ASSERT_FALSE(excited.isEmpty());
+    for (int j = 0; j < excited.size(); j += 200)
+        EXPECT_NEAR(excited[j].y() / fermiDirac[j].y(), 1, 1e-12);
+    EXPECT_EQ(w->LabelWithoutExcSIMC->text(), "simulated concentration without influence of excited states");
+    script.acceptProposedFile();
+    w->ButtonSaveSIMClick();
+    EXPECT_EQ(script.fileDialogs.back().filterIndex, 4);
+    EXPECT_TRUE(fs::exists(dir / "sic4h_p_al_excited_visible.sie"));
+    EXPECT_FALSE(w->ButtonSaveSIM->isEnabled());
+
+    w->EditShiftOfEnergyLevel->setText("1.5");
+    w->ButtonOptionClick();
+    EXPECT_EQ(w->ButtonOption->text(), "Auto Mode Now");
+    EXPECT_FALSE(w->EditShiftOfEnergyLevel->isVisibleTo(w));
+    EXPECT_EQ(w->EditShiftOfEnergyLevel->text(), "1.5");
+    EXPECT_EQ(w->LabelDensity->text(), "0");
+    w->close();
+    for (int i = 2; i < 5; ++i)
+        EXPECT_FALSE(w->PageControl->isTabVisible(i));
 }
