@@ -7,6 +7,7 @@
 #include "TextFile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <sstream>
 
@@ -109,20 +110,22 @@ double ExcitedStates::simulatedPeakTemperature(double x, double dE, int ja, int 
 double ExcitedStates::levelFromPeakTemperature(double x, int ja, int jb)
 {
     const double Tpk = a_.splineTemperature[peakIndex()];
-    if (Tpk < peakTemperature(x, shallowestLevel, ja, jb, 0)) {
+    if (cached_)
+        prepareCompensationTerms(x, ja, jb);
+    if (Tpk < peakTemperature(x, shallowestLevel, ja, jb)) {
         rangeMessage = levelShallowText;
         levelInRange = false;
         return 0;
     }
     double lo = shallowestLevel, hi = 0;
-    for (int step = 1;; ++step) {
+    for (;;) {
         const double Ec = lo + levelScanStep;
         if (Ec >= deepestLevel) {
             rangeMessage = levelDeepText;
             levelInRange = false;
             return deepestLevel;
         }
-        if (Tpk > peakTemperature(x, Ec, ja, jb, step)) {
+        if (Tpk > peakTemperature(x, Ec, ja, jb)) {
             lo = Ec;
             continue;
         }
@@ -134,7 +137,7 @@ double ExcitedStates::levelFromPeakTemperature(double x, int ja, int jb)
     double m = lo;
     for (int i = 0; i < levelBisectionSteps; ++i) {
         m = (lo + hi) / 2;
-        if (Tpk < peakTemperature(x, m, ja, jb, -1))
+        if (Tpk < peakTemperature(x, m, ja, jb))
             hi = m;
         else
             lo = m;
@@ -172,7 +175,7 @@ void ExcitedStates::prepareTerms()
     key.push_back(a_.referenceEnergy[0]);
     key.push_back(a_.dos0);
     if (key != scanKey_) {
-        scan_.clear();
+        levelTerms_.clear();
         scanKey_ = key;
     }
 }
@@ -205,7 +208,21 @@ double ExcitedStates::cachedH1(double x, double unit, int j) const
     return (unit - N * x * t.X / t.rho) * termsA_ / t.kT;
 }
 
-double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb, int scanStep)
+void ExcitedStates::prepareCompensationTerms(double x, int ja, int jb)
+{
+    const int M = gridSize();
+    ja = std::clamp(ja, 0, std::max(M - 1, 0));
+    jb = std::min(jb, M - 1);
+    compensationTerms_.resize(static_cast<std::size_t>(M));
+    const double N = 1;
+    for (int j = ja; j <= jb; ++j)
+        compensationTerms_[j] = N * x * terms_[j].X / terms_[j].rho;
+    compensationRatio_ = x;
+    compensationFrom_ = ja;
+    compensationTo_ = jb;
+}
+
+double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb)
 {
     if (!cached_)
         return simulatedPeakTemperature(x, dE, ja, jb);
@@ -215,41 +232,44 @@ double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb, int s
     ja = std::clamp(ja, 0, M - 1);
     jb = std::min(jb, M - 1);
     double largest = 0, result = a_.splineTemperature[ja];
-    if (scanStep < 0) {
-        for (int j = ja; j <= jb; ++j) {
-            const double v = cachedH1(x, unitTerm(dE, j), j);
-            if (v > largest) {
-                largest = v;
-                result = a_.splineTemperature[j];
-            }
-        }
-        return result;
-    }
-    if (static_cast<int>(scan_.size()) <= scanStep)
-        scan_.resize(static_cast<std::size_t>(scanStep) + 1);
-    ScanLevel& s = scan_[scanStep];
-    if (s.values.empty())
-        s.values.resize(static_cast<std::size_t>(M));
-    if (s.to < s.from) {
-        for (int j = ja; j <= jb; ++j)
-            s.values[j] = unitTerm(dE, j);
-        s.from = ja;
-        s.to = jb;
-    } else {
-        for (int j = ja; j < s.from; ++j)
-            s.values[j] = unitTerm(dE, j);
-        for (int j = s.to + 1; j <= jb; ++j)
-            s.values[j] = unitTerm(dE, j);
-        s.from = std::min(s.from, ja);
-        s.to = std::max(s.to, jb);
-    }
-    for (int j = ja; j <= jb; ++j) {
-        const double v = cachedH1(x, s.values[j], j);
+    const bool compensationReady = std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(compensationRatio_) &&
+                                   compensationFrom_ <= ja && jb <= compensationTo_;
+    auto consider = [&](int j, double unit) {
+        // As cachedH1, with the compensation term of this search.
+        const double v = compensationReady ? (unit - compensationTerms_[j]) * termsA_ / terms_[j].kT
+                                           : cachedH1(x, unit, j);
         if (v > largest) {
             largest = v;
             result = a_.splineTemperature[j];
         }
+    };
+    const std::uint64_t key = std::bit_cast<std::uint64_t>(dE);
+    auto found = levelTerms_.find(key);
+    if (found == levelTerms_.end()) {
+        if (levelTerms_.size() >= maxLevelTerms) {
+            auto oldest = levelTerms_.begin();
+            for (auto it = levelTerms_.begin(); it != levelTerms_.end(); ++it)
+                if (it->second.lastUse < oldest->second.lastUse)
+                    oldest = it;
+            levelTerms_.erase(oldest);
+        }
+        found = levelTerms_.emplace(key, LevelTerms{}).first;
     }
+    LevelTerms& t = found->second;
+    t.lastUse = ++useCounter_;
+    if (t.to < t.from || ja < t.from || jb > t.to) {
+        // (Re)fill over the union of what is there and what is asked.
+        const int from = t.to < t.from ? ja : std::min(ja, t.from);
+        const int to = t.to < t.from ? jb : std::max(jb, t.to);
+        DoubleArray values(static_cast<std::size_t>(to - from + 1));
+        for (int j = from; j <= to; ++j)
+            values[j - from] = (t.to >= t.from && j >= t.from && j <= t.to) ? t.values[j - t.from] : unitTerm(dE, j);
+        t.values = std::move(values);
+        t.from = from;
+        t.to = to;
+    }
+    for (int j = ja; j <= jb; ++j)
+        consider(j, t.values[j - t.from]);
     return result;
 }
 
@@ -445,7 +465,7 @@ template <class LevelFor> bool ExcitedStates::runTrials(int count, int progressM
     for (int o = 0; o < count; ++o)
         trialDeviation[o] = 0;
     trialCurves.assign(trialCount, DoubleArray());
-    scan_.clear(); // the grid may have changed since the last evaluation
+    levelTerms_.clear(); // the grid may have changed since the last evaluation
     scanKey_.clear();
     std::array<TrialResult, trialCount> results{};
 
@@ -579,7 +599,7 @@ void ExcitedStates::clear()
     fermiDiracFermiLevel.clear();
     messages.clear();
     terms_.clear();
-    scan_.clear();
+    levelTerms_.clear();
     scanKey_.clear();
 }
 

@@ -13,6 +13,8 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -173,20 +175,33 @@ private:
     };
     std::vector<PointTerms> terms_; // per grid point, for the current levels
     double termsA_ = 0;
-    // The peak-independent part N e^(-dE/kT) X F (N = 1) of every level the
-    // upward scan tries (0.001 eV, then 0.011, 0.021, ...), per grid point,
-    // filled over [from, to]; kept across the trials with the same levels.
-    struct ScanLevel {
-        DoubleArray values;
+    // The compensation-independent part N e^(-dE/kT) X F (N = 1) of each
+    // level tried, per grid point, filled over [from, to]. The level searches
+    // of one evaluation try the same levels again and again: the upward scan
+    // always steps through 0.011, 0.021, ..., and the bisections of nearby
+    // ratios halve the same brackets. Kept across the trials with the same
+    // levels, bounded in size:
+    // the least recently used level makes room for a new one.
+    struct LevelTerms {
+        DoubleArray values; // values[j - from]
         int from = 0, to = -1;
+        std::uint64_t lastUse = 0;
     };
-    std::vector<ScanLevel> scan_;
-    std::vector<double> scanKey_;   // levels, R and g the scan cache belongs to
+    std::unordered_map<std::uint64_t, LevelTerms> levelTerms_;
+    std::uint64_t useCounter_ = 0;
+    static constexpr std::size_t maxLevelTerms = 320;
+    std::vector<double> scanKey_;   // levels, R, g, grid, E_ref and N_0 the terms belong to
+    // N x X / rho (N = 1) over [from, to] for the ratio of the level search
+    // in progress: every level it tries subtracts the same compensation term.
+    DoubleArray compensationTerms_;
+    double compensationRatio_ = 0;
+    int compensationFrom_ = 0, compensationTo_ = -1;
     bool cached_ = false;           // inside evaluateAtCheckPoint: the caches are valid
     void prepareTerms();
     double unitTerm(double dE, int j) const;
     double cachedH1(double x, double unit, int j) const;
-    double peakTemperature(double x, double dE, int ja, int jb, int scanStep);
+    void prepareCompensationTerms(double x, int ja, int jb);
+    double peakTemperature(double x, double dE, int ja, int jb);
     struct TrialResult {
         double level = 0, density = 0, compensating = 0;
         bool inRange = false;
