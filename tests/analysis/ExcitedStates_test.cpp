@@ -509,3 +509,25 @@ TEST(ExcitedStatesDevelopment, SimulationWithEditedLevelsAndItsFile)
         ++columns;
     EXPECT_EQ(columns, 9u) << row;
 }
+
+// A non-positive smoothed concentration makes values that are not numbers:
+// they end their trials as failed and never become the result.
+TEST(ExcitedStates, NotANumberIsNeverAResult)
+{
+    Analysis a;
+    syntheticSample(a, 0.2, 150, 500);
+    for (int j = 0; j < a.peakIndex[0] - 50; ++j)
+        a.splineConcentration[j] = -1;
+    ExcitedStates e(a);
+    e.prepare();
+    const ExcitedStates::EvaluationOutcome out = e.evaluate(9.66);
+    if (out.evaluated) {
+        EXPECT_TRUE(std::isfinite(e.dopantLevel));
+        EXPECT_TRUE(std::isfinite(e.dopantDensity));
+        EXPECT_TRUE(std::isfinite(e.dopantCompensatingDensity));
+        EXPECT_FALSE(std::isnan(e.trialDeviation[(e.levelCount - 2) * 2]) &&
+                     std::isnan(e.trialDeviation[(e.levelCount - 2) * 2 + 1]));
+    } else {
+        EXPECT_EQ(out.messages.back().text, "First density and energy level could not be evaluated.");
+    }
+}
