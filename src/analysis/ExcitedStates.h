@@ -189,7 +189,7 @@ private:
     };
     std::unordered_map<std::uint64_t, LevelTerms> levelTerms_;
     std::uint64_t useCounter_ = 0;
-    static constexpr std::size_t maxLevelTerms = 320;
+    static constexpr std::size_t maxLevelTerms = 800;
     std::vector<double> scanKey_;   // levels, R, g, grid, E_ref and N_0 the terms belong to
     // N x X / rho (N = 1) over [from, to] for the ratio of the level search
     // in progress: every level it tries subtracts the same compensation term.
