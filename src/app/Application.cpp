@@ -3,6 +3,7 @@
 #include "app/Forms.h"
 #include "app/Hall.h"
 #include "dhes/Dhes.h"
+#include "excited/Excitedstates.h"
 #include "toolkit/ProgressWindows.h"
 #include "toolkit/ScreenFit.h"
 #include "toolkit/WindowRegistry.h"
@@ -81,6 +82,7 @@ void createForms(int releaseFlag)
     FormDeepLevel = new TFormDeepLevel;
     FormDHES = new TFormDHES;
     FormCurveFitting = new TFormCurveFitting;
+    FormExcitedStates = new TFormExcitedStates(releaseFlag);
 
     // Every window the others may open, by id; the list is the build's.
     WindowRegistry& r = windows();
@@ -104,6 +106,7 @@ void createForms(int releaseFlag)
     r.add(WindowId::DeepLevel, FormDeepLevel);
     r.add(WindowId::DHES, FormDHES);
     r.add(WindowId::CurveFitting, FormCurveFitting);
+    r.add(WindowId::ExcitedStates, FormExcitedStates);
     FormMain->windowsRegistered();
     // The long computations report to the two progress windows.
     C.progress = windowProgressReporter();
@@ -122,6 +125,7 @@ void destroyForms()
     windows().listener = nullptr;
     destroy(FormDHES);
     destroy(FormCurveFitting);
+    destroy(FormExcitedStates);
     destroy(FormDeepLevel);
     destroy(FormFunctionType);
     destroy(FormDetailedProgressReport);

@@ -1,6 +1,7 @@
 // The command line of vorn-batch: options, the tables and the JSON summary,
 // and the files analysed side by side in worker processes.
 #include "Batch.h"
+#include "ExcitedStates.h"
 
 #include "Analysis.h"
 #include "NumberFormat.h"
@@ -166,6 +167,15 @@ std::string batchUsage()
            "    --sample TEXT --thickness MICRON --field TESLA --current AMPERE\n"
            "                          sample description of the converted files (default\n"
            "                          empty and 0); the material comes from --material\n"
+           "    --excited[=always]    when the H1 evaluation raises the caution about excited\n"
+           "                          states (or always), evaluate H1 again with them, as the\n"
+           "                          excited-states window does, and save *.simN and *.exc\n"
+           "    --dielectric-constant X  dielectric constant for --excited (default: the\n"
+           "                          material table's)\n"
+           "    --highest-level R     with --excited: precise mode with levels 1..R (a build\n"
+           "                          with the development setting only)\n"
+           "    --level-shift MEV     with --excited: shift of the excited levels [meV] (a build\n"
+           "                          with the development setting only)\n"
            "    -j, --jobs N          analyse N files at once (default: one per core)\n"
            "    --json                print a machine-readable summary instead of the tables\n"
            "    --quiet               print errors only: no tables, no progress, no confirmations\n"
@@ -269,6 +279,38 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
                 return 2;
             }
             (name == "--dos0" ? o.dos0 : name == "--mass" ? o.mass : o.minima) = x;
+        } else if (a == "--excited" || a == "--excited=always") {
+            o.excited = a == "--excited" ? BatchOptions::Excited::OnCaution : BatchOptions::Excited::Always;
+        } else if (is(a, "--dielectric-constant")) {
+            if (!value(i, "--dielectric-constant", v))
+                return 2;
+            if (!parseNumber(v, o.dielectricConstant) || !(o.dielectricConstant > 0)) {
+                error = "--dielectric-constant needs a positive number, not '" + v + "'";
+                return 2;
+            }
+        } else if (is(a, "--highest-level") || is(a, "--level-shift")) {
+            const std::string name = a.substr(0, a.find('='));
+            if (!value(i, name, v))
+                return 2;
+            if (o.releaseFlag == 1) {
+                error = name + " belongs to the development setting of the excited-states window, which "
+                               "this build does not have";
+                return 2;
+            }
+            if (name == "--highest-level") {
+                if (!numfmt::parseInt(v, o.highestLevel) || o.highestLevel < 1 ||
+                    o.highestLevel > ExcitedStates::maxHighestLevel) {
+                    error = "--highest-level needs a whole number from 1 to " +
+                            std::to_string(ExcitedStates::maxHighestLevel) + ", not '" + v + "'";
+                    return 2;
+                }
+            } else {
+                if (!parseNumber(v, o.levelShift)) {
+                    error = "--level-shift needs a number [meV], not '" + v + "'";
+                    return 2;
+                }
+                o.levelShiftGiven = true;
+            }
         } else if (is(a, "--material")) {
             if (!value(i, "--material", v))
                 return 2;
@@ -384,6 +426,11 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
                 "they go with --columns";
         return 2;
     }
+    if ((o.dielectricConstant > 0 || o.highestLevel > 0 || o.levelShiftGiven) &&
+        o.excited == BatchOptions::Excited::Off) {
+        error = "--dielectric-constant, --highest-level and --level-shift go with --excited";
+        return 2;
+    }
     if ((o.mass > 0) != (o.minima > 0)) {
         error = "--mass and --minima go together";
         return 2;
@@ -434,6 +481,22 @@ std::string formatBatchTable(const BatchResult& r)
         }
         if (r.dhesPeaks.empty())
             out << "  (no DHES peak found)\n";
+    }
+    if (r.excited.run) {
+        const BatchExcited& e = r.excited;
+        out << "  excited states (" << (e.caution ? "caution raised" : "no caution, run always")
+            << ", dielectric constant " << numfmt::general(e.dielectricConstant)
+            << (e.precise ? ", precise mode" : "")
+            << (e.levelShift != 0 ? ", level shift " + numfmt::general(e.levelShift) + " meV" : "") << "): ";
+        if (e.evaluated)
+            out << "R " << e.levelCount << ", N " << pattern(e.density, "0.00E+00") << " cm^-3, E "
+                << pattern(e.energyLevel, "0.####") << " eV, N_com " << pattern(e.compensatingDensity, "0.00E+00")
+                << " cm^-3\n";
+        else
+            out << "not evaluated\n";
+        out << "    Fermi-Dirac: N " << pattern(e.fermiDiracDensity, "0.00E+00") << " cm^-3, E "
+            << pattern(e.fermiDiracEnergyLevel, "0.####") << " eV, N_com "
+            << pattern(e.fermiDiracCompensatingDensity, "0.00E+00") << " cm^-3\n";
     }
     if (r.simulated && r.largestDeviation >= 0)
         out << "  simulation: largest deviation from the measured points "
@@ -614,6 +677,30 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             out << ", \"compensatingDensityError\": ";
             error(f.compensatingError);
             out << "}";
+        }
+        out << ",\n   \"excitedStates\": ";
+        if (!r.excited.run) {
+            out << "null";
+        } else {
+            const BatchExcited& e = r.excited;
+            out << "{\"caution\": " << (e.caution ? "true" : "false")
+                << ", \"evaluated\": " << (e.evaluated ? "true" : "false") << ", \"dielectricConstant\": ";
+            jsonNumber(out, e.dielectricConstant);
+            out << ", \"precise\": " << (e.precise ? "true" : "false") << ", \"levelShift\": ";
+            jsonNumber(out, e.levelShift);
+            out << ", \"levelCount\": " << e.levelCount << ", \"density\": ";
+            jsonNumber(out, e.density);
+            out << ", \"energyLevel\": ";
+            jsonNumber(out, e.energyLevel);
+            out << ", \"compensatingDensity\": ";
+            jsonNumber(out, e.compensatingDensity);
+            out << ", \"fermiDirac\": {\"density\": ";
+            jsonNumber(out, e.fermiDiracDensity);
+            out << ", \"energyLevel\": ";
+            jsonNumber(out, e.fermiDiracEnergyLevel);
+            out << ", \"compensatingDensity\": ";
+            jsonNumber(out, e.fermiDiracCompensatingDensity);
+            out << "}}";
         }
         out << ",\n   \"messages\": [";
         for (std::size_t i = 0; i < r.messages.size(); ++i) {
@@ -976,6 +1063,7 @@ int batchMain(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
     BatchOptions o;
+    o.releaseFlag = VORN_RELEASE_FLAG;
     std::vector<std::string> files;
     bool stop = false;
     std::string error;

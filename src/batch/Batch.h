@@ -52,6 +52,18 @@ struct BatchOptions {
     bool fit = false;                 // --fit: curve fitting after the simulation
     bool fitPrecise = false;          // --fit-precise: its Fermi level with 30 halvings
     BatchConversion conversion;
+    // The excited-states window after the H1 evaluation: when the caution is
+    // raised (--excited) or always (--excited=always).
+    enum class Excited { Off, OnCaution, Always };
+    Excited excited = Excited::Off;
+    double dielectricConstant = 0;    // 0 = the material table's
+    // Development setting of the excited-states window (a build with
+    // releaseFlag 0 only): precise mode with this highest level r (0 = the
+    // automatic evaluation) and the shift of the excited levels [meV].
+    int releaseFlag = 1;              // the build setting; parsing refuses the two below when 1
+    int highestLevel = 0;
+    double levelShift = 0;
+    bool levelShiftGiven = false;
 };
 
 // The curve fitting of --fit: the species after the last press, with their
@@ -71,6 +83,19 @@ struct BatchFit {
     double sumOfSquares = 0;
     std::vector<BatchFitSpecies> species;
     double compensatingDensity = 0, compensatingError = -1;
+};
+
+// The excited-states evaluation of the H1 species beside its Fermi-Dirac result.
+struct BatchExcited {
+    bool run = false;
+    bool caution = false;             // the H1 evaluation raised the caution
+    bool evaluated = false;           // a level within 1 .. 1500 meV was found
+    double dielectricConstant = 0;
+    int levelCount = 0;               // R of the chosen trial (r in precise mode)
+    bool precise = false;
+    double levelShift = 0;            // meV
+    double density = 0, energyLevel = 0, compensatingDensity = 0;
+    double fermiDiracDensity = 0, fermiDiracEnergyLevel = 0, fermiDiracCompensatingDensity = 0;
 };
 
 // One stage as the summary reports it.
@@ -135,6 +160,7 @@ struct BatchResult {
     double deviationTemperature = 0;
     std::vector<BatchConventional> conventional;
     BatchFit fit;
+    BatchExcited excited;
     std::vector<BatchMessage> messages;
     std::vector<std::string> files;   // written by this run, in order
 };

@@ -9,6 +9,7 @@
 #include "DhesSpectrum.h"
 #include "CurveFitting.h"
 #include "DataEntry.h"
+#include "ExcitedStates.h"
 #include "NumberFormat.h"
 #include "TextFile.h"
 
@@ -178,7 +179,7 @@ public:
         static const char* const kinds[] = {".spl", ".fl",  ".flE", ".H1",  ".H2",   ".H3",   ".H1E",
                                             ".H2E", ".H3E", ".S1",  ".S2",  ".S3",   ".S1E",  ".S2E",
                                             ".S3E", ".simH", ".simS", ".datH", ".datS", ".CNO", ".CNC",
-                                            ".DHES", ".cft"};
+                                            ".DHES", ".cft", ".simN", ".exc"};
         const std::string input = fs::path(r.input).filename().string();
         const std::string stem = Analysis::replaceExtension(input, "");
         std::vector<std::string> left;
@@ -407,6 +408,54 @@ private:
         return true;
     }
 
+    // The excited-states window as it opens after the H1 evaluation: its
+    // preparation, "Save Simulation Results (*.simN)", "Evaluation" with the
+    // dielectric constant in its edit and "Save Obtained Results (*.exc)".
+    // False after a file error.
+    bool excitedStates(bool caution)
+    {
+        step("excited states");
+        ExcitedStates ex(C);
+        ex.prepare();
+        BatchExcited& e = r.excited;
+        e.run = true;
+        e.caution = caution;
+        e.fermiDiracDensity = C.density[0];
+        e.fermiDiracEnergyLevel = C.energyLevel[0];
+        e.fermiDiracCompensatingDensity = C.stageCompensatingDensity[0];
+        const std::string simN = save(ex.simNProposal());
+        const FileOutcome simNSaved = ex.saveSimN(simN);
+        if (!simNSaved.ok) {
+            record("error", simNSaved.error);
+            fail(2, simN + " could not be written");
+            return false;
+        }
+        wrote(simN);
+        e.dielectricConstant = typed(o_.dielectricConstant > 0 ? o_.dielectricConstant : C.dielectricConstant);
+        // The development setting: the shift edit and, for a given r, precise mode.
+        ex.levelShift = e.levelShift = typed(o_.levelShift);
+        ex.preciseMode = e.precise = o_.highestLevel > 0;
+        ex.highestLevel = o_.highestLevel;
+        const ExcitedStates::EvaluationOutcome out = ex.evaluate(e.dielectricConstant);
+        messages(out.messages);
+        if (!out.inRange)
+            return true;
+        e.evaluated = true;
+        e.levelCount = ex.levelCount;
+        e.density = ex.dopantDensity;
+        e.energyLevel = ex.dopantLevel;
+        e.compensatingDensity = ex.dopantCompensatingDensity;
+        const std::string exc = save(ex.excProposal());
+        const FileOutcome excSaved = ex.saveExc(exc);
+        if (!excSaved.ok) {
+            record("error", excSaved.error);
+            fail(2, exc + " could not be written");
+            return false;
+        }
+        wrote(exc);
+        return true;
+    }
+
     double degeneracy(int k) const
     {
         if (o_.degeneracy.size() == 3)
@@ -472,6 +521,11 @@ private:
                 st.density = C.density[k];
                 st.energyLevel = C.energyLevel[k];
                 st.compensatingDensity = C.stageCompensatingDensity[k];
+                if (k == 0 && (o_.excited == BatchOptions::Excited::Always ||
+                               (o_.excited == BatchOptions::Excited::OnCaution && ev.showCaution))) {
+                    if (!excitedStates(ev.showCaution))
+                        break;
+                }
                 // The title line carries the evaluation type at the time of saving.
                 C.evaluationType = o_.evaluationType;
                 const std::string name =
