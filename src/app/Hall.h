@@ -9,7 +9,6 @@
 #pragma once
 
 #include "Analysis.h"
-#include "toolkit/FigureSize.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -556,8 +555,6 @@ private:
     };
     StageControls stage(int k) const;
     std::unique_ptr<QPrinter> printer_;
-    // The figure size last chosen in a "Save Figure" dialog.
-    FigureSize figureSize_;
 
     // spline and Fermi pages
     // Series 1 of both concentration charts refilled from the grid.

@@ -456,14 +456,10 @@ bool TFormMain::saveFigure(ChartPlot* chart, QPushButton* button, const std::str
     QString name = replaceExtension(QString::fromStdString(baseFileName), suffix);
     int filterIndex = SaveFilterIndex::Figure;
     saveDialogFileName = name;
-    if (!modal().saveFigureFile(this, MainSaveFilter, filterIndex, name, figureSize_))
-        return false;
+    const bool chosen = saveChartFigure(this, chart, MainSaveFilter, filterIndex, name);
     saveDialogFileName = name;
-    QString error;
-    if (!chart->saveFigure(name, figureSize_, error)) {
-        modal().error(this, error.isEmpty() ? "The figure could not be saved to " + name + "." : error);
+    if (!chosen)
         return false;
-    }
     button->setEnabled(false);
     return true;
 }

@@ -46,13 +46,8 @@ bool saveFigure(QWidget* window, ChartPlot* chart, QPushButton* button, const QS
     QString name =
         QString::fromStdString(Analysis::replaceExtension(resultFile.toStdString(), suffix.toStdString()));
     int filterIndex = 3;
-    if (!modal().saveFile(window, filter, filterIndex, name))
+    if (!saveChartFigure(window, chart, filter, filterIndex, name))
         return false;
-    QString error;
-    if (!chart->saveImage(name, error)) {
-        modal().error(window, error.isEmpty() ? "The figure could not be saved to " + name + "." : error);
-        return false;
-    }
     button->setEnabled(false);
     return true;
 }

@@ -375,13 +375,8 @@ bool TFormCurveFitting::saveFigure(ChartPlot* chart, QPushButton* button, const 
 {
     int filterIndex = 2;
     QString path = q(Analysis::replaceExtension(session_.fileName, suffix));
-    if (!modal().saveFile(this, SaveFilter, filterIndex, path))
+    if (!saveChartFigure(this, chart, SaveFilter, filterIndex, path))
         return false;
-    QString error;
-    if (!chart->saveImage(path, error)) {
-        modal().error(this, error.isEmpty() ? "The figure could not be saved to " + path + "." : error);
-        return false;
-    }
     button->setEnabled(false);
     return true;
 }

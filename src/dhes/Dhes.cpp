@@ -347,13 +347,8 @@ void TFormDHES::ButtonSaveFigureClick()
 {
     int filterIndex = 3;
     QString name = QString::fromStdString(dhes::figureProposal(state_));
-    if (!modal().saveFile(this, SaveFilter, filterIndex, name))
+    if (!saveChartFigure(this, ChartDHES, SaveFilter, filterIndex, name))
         return;
-    QString error;
-    if (!ChartDHES->saveImage(name, error)) {
-        modal().error(this, error.isEmpty() ? "The figure could not be saved to " + name + "." : error);
-        return;
-    }
     state_.controls.saveFigure = false;
     render();
 }

@@ -2,6 +2,7 @@
 
 #include "NumberFormat.h"
 #include "toolkit/ChartPlot.h"
+#include "toolkit/Help.h"
 #include "toolkit/Modal.h"
 
 #include <QAction>
@@ -631,13 +632,8 @@ bool TFormExcitedStates::saveFigure(ChartPlot* c, QPushButton* b, const std::str
 {
     int filterIndex = ExcitedStates::figureFilterIndex;
     QString name = qs(Analysis::replaceExtension(fileName, suffix));
-    if (!modal().saveFile(this, saveFilter(), filterIndex, name))
+    if (!saveChartFigure(this, c, saveFilter(), filterIndex, name))
         return false;
-    QString error;
-    if (!c->saveImage(name, error)) {
-        modal().error(this, error.isEmpty() ? "The figure could not be saved to " + name + "." : error);
-        return false;
-    }
     b->setEnabled(false);
     return true;
 }
@@ -686,10 +682,4 @@ void TFormExcitedStates::FileViewerClick() { windows().prepareAndShow(WindowId::
 
 void TFormExcitedStates::ExitClick() { close(); }
 
-void TFormExcitedStates::HelpClick()
-{
-    if (ManagedWindow* w = windows().find(WindowId::HTML)) {
-        w->widget()->show();
-        w->widget()->raise();
-    }
-}
+void TFormExcitedStates::HelpClick() { showHelp("excited.html"); }

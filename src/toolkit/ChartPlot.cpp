@@ -1,6 +1,7 @@
 #include "toolkit/ChartPlot.h"
 
 #include "TextFile.h"
+#include "toolkit/Modal.h"
 
 #include <QBuffer>
 #include <QContextMenuEvent>
@@ -650,4 +651,18 @@ double ChartPlot::bottomMax() const
 {
     if (auto* a = qobject_cast<QValueAxis*>(axisX_)) return a->max();
     return static_cast<QLogValueAxis*>(axisX_)->max();
+}
+
+bool saveChartFigure(QWidget* parent, ChartPlot* chart, const QString& filter, int filterIndex, QString& name)
+{
+    // One size for every window, so a set of figures for a paper matches.
+    static FigureSize size;
+    if (!modal().saveFigureFile(parent, filter, filterIndex, name, size))
+        return false;
+    QString error;
+    if (!chart->saveFigure(name, size, error)) {
+        modal().error(parent, error.isEmpty() ? "The figure could not be saved to " + name + "." : error);
+        return false;
+    }
+    return true;
 }

@@ -133,3 +133,10 @@ private:
     bool zoomed_ = false;
     QString lastReadOut_;
 };
+
+// "Save Figure" of every window: the save dialog with the window's own filter
+// (its BMP entry chosen) plus PNG, SVG and PDF at a size kept for the session,
+// then the figure; an error box naming the file when it cannot be written.
+// `name` holds the proposed name and receives the chosen one. False when the
+// user cancels or the file was not written.
+bool saveChartFigure(QWidget* parent, ChartPlot* chart, const QString& filter, int filterIndex, QString& name);
