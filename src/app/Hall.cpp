@@ -5,6 +5,7 @@
 #include "Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
+#include "toolkit/PrintWindow.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QAction>
@@ -362,26 +363,7 @@ void TFormMain::PageControl1Change()
         ButtonSeeResults->setEnabled(true);
 }
 
-void TFormMain::PrintMainClick()
-{
-    QPrinter* p = printer();
-    if (!modal().printerSetup(this, p))
-        return;
-    // An image of the window as displayed, scaled to the printable area.
-    const QPixmap image = grab();
-    QPainter painter;
-    if (!painter.begin(p)) {
-        modal().error(this, "The main window could not be printed.");
-        return;
-    }
-    const QRect page = painter.viewport();
-    QSize size = image.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(image.rect());
-    painter.drawPixmap(0, 0, image);
-    painter.end();
-}
+void TFormMain::PrintMainClick() { printWindow(this, printer(), "The main window could not be printed."); }
 
 void TFormMain::ExitMainClick() { close(); }
 

@@ -21,24 +21,6 @@ QLabel* picture(const QString& html, const char* objectName, QWidget* parent)
     return l;
 }
 
-void printWindow(QWidget* window, QPrinter* printer)
-{
-    if (!modal().printerSetup(window, printer))
-        return;
-    const QPixmap image = window->grab();
-    QPainter painter;
-    if (!painter.begin(printer)) {
-        modal().error(window, "The window could not be printed.");
-        return;
-    }
-    const QRect page = painter.viewport();
-    QSize size = image.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(image.rect());
-    painter.drawPixmap(0, 0, image);
-    painter.end();
-}
 
 bool saveFigure(QWidget* window, ChartPlot* chart, QPushButton* button, const QString& filter,
                 const QString& resultFile, const QString& suffix)

@@ -1,13 +1,11 @@
 // What the windows of the conventional analyses share: the formula pictures,
-// printing an image of a window, saving a chart as a figure and the help
-// viewer. Not a window of its own.
+// saving a chart as a figure. Not a window of its own.
 #pragma once
 
 #include <QString>
 
 class ChartPlot;
 class QLabel;
-class QPrinter;
 class QPushButton;
 class QWidget;
 
@@ -15,9 +13,6 @@ namespace conventionalui {
 
 // A formula drawn as rich text (the relations of the analysis).
 QLabel* picture(const QString& html, const char* objectName, QWidget* parent);
-
-// Printer set-up, then an image of `window` as displayed, scaled to the page.
-void printWindow(QWidget* window, QPrinter* printer);
 
 // The figure dialog (third filter of `filter`) proposing `resultFile` with
 // its extension replaced by `suffix`; a confirmed save disables `button`.

@@ -6,6 +6,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
+#include "toolkit/PrintWindow.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -366,7 +367,7 @@ void TFormConventionalAnalysis::ButtonSaveFigure2Click()
     conventionalui::saveFigure(this, ChartConventionalAnalysis2, ButtonSaveFigure2, SaveFilter, fileName_, "CNO2.bmp");
 }
 
-void TFormConventionalAnalysis::PrintClick() { conventionalui::printWindow(this, printer_.get()); }
+void TFormConventionalAnalysis::PrintClick() { printWindow(this, printer_.get()); }
 
 void TFormConventionalAnalysis::HelpClick() { showHelp("conventional.html#one"); }
 

@@ -6,6 +6,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
+#include "toolkit/PrintWindow.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -364,6 +365,6 @@ void TFormConventionalAnalysis2::ButtonSaveFigure2Click()
     conventionalui::saveFigure(this, ChartCAWithCom2, ButtonSaveFigure2, SaveFilter, fileName_, "CNC2.bmp");
 }
 
-void TFormConventionalAnalysis2::ButtonPrintClick() { conventionalui::printWindow(this, printer_.get()); }
+void TFormConventionalAnalysis2::ButtonPrintClick() { printWindow(this, printer_.get()); }
 
 void TFormConventionalAnalysis2::ButtonHelpClick() { showHelp("conventional.html#two"); }

@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
+#include "toolkit/PrintWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -393,22 +394,4 @@ void TFormCurveFitting::ButtonSaveFigureCurveClick()
         session_.curveFigureEnabled = false;
 }
 
-void TFormCurveFitting::ButtonPrintClick()
-{
-    if (!modal().printerSetup(this, printer_.get()))
-        return;
-    // An image of the window as displayed, scaled to the printable area.
-    const QPixmap image = grab();
-    QPainter painter;
-    if (!painter.begin(printer_.get())) {
-        modal().error(this, "The curve-fitting window could not be printed.");
-        return;
-    }
-    const QRect page = painter.viewport();
-    QSize size = image.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(image.rect());
-    painter.drawPixmap(0, 0, image);
-    painter.end();
-}
+void TFormCurveFitting::ButtonPrintClick() { printWindow(this, printer_.get(), "The curve-fitting window could not be printed."); }

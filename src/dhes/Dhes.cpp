@@ -5,6 +5,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
+#include "toolkit/PrintWindow.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -353,24 +354,6 @@ void TFormDHES::ButtonSaveFigureClick()
     render();
 }
 
-void TFormDHES::ButtonPrintClick()
-{
-    if (!modal().printerSetup(this, printer_.get()))
-        return;
-    // An image of the window as displayed, scaled to the printable area.
-    const QPixmap image = grab();
-    QPainter painter;
-    if (!painter.begin(printer_.get())) {
-        modal().error(this, "The DHES window could not be printed.");
-        return;
-    }
-    const QRect page = painter.viewport();
-    QSize size = image.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(image.rect());
-    painter.drawPixmap(0, 0, image);
-    painter.end();
-}
+void TFormDHES::ButtonPrintClick() { printWindow(this, printer_.get(), "The DHES window could not be printed."); }
 
 void TFormDHES::ButtonHelpClick() { showHelp("dhes.html"); }

@@ -4,6 +4,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
+#include "toolkit/PrintWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -658,25 +659,7 @@ void TFormExcitedStates::ButtonSaveFigureExc2Click()
     saveFigure(ChartConcentrationExcited, ButtonSaveFigureExc2, state.excFileName, "Exc2.bmp");
 }
 
-void TFormExcitedStates::PrintClick()
-{
-    if (!modal().printerSetup(this, printer_.get()))
-        return;
-    // An image of the window as displayed, scaled to the printable area.
-    const QPixmap image = grab();
-    QPainter painter;
-    if (!painter.begin(printer_.get())) {
-        modal().error(this, "The window could not be printed.");
-        return;
-    }
-    const QRect page = painter.viewport();
-    QSize size = image.size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(image.rect());
-    painter.drawPixmap(0, 0, image);
-    painter.end();
-}
+void TFormExcitedStates::PrintClick() { printWindow(this, printer_.get(), "The window could not be printed."); }
 
 void TFormExcitedStates::FileViewerClick() { windows().prepareAndShow(WindowId::Editor); }
 
