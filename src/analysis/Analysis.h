@@ -19,6 +19,7 @@ using CurveSet = std::vector<DoubleArray>;
 // Options of the shared result-file header (see writeHeaderBlock).
 struct HeaderOptions {
     std::string title;                 // first line, written as given
+    std::vector<std::string> modelLines; // after the version line (the model of the analysis)
     bool functionTypeLine = false;
     bool splineFileLine = false;
     bool fermiFileLine = false;
@@ -579,9 +580,10 @@ public:
     // with ".fl". The batch program takes them as they are.
     std::string splineFileProposal() const { return replaceExtension(experimentalDataFileName, ".spl"); }
     std::string fermiLevelFileProposal() const { return replaceExtension(splineFileName, ".fl"); }
-    // The obtained-results dialog's default extension: a name whose file part
-    // has no extension (or ends in a dot) gets ".dat".
-    static std::string withDefaultResultsExtension(const std::string& path);
+    // What a save dialog with a default extension returns for a typed name:
+    // a file part without extension gets "." + extension (a trailing dot
+    // just the extension); a name with one stays as typed.
+    static std::string withDefaultExtension(const std::string& path, const std::string& extension);
     // "Save (*.spl)": writes the file, then looks the material up.
     DataForAnalysisOutcome saveDataForAnalysis(const std::string& path);
     // File > "Data for Analysis(*.spl)".

@@ -175,18 +175,6 @@ std::array<std::string, 3> densityComments(bool nType, double density)
                 " level is not reliable either."};
 }
 
-std::string withDefaultExtension(const std::string& path, const std::string& extension)
-{
-    const std::size_t slash = path.find_last_of('/');
-    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = file.rfind('.');
-    if (file.empty())
-        return path;
-    if (dot == std::string::npos || dot == 0)
-        return path + "." + extension;
-    return dot + 1 == file.size() ? path + extension : path;
-}
-
 double freeElectronDos0()
 {
     using namespace phys;

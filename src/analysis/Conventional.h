@@ -153,9 +153,6 @@ struct DonorAcceptor {
 // warns above 1e20 cm^-3.
 std::array<std::string, 3> densityComments(bool nType, double density);
 
-// What a save dialog with a default extension returns for a typed name: a
-// file name without extension gets "." + extension.
-std::string withDefaultExtension(const std::string& path, const std::string& extension);
 
 // Free-electron effective density of states per T^3/2 [cm^-3 K^-3/2].
 double freeElectronDos0();

@@ -334,14 +334,6 @@ std::string saveProposal(const Analysis& a) { return Analysis::replaceExtension(
 
 std::string figureProposal(const State& st) { return Analysis::replaceExtension(st.fileName, "DHES.bmp"); }
 
-std::string withDefaultExtension(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = file.rfind('.');
-    return dot == std::string::npos || dot + 1 == file.size() ? path + ".DHES" : path;
-}
-
 int workPeaks(State& st)
 {
     int evaluated = 0;

@@ -101,8 +101,6 @@ bool savePressed(const Analysis& a, State& st, const std::string& path, std::str
 std::string saveProposal(const Analysis& a);
 // The figure's proposal: the last *.DHES with "DHES.bmp" for its extension.
 std::string figureProposal(const State& st);
-// The dialog's default extension: a name typed without one gets ".DHES".
-std::string withDefaultExtension(const std::string& path);
 
 // What the batch program does: from the low-Fermi-level end, for each slot in
 // turn "Next Peak" until the marker lies beyond the previous peak's (or no

@@ -662,30 +662,21 @@ std::string ExcitedStates::excProposal() const
 }
 
 std::string ExcitedStates::headerText(const std::string& title, const std::vector<std::string>& modelLines,
-                                      bool h1FileLine) const
+                                      const std::vector<std::pair<std::string, std::string>>& fileLines) const
 {
     HeaderOptions h;
     h.title = title;
+    h.modelLines = modelLines;
     h.splineFileLine = true;
     h.fermiFileLine = true;
     h.fermiFileValue = a_.fermiLevelFileName;
-    if (h1FileLine)
-        h.ownFileLines.push_back({"% H1 file: ", excFileName});
+    h.ownFileLines = fileLines;
     h.sampleGroup = true;
     h.splineGroup = true;
     h.materialGroup = true;
     std::ostringstream block;
     a_.writeHeaderBlock(block, h);
-    // The model lines belong between the version line and the file lines.
-    std::string text = block.str();
-    std::size_t at = text.find("\r\n");
-    at = at == std::string::npos ? text.size() : text.find("\r\n", at + 2);
-    at = at == std::string::npos ? text.size() : at + 2;
-    std::ostringstream model;
-    for (const std::string& l : modelLines)
-        textfile::putLine(model, l);
-    text.insert(at, model.str());
-    return text;
+    return block.str();
 }
 
 std::string ExcitedStates::conditionsText() const
@@ -710,7 +701,7 @@ std::string ExcitedStates::conditionsText() const
 
 // The excited levels and the results (the *.exc and *.sie files; the *.sie
 // file writes its shift label with a semicolon).
-std::string ExcitedStates::energiesText() const
+std::string ExcitedStates::energiesText(char shiftSeparator) const
 {
     using numfmt::general;
     using textfile::putLine;
@@ -719,7 +710,8 @@ std::string ExcitedStates::energiesText() const
     putLine(out, "% Energies of the excited states");
     putLine(out, hyphenLine);
     putLine(out, "% Ground state energy without core corrections [eV]: " + general(rowValue(excitedLevels, 0)));
-    putLine(out, "% Shift of excited state level from Ev [eV]: " + general(levelShift * 0.001));
+    putLine(out, std::string("% Shift of excited state level from Ev [eV]") + shiftSeparator + " " +
+                     general(levelShift * 0.001));
     for (int r = 1; r < levelCount; ++r)
         putLine(out, "% " + std::to_string(r) + " Excited state energy [eV]: " +
                          general(rowValue(excitedLevels, static_cast<std::size_t>(r))));
@@ -739,7 +731,7 @@ std::string ExcitedStates::simNText() const
     std::ostringstream out;
     out << headerText("% Simulation of Majority-Carrier Concentartion (Auto-evaluation version)",
                       {"% VORN for deep dopants", "% Function Type: H(T,Eref)=n(T)^2*exp(Eref/kT)/(kT)^2.5"},
-                      false);
+                      {});
     out << conditionsText();
     putLine(out, hyphenLine);
     putLine(out, "% Obtained results with the influence of the excited states");
@@ -769,9 +761,9 @@ std::string ExcitedStates::excText() const
                       {"% VORN with consideration of infulence of excited states on majority carrier "
                        "conncentration",
                        "% With the average energy level"},
-                      true);
+                      {{"% H1 file: ", excFileName}});
     out << conditionsText();
-    out << energiesText();
+    out << energiesText(':');
     putLine(out, a_.isNType() ? "% T    H1(T,E_ref)      sim H1(T,E_ref)   sim n(T)    sim E_F  sim E_ex  "
                               : "% T    H1(T,E_ref)      sim H1(T,E_ref)   sim p(T)    sim E_F  sim E_ex  ");
     putLine(out, "% [K]  [cm^-6 eV^-2.5]  [cm^-6 eV^-2.5]   [cm^-3]     [eV]     [eV] ");
@@ -892,23 +884,13 @@ std::string ExcitedStates::sieText() const
     using numfmt::general;
     using textfile::putLine;
     std::ostringstream out;
-    std::string header = headerText("% First Analysis (Automatic Evaluation Version " + a_.evaluationType + " )",
-                                    {"% VORN with consideration of infulence of excited states on majority carrier "
-                                     "conncentration",
-                                     "% With the average energy level"},
-                                    true);
-    // "% H1 file for Smulation: " follows the H1 file line.
-    const std::string h1Line = "% H1 file: " + excFileName + "\r\n";
-    const std::size_t at = header.find(h1Line);
-    if (at != std::string::npos)
-        header.insert(at + h1Line.size(), "% H1 file for Smulation: " + sieFileName + "\r\n");
-    out << header << conditionsText();
-    std::string energies = energiesText();
-    const std::string shift = "% Shift of excited state level from Ev [eV]: ";
-    const std::size_t s = energies.find(shift);
-    if (s != std::string::npos)
-        energies.replace(s, shift.size(), "% Shift of excited state level from Ev [eV]; ");
-    out << energies;
+    out << headerText("% First Analysis (Automatic Evaluation Version " + a_.evaluationType + " )",
+                      {"% VORN with consideration of infulence of excited states on majority carrier "
+                       "conncentration",
+                       "% With the average energy level"},
+                      {{"% H1 file: ", excFileName}, {"% H1 file for Smulation: ", sieFileName}});
+    out << conditionsText();
+    out << energiesText(';');
     putLine(out, hyphenLine);
     putLine(out, "% Energies of the excited states for simulation ");
     putLine(out, hyphenLine);

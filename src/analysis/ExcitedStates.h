@@ -206,10 +206,12 @@ private:
         double level = 0, density = 0, compensating = 0;
         bool inRange = false;
     };
+    // The shared header with this window's model lines and its own file lines.
     std::string headerText(const std::string& title, const std::vector<std::string>& modelLines,
-                           bool h1FileLine) const;
+                           const std::vector<std::pair<std::string, std::string>>& fileLines) const;
     std::string conditionsText() const;
-    std::string energiesText() const;
+    // The *.sie file writes the shift label with ';' where *.exc has ':'.
+    std::string energiesText(char shiftSeparator) const;
     // Trials o = 0..count-1 with R = levelFor(o) at the first check point
     // for even o and the second for odd o; the closest one is kept.
     template <class LevelFor> bool runTrials(int count, int progressMaximum, LevelFor levelFor);

@@ -20,6 +20,8 @@ void Analysis::writeHeaderBlock(std::ostream& out, const HeaderOptions& o) const
     using numfmt::general;
     putLine(out, o.title);
     putLine(out, "% Version Information: " + versionInformation);
+    for (const std::string& l : o.modelLines)
+        putLine(out, l);
     if (o.functionTypeLine)
         putLine(out, "% Function Type: " + functionTypeText());
     putLine(out, "% Original file: " + originalFileName);

@@ -121,10 +121,14 @@ bool Analysis::remarksTexts(int stage, std::array<std::string, 4>& texts) const
     return true;
 }
 
-std::string Analysis::withDefaultResultsExtension(const std::string& path)
+std::string Analysis::withDefaultExtension(const std::string& path, const std::string& extension)
 {
     const std::size_t slash = path.find_last_of('/');
     const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
     const std::size_t dot = file.rfind('.');
-    return dot == std::string::npos || dot + 1 == file.size() ? path + ".dat" : path;
+    if (file.empty())
+        return path;
+    if (dot == std::string::npos || dot == 0)
+        return path + "." + extension;
+    return dot + 1 == file.size() ? path + extension : path;
 }

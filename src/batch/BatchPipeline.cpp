@@ -157,7 +157,7 @@ public:
 
         // The obtained-results window's save: its dialog gives a name typed
         // without extension the default ".dat".
-        const std::string datName = Analysis::withDefaultResultsExtension(save(C.obtainedResultsFileName()));
+        const std::string datName = Analysis::withDefaultExtension(save(C.obtainedResultsFileName()), "dat");
         if (!C.writeObtainedResults(datName)) {
             record("error", C.lastError);
             return fail(2, "the obtained results could not be saved");

@@ -22,16 +22,4 @@ QLabel* picture(const QString& html, const char* objectName, QWidget* parent)
 }
 
 
-bool saveFigure(QWidget* window, ChartPlot* chart, QPushButton* button, const QString& filter,
-                const QString& resultFile, const QString& suffix)
-{
-    QString name =
-        QString::fromStdString(Analysis::replaceExtension(resultFile.toStdString(), suffix.toStdString()));
-    int filterIndex = 3;
-    if (!saveChartFigure(window, chart, filter, filterIndex, name))
-        return false;
-    button->setEnabled(false);
-    return true;
-}
-
 } // namespace conventionalui

@@ -14,10 +14,4 @@ namespace conventionalui {
 // A formula drawn as rich text (the relations of the analysis).
 QLabel* picture(const QString& html, const char* objectName, QWidget* parent);
 
-// The figure dialog (third filter of `filter`) proposing `resultFile` with
-// its extension replaced by `suffix`; a confirmed save disables `button`.
-// A failed save is reported naming the file.
-bool saveFigure(QWidget* window, ChartPlot* chart, QPushButton* button, const QString& filter,
-                const QString& resultFile, const QString& suffix);
-
 } // namespace conventionalui

@@ -6,6 +6,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
+#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
 
 #include <QAction>
@@ -341,16 +342,14 @@ void TFormConventionalAnalysis::SaveClick()
 {
     if (!MenuSave->isEnabled())
         return;
-    int filterIndex = 1;
     QString name = qs(Analysis::replaceExtension(C.experimentalDataFileName, ".CNO"));
-    if (!modal().saveFile(this, SaveFilter, filterIndex, name))
+    auto write = [this](const std::string& path) {
+        FileOutcome out;
+        out.ok = state_.write(C, path, out.error);
+        return out;
+    };
+    if (!saveResultsFile(this, SaveFilter, 1, name, write, "CNO"))
         return;
-    name = qs(conventional::withDefaultExtension(name.toStdString(), "CNO"));
-    std::string error;
-    if (!state_.write(C, name.toStdString(), error)) {
-        modal().error(this, qs(error));
-        return;
-    }
     fileName_ = name;
     MenuSave->setEnabled(false);
     ButtonSaveFigure1->setEnabled(true);
@@ -359,12 +358,12 @@ void TFormConventionalAnalysis::SaveClick()
 
 void TFormConventionalAnalysis::ButtonSaveFigure1Click()
 {
-    conventionalui::saveFigure(this, ChartConventionalAnalysis1, ButtonSaveFigure1, SaveFilter, fileName_, "CNO1.bmp");
+    saveFigureOf(this, ChartConventionalAnalysis1, ButtonSaveFigure1, SaveFilter, 3, fileName_.toStdString(), "CNO1.bmp");
 }
 
 void TFormConventionalAnalysis::ButtonSaveFigure2Click()
 {
-    conventionalui::saveFigure(this, ChartConventionalAnalysis2, ButtonSaveFigure2, SaveFilter, fileName_, "CNO2.bmp");
+    saveFigureOf(this, ChartConventionalAnalysis2, ButtonSaveFigure2, SaveFilter, 3, fileName_.toStdString(), "CNO2.bmp");
 }
 
 void TFormConventionalAnalysis::PrintClick() { printWindow(this, printer_.get()); }

@@ -6,6 +6,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
+#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
 
 #include <QGridLayout>
@@ -339,16 +340,14 @@ void TFormConventionalAnalysis2::ButtonEvaluationClick()
 
 void TFormConventionalAnalysis2::ButtonSaveClick()
 {
-    int filterIndex = 1;
     QString name = qs(Analysis::replaceExtension(C.experimentalDataFileName, ".CNC"));
-    if (!modal().saveFile(this, SaveFilter, filterIndex, name))
+    auto write = [this](const std::string& path) {
+        FileOutcome out;
+        out.ok = state_.write(C, path, out.error);
+        return out;
+    };
+    if (!saveResultsFile(this, SaveFilter, 1, name, write, "CNC"))
         return;
-    name = qs(conventional::withDefaultExtension(name.toStdString(), "CNC"));
-    std::string error;
-    if (!state_.write(C, name.toStdString(), error)) {
-        modal().error(this, qs(error));
-        return;
-    }
     fileName_ = name;
     ButtonSave->setEnabled(false);
     ButtonSaveFigure1->setEnabled(true);
@@ -357,12 +356,12 @@ void TFormConventionalAnalysis2::ButtonSaveClick()
 
 void TFormConventionalAnalysis2::ButtonSaveFigure1Click()
 {
-    conventionalui::saveFigure(this, ChartCAWithCom1, ButtonSaveFigure1, SaveFilter, fileName_, "CNC1.bmp");
+    saveFigureOf(this, ChartCAWithCom1, ButtonSaveFigure1, SaveFilter, 3, fileName_.toStdString(), "CNC1.bmp");
 }
 
 void TFormConventionalAnalysis2::ButtonSaveFigure2Click()
 {
-    conventionalui::saveFigure(this, ChartCAWithCom2, ButtonSaveFigure2, SaveFilter, fileName_, "CNC2.bmp");
+    saveFigureOf(this, ChartCAWithCom2, ButtonSaveFigure2, SaveFilter, 3, fileName_.toStdString(), "CNC2.bmp");
 }
 
 void TFormConventionalAnalysis2::ButtonPrintClick() { printWindow(this, printer_.get()); }

@@ -4,6 +4,7 @@
 #include "NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
+#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
 
 #include <QApplication>
@@ -360,37 +361,21 @@ void TFormCurveFitting::ButtonIncreaseHighClick()
 
 void TFormCurveFitting::ButtonSaveClick()
 {
-    int filterIndex = 1;
     QString path = q(curvefit::Session::saveProposal(C));
-    if (!modal().saveFile(this, SaveFilter, filterIndex, path))
+    if (!saveResultsFile(this, SaveFilter, 1, path, [this](const std::string& p) { return session_.save(C, p); }))
         return;
-    const FileOutcome out = session_.save(C, path.toStdString());
-    if (!out.ok) {
-        modal().error(this, q(out.error));
-        return;
-    }
     render();
-}
-
-bool TFormCurveFitting::saveFigure(ChartPlot* chart, QPushButton* button, const char* suffix)
-{
-    int filterIndex = 2;
-    QString path = q(Analysis::replaceExtension(session_.fileName, suffix));
-    if (!saveChartFigure(this, chart, SaveFilter, filterIndex, path))
-        return false;
-    button->setEnabled(false);
-    return true;
 }
 
 void TFormCurveFitting::ButtonSaveFigureSimClick()
 {
-    if (saveFigure(ChartSimulation, ButtonSaveFigureSim, "Sim.bmp"))
+    if (saveFigureOf(this, ChartSimulation, ButtonSaveFigureSim, SaveFilter, 2, session_.fileName, "Sim.bmp"))
         session_.simFigureEnabled = false;
 }
 
 void TFormCurveFitting::ButtonSaveFigureCurveClick()
 {
-    if (saveFigure(ChartCurveFitting, ButtonSaveFigureCurve, "Curve.bmp"))
+    if (saveFigureOf(this, ChartCurveFitting, ButtonSaveFigureCurve, SaveFilter, 2, session_.fileName, "Curve.bmp"))
         session_.curveFigureEnabled = false;
 }
 

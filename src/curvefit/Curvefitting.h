@@ -87,7 +87,6 @@ private:
     void drawMarkers();
     void drawFitLine();
     void afterRangeButton();
-    bool saveFigure(ChartPlot* chart, QPushButton* button, const char* suffix);
 
     curvefit::Session session_;
     std::unique_ptr<QPrinter> printer_;

@@ -5,6 +5,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
+#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
 
 #include <QGridLayout>
@@ -333,14 +334,13 @@ void TFormDHES::ButtonSumClick()
 
 void TFormDHES::ButtonSaveClick()
 {
-    int filterIndex = 1;
     QString name = QString::fromStdString(dhes::saveProposal(C));
-    if (!modal().saveFile(this, SaveFilter, filterIndex, name))
-        return;
-    const std::string path = dhes::withDefaultExtension(name.toStdString());
-    std::string error;
-    if (!dhes::savePressed(C, state_, path, error))
-        modal().error(this, QString::fromStdString(error));
+    auto write = [this](const std::string& path) {
+        FileOutcome out;
+        out.ok = dhes::savePressed(C, state_, path, out.error);
+        return out;
+    };
+    saveResultsFile(this, SaveFilter, 1, name, write, "DHES");
     render();
 }
 

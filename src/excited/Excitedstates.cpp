@@ -4,6 +4,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
+#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
 
 #include <QAction>
@@ -599,15 +600,10 @@ void TFormExcitedStates::EditDielectricConstantChange() { ButtonAuto->setEnabled
 
 void TFormExcitedStates::ButtonSaveNormalClick()
 {
-    int filterIndex = ExcitedStates::simNFilterIndex;
     QString name = qs(state.simNProposal());
-    if (!modal().saveFile(this, saveFilter(), filterIndex, name))
+    if (!saveResultsFile(this, saveFilter(), ExcitedStates::simNFilterIndex, name,
+                         [this](const std::string& p) { return state.saveSimN(p); }))
         return;
-    const FileOutcome out = state.saveSimN(name.toStdString());
-    if (!out.ok) {
-        modal().error(this, qs(out.error));
-        return;
-    }
     ButtonSaveNormal->setEnabled(false);
     ButtonSaveFigureSimN1->setEnabled(true);
     ButtonSaveFigureSimN2->setEnabled(true);
@@ -615,48 +611,33 @@ void TFormExcitedStates::ButtonSaveNormalClick()
 
 void TFormExcitedStates::ButtonSaveExcitedStatesClick()
 {
-    int filterIndex = ExcitedStates::excFilterIndex;
     QString name = qs(state.excProposal());
-    if (!modal().saveFile(this, saveFilter(), filterIndex, name))
+    if (!saveResultsFile(this, saveFilter(), ExcitedStates::excFilterIndex, name,
+                         [this](const std::string& p) { return state.saveExc(p); }))
         return;
-    const FileOutcome out = state.saveExc(name.toStdString());
-    if (!out.ok) {
-        modal().error(this, qs(out.error));
-        return;
-    }
     ButtonSaveExcitedStates->setEnabled(false);
     ButtonSaveFigureExc1->setEnabled(true);
     ButtonSaveFigureExc2->setEnabled(true);
 }
 
-bool TFormExcitedStates::saveFigure(ChartPlot* c, QPushButton* b, const std::string& fileName, const char* suffix)
-{
-    int filterIndex = ExcitedStates::figureFilterIndex;
-    QString name = qs(Analysis::replaceExtension(fileName, suffix));
-    if (!saveChartFigure(this, c, saveFilter(), filterIndex, name))
-        return false;
-    b->setEnabled(false);
-    return true;
-}
-
 void TFormExcitedStates::ButtonSaveFigureSimN1Click()
 {
-    saveFigure(ChartH1Normal, ButtonSaveFigureSimN1, state.simNFileName, "SimN1.bmp");
+    saveFigureOf(this, ChartH1Normal, ButtonSaveFigureSimN1, saveFilter(), ExcitedStates::figureFilterIndex, state.simNFileName, "SimN1.bmp");
 }
 
 void TFormExcitedStates::ButtonSaveFigureSimN2Click()
 {
-    saveFigure(ChartConcentrationNormal, ButtonSaveFigureSimN2, state.simNFileName, "SimN2.bmp");
+    saveFigureOf(this, ChartConcentrationNormal, ButtonSaveFigureSimN2, saveFilter(), ExcitedStates::figureFilterIndex, state.simNFileName, "SimN2.bmp");
 }
 
 void TFormExcitedStates::ButtonSaveFigureExc1Click()
 {
-    saveFigure(ChartH1Excited, ButtonSaveFigureExc1, state.excFileName, "Exc1.bmp");
+    saveFigureOf(this, ChartH1Excited, ButtonSaveFigureExc1, saveFilter(), ExcitedStates::figureFilterIndex, state.excFileName, "Exc1.bmp");
 }
 
 void TFormExcitedStates::ButtonSaveFigureExc2Click()
 {
-    saveFigure(ChartConcentrationExcited, ButtonSaveFigureExc2, state.excFileName, "Exc2.bmp");
+    saveFigureOf(this, ChartConcentrationExcited, ButtonSaveFigureExc2, saveFilter(), ExcitedStates::figureFilterIndex, state.excFileName, "Exc2.bmp");
 }
 
 void TFormExcitedStates::PrintClick() { printWindow(this, printer_.get(), "The window could not be printed."); }

@@ -183,5 +183,4 @@ private:
     void hideLevels();
     void showLevels();
     void showResultTexts(const QString& density, const QString& level, const QString& compensating);
-    bool saveFigure(ChartPlot* chart, QPushButton* button, const std::string& fileName, const char* suffix);
 };

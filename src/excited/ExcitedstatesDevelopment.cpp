@@ -6,6 +6,7 @@
 #include "NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
+#include "toolkit/SaveResults.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -437,15 +438,10 @@ void TFormExcitedStates::ButtonSimulationClick()
 
 void TFormExcitedStates::ButtonSaveSIMClick()
 {
-    int filterIndex = ExcitedStates::sieFilterIndex;
     QString name = qs(state.sieProposal());
-    if (!modal().saveFile(this, saveFilter(), filterIndex, name))
+    if (!saveResultsFile(this, saveFilter(), ExcitedStates::sieFilterIndex, name,
+                         [this](const std::string& p) { return state.saveSie(p); }))
         return;
-    const FileOutcome out = state.saveSie(name.toStdString());
-    if (!out.ok) {
-        modal().error(this, qs(out.error));
-        return;
-    }
     ButtonSaveSIM->setEnabled(false);
     ButtonSaveFigureExcSIM1->setEnabled(true);
     ButtonSaveFigureExcSIM2->setEnabled(true);

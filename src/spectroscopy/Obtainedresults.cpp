@@ -103,7 +103,7 @@ void TFormObtainedResults::ToolButtonSaveClick()
     if (!modal().saveFile(this, SaveFilter, filterIndex, fileName))
         return;
     // The dialog's default extension: a name typed without one gets ".dat".
-    fileName = QString::fromStdString(Analysis::withDefaultResultsExtension(fileName.toStdString()));
+    fileName = QString::fromStdString(Analysis::withDefaultExtension(fileName.toStdString(), "dat"));
     std::vector<std::string> out;
     for (const QString& l : lines())
         out.push_back(l.toStdString());

@@ -248,8 +248,8 @@ TEST(DhesFile, OnlyTheEvaluatedPeaksAndFailuresReported)
     EXPECT_NE(error.find(path), std::string::npos) << error;
     EXPECT_TRUE(st.controls.save);
     EXPECT_EQ(testfiles::readAll(path), text);
-    EXPECT_EQ(dhes::withDefaultExtension("/d/x"), "/d/x.DHES");
-    EXPECT_EQ(dhes::withDefaultExtension("/d.e/x.txt"), "/d.e/x.txt");
+    EXPECT_EQ(Analysis::withDefaultExtension("/d/x", "DHES"), "/d/x.DHES");
+    EXPECT_EQ(Analysis::withDefaultExtension("/d.e/x.txt", "DHES"), "/d.e/x.txt");
 }
 
 TEST(DhesFile, PTypeUsesDegeneracyFour)
