@@ -514,11 +514,7 @@ public:
     // relative deviation |simulated/measured - 1| over the points with
     // reliability > 0.9 inside the grid (log-interpolated between grid
     // points), and its temperature. points = 0 when there is none.
-    struct SimulationDeviation {
-        int points = 0;
-        double largest = 0;
-        double temperature = 0;
-    };
+    using SimulationDeviation = LargestDeviation;
     SimulationDeviation simulationDeviation() const;
     // The *.simH / *.simS file named by simulationFileName.
     bool writeSimulation();

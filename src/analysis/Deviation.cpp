@@ -45,11 +45,17 @@ LargestDeviation largestDeviation(const std::vector<double>& gridTemperature,
     return d;
 }
 
+std::string deviationPercent(double relative)
+{
+    // Far off, the percentage is better read in powers of ten.
+    const double p = 100 * relative;
+    return numfmt::pattern(p, p < 1e5 ? "0.0" : "0.0E+00");
+}
+
 std::string deviationSummary(const LargestDeviation& d)
 {
     if (d.points < 1)
         return std::string();
-    const double p = 100 * d.largest;
-    return "max. deviation " + numfmt::pattern(p, p < 1e5 ? "0.0" : "0.0E+00") + " % at " +
+    return "max. deviation " + deviationPercent(d.largest) + " % at " +
            numfmt::general(d.temperature) + " K";
 }

@@ -21,5 +21,8 @@ LargestDeviation largestDeviation(const std::vector<double>& gridTemperature,
                                   const std::vector<double>& measured,
                                   const std::vector<double>& weight, double minWeight);
 
-// "max. deviation 12.7 % at 80 K" (powers of ten when far off).
+// A relative deviation in percent, "12.7" (powers of ten when far off).
+std::string deviationPercent(double relative);
+
+// "max. deviation 12.7 % at 80 K".
 std::string deviationSummary(const LargestDeviation& d);

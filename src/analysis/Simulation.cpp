@@ -41,41 +41,11 @@ bool Analysis::simulateConcentration()
 
 Analysis::SimulationDeviation Analysis::simulationDeviation() const
 {
-    SimulationDeviation d;
-    const int grid = std::min({std::max(splineCount, 0), static_cast<int>(splineTemperature.size()),
-                               static_cast<int>(simulatedConcentration.size())});
-    if (grid < 1)
-        return d;
-    const double t0 = splineTemperature[0];
-    const double t1 = splineTemperature[grid - 1];
-    const int n = std::min({dataCount, static_cast<int>(temperature.size()),
-                            static_cast<int>(concentration.size()), static_cast<int>(reliability.size())});
-    for (int i = 0; i < n; ++i) {
-        const double T = temperature[i];
-        const double measured = concentration[i];
-        if (!(reliability[i] > 0.9) || !(T >= t0 && T <= t1) || !(measured > 0))
-            continue;
-        // The simulated concentration at T, interpolated between the two
-        // grid points around it in log10 (it varies exponentially).
-        const auto it = std::lower_bound(splineTemperature.begin(), splineTemperature.begin() + grid, T);
-        const int j = std::clamp(static_cast<int>(it - splineTemperature.begin()), 1, std::max(grid - 1, 1));
-        double simulated = simulatedConcentration[grid == 1 ? 0 : j];
-        if (grid > 1) {
-            const double ta = splineTemperature[j - 1], tb = splineTemperature[j];
-            const double a = simulatedConcentration[j - 1], b = simulatedConcentration[j];
-            if (a > 0 && b > 0 && tb > ta)
-                simulated = std::pow(10.0, std::log10(a) + (std::log10(b) - std::log10(a)) * (T - ta) / (tb - ta));
-        }
-        const double deviation = std::fabs(simulated / measured - 1);
-        if (!std::isfinite(deviation))
-            continue;
-        ++d.points;
-        if (deviation > d.largest || d.points == 1) {
-            d.largest = deviation;
-            d.temperature = T;
-        }
-    }
-    return d;
+    // The measured points of the file (dataCount of them) with reliability above 0.9.
+    const std::size_t n = static_cast<std::size_t>(std::max(dataCount, 0));
+    auto first = [n](const DoubleArray& v) { return DoubleArray(v.begin(), v.begin() + std::min(n, v.size())); };
+    return largestDeviation(splineTemperature, simulatedConcentration, std::max(splineCount, 0),
+                            first(temperature), first(concentration), first(reliability), 0.9);
 }
 
 bool Analysis::writeSimulation()

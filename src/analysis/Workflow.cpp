@@ -678,9 +678,7 @@ SimulationOutcome Analysis::runSimulation()
     if (d.points > 0) {
         out.largestDeviation = d.largest;
         out.deviationTemperature = d.temperature;
-        // Far off, the percentage is better read in powers of ten.
-        const double p = 100 * d.largest;
-        const std::string percent = numfmt::pattern(p, p < 1e5 ? "0.0" : "0.0E+00");
+        const std::string percent = deviationPercent(d.largest);
         out.deviationText = "Largest deviation from the measured points: " + percent + " % at " +
                             numfmt::general(d.temperature) + " K";
         if (d.largest > 0.2)

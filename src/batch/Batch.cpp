@@ -4,6 +4,7 @@
 #include "ExcitedStates.h"
 
 #include "Analysis.h"
+#include "Deviation.h"
 #include "NumberFormat.h"
 #include "TextFile.h"
 
@@ -500,7 +501,7 @@ std::string formatBatchTable(const BatchResult& r)
     }
     if (r.simulated && r.largestDeviation >= 0)
         out << "  simulation: largest deviation from the measured points "
-            << pattern(100 * r.largestDeviation, 100 * r.largestDeviation < 1e5 ? "0.0" : "0.0E+00") << " % at " << numfmt::general(r.deviationTemperature)
+            << deviationPercent(r.largestDeviation) << " % at " << numfmt::general(r.deviationTemperature)
             << " K" << (r.largestDeviation > 0.2 ? "  (above 20 %)" : "") << "\n";
     for (const BatchConventional& c : r.conventional) {
         out << "  " << c.analysis << ": ";
