@@ -686,7 +686,9 @@ SimulationOutcome Analysis::runSimulation()
                                            "measured one by up to " + percent + " % (at " +
                                            numfmt::general(d.temperature) +
                                            " K). The species found do not explain the measurement "
-                                           "well; check the smoothness of the spline and the stages."});
+                                           "well; check the smoothness of the spline and the stages, "
+                                           "or let \"Best Model\" (Other Analyses) find the species the "
+                                           "data support."});
     }
     return out;
 }

@@ -56,6 +56,7 @@ TFormFunctionType* FormFunctionType = nullptr;
 TFormDeepLevel* FormDeepLevel = nullptr;
 TFormExcitedStates* FormExcitedStates = nullptr;
 TFormCurveFitting* FormCurveFitting = nullptr;
+TFormBestModel* FormBestModel = nullptr;
 
 void createForms(int releaseFlag)
 {
@@ -82,6 +83,7 @@ void createForms(int releaseFlag)
     FormDeepLevel = new TFormDeepLevel;
     FormDHES = new TFormDHES;
     FormCurveFitting = new TFormCurveFitting;
+    FormBestModel = new TFormBestModel;
     FormExcitedStates = new TFormExcitedStates(releaseFlag);
 
     // Every window the others may open, by id; the list is the build's.
@@ -106,6 +108,7 @@ void createForms(int releaseFlag)
     r.add(WindowId::DeepLevel, FormDeepLevel);
     r.add(WindowId::DHES, FormDHES);
     r.add(WindowId::CurveFitting, FormCurveFitting);
+    r.add(WindowId::BestModel, FormBestModel);
     r.add(WindowId::ExcitedStates, FormExcitedStates);
     FormMain->windowsRegistered();
     // The long computations report to the two progress windows.
@@ -125,6 +128,7 @@ void destroyForms()
     windows().listener = nullptr;
     destroy(FormDHES);
     destroy(FormCurveFitting);
+    destroy(FormBestModel);
     destroy(FormExcitedStates);
     destroy(FormDeepLevel);
     destroy(FormFunctionType);

@@ -25,6 +25,7 @@ class TFormFunctionType;
 class TFormDeepLevel;
 class TFormExcitedStates;
 class TFormCurveFitting;
+class TFormBestModel;
 
 extern TFormMain* FormMain;
 extern TFormHowToInput* FormHowToInput;
@@ -48,6 +49,7 @@ extern TFormFunctionType* FormFunctionType;
 extern TFormDeepLevel* FormDeepLevel;
 extern TFormExcitedStates* FormExcitedStates;
 extern TFormCurveFitting* FormCurveFitting;
+extern TFormBestModel* FormBestModel;
 
 // Creates every window in start-up order. `releaseFlag` is the build setting
 // (tests pass 0 to reach Advanced mode). Safe to call again after

@@ -98,6 +98,8 @@ void TFormMain::buildMenus()
     MenuInverseTCom = item(other, "One Donor and One Acceptor");
     MenuDHES = item(other, "DHES");
     MenuCurveFitting = item(other, "Curve Fitting");
+    other->addSeparator();
+    MenuBestModel = item(other, "Best Model");
 
     QMenu* help = bar->addMenu("Help");
     MenuHelp = help->menuAction();
@@ -139,6 +141,7 @@ void TFormMain::connectHandlers()
     onAction(MenuInverseTCom, &TFormMain::MenuInverseTComClick);
     onAction(MenuDHES, &TFormMain::MenuDHESClick);
     onAction(MenuCurveFitting, &TFormMain::MenuCurveFittingClick);
+    onAction(MenuBestModel, &TFormMain::MenuBestModelClick);
     onAction(MenuVersion, &TFormMain::VersionClick);
     onAction(MenuLatestVersion, &TFormMain::InformationClick);
     onAction(MenuHelpViewer, &TFormMain::HelpClick);
@@ -202,6 +205,7 @@ void TFormMain::connectHandlers()
     onClick(ButtonSeeResults, &TFormMain::ButtonSeeResultsClick);
     onClick(ButtonSaveResults, &TFormMain::ButtonSaveResultsClick);
     onClick(ButtonFineAdjustment, &TFormMain::ButtonFineAdjustmentClick);
+    onClick(ButtonBestModel, &TFormMain::ButtonBestModelClick);
 
     // The Simulation page's inputs are the analysis object's: every change,
     // typed or set by a reset, goes there at once.
@@ -321,6 +325,7 @@ void TFormMain::resetPages()
                        MenuInverseT, MenuInverseTCom, MenuDHES, MenuCurveFitting})
         a->setEnabled(false);
     ButtonFineAdjustment->setEnabled(false);
+    setBestModelEnabled(false);
 
     resetExperimentalDisplay();
     resetSplineDisplay();

@@ -125,6 +125,7 @@ public:
     QAction* MenuInverseTCom = nullptr;        // "One Donor and One Acceptor"
     QAction* MenuDHES = nullptr;               // "DHES"
     QAction* MenuCurveFitting = nullptr;       // "Curve Fitting"
+    QAction* MenuBestModel = nullptr;          // "Best Model"
     // Help
     QAction* MenuVersion = nullptr;            // "Version"
     QAction* MenuLatestVersion = nullptr;      // "Information on Latest Version"
@@ -306,6 +307,7 @@ public:
     QPushButton* ButtonSaveFigureSimulation2 = nullptr; // "Save Figure (*SimH2.bmp)"
     QPushButton* ButtonSeeResults = nullptr;   // "See Remarks!"
     QPushButton* ButtonSaveResults = nullptr;  // "Save Results"
+    QPushButton* ButtonBestModel = nullptr;      // "Best Model (the species the data support)"
     QPushButton* ButtonFineAdjustment = nullptr; // "Fine Adjustment of densities and energy levels (Curve-fitting)"
     ChartPlot* ChartSimulationReverseT = nullptr; // 0 points at 1000/T, 1 simulated line
     ChartPlot* ChartSimulationT = nullptr;        // 0 points, 1 simulated line
@@ -437,12 +439,16 @@ public:
     void MenuDHESClick();
     void MenuExcitedStatesClick();
     void MenuCurveFittingClick();
+    void MenuBestModelClick();
     void DXCenterClick(); // does nothing
     void VersionClick();
     void InformationClick();
     void HelpClick();
     void InformationSemiconductorClick();
     void ButtonFineAdjustmentClick();
+    void ButtonBestModelClick();
+    // The menu item and the Simulation page's button of the best model.
+    void setBestModelEnabled(bool enabled);
     void NormalModeClick();
     void AdvancedModeClick();
 

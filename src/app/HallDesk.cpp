@@ -101,6 +101,7 @@ void TFormMain::setUpDesk()
         {ButtonSeeResults, "Read the remarks on the results of the last evaluated stage"},
         {ButtonSaveResults, "Save a summary of the results obtained"},
         {ButtonFineAdjustment, "Refine the densities and energy levels by curve fitting (after a simulation)"},
+        {ButtonBestModel, "Fit one to four species to the measured points and let the data choose how many"},
         {EditSCDensity, "Compensating density [cm^-3] for the simulation"},
         {CheckBox4, "Include the compensating density in the simulation"},
     };
@@ -169,6 +170,7 @@ void TFormMain::holdMissingWindowItems(bool hold)
         {MenuInverseTCom, WindowId::ConventionalAnalysis2},
         {MenuDHES, WindowId::DHES},
         {MenuCurveFitting, WindowId::CurveFitting},
+        {MenuBestModel, WindowId::BestModel},
         {MenuVersion, WindowId::AboutBox},
         {MenuLatestVersion, WindowId::HTML},
         {MenuHelpViewer, WindowId::HTML},
@@ -194,6 +196,7 @@ void TFormMain::updateAvailability()
         {ButtonInputData, WindowId::HowToInput},
         {ButtonChangeData, WindowId::DataSheet},
         {ButtonFineAdjustment, WindowId::CurveFitting},
+        {ButtonBestModel, WindowId::BestModel},
         {ButtonSeeResults, WindowId::Remarks},
         {ButtonSeeInformation, WindowId::Information},
     };

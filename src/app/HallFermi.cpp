@@ -164,6 +164,7 @@ void TFormMain::ButtonSaveFermiLevelClick()
     refreshObtainedResults();
     for (QAction* a : {MenuInverseT, MenuInverseTCom, MenuDHES})
         a->setEnabled(true);
+    setBestModelEnabled(true);
 }
 
 void TFormMain::ButtonSaveExperimentalFermiLevelDataClick()
@@ -230,6 +231,7 @@ void TFormMain::LoadFermiLevelClick()
     closeCurveFittingWindow();
     for (QAction* a : {MenuInverseT, MenuInverseTCom, MenuDHES})
         a->setEnabled(true);
+    setBestModelEnabled(true);
     for (QAction* a : {MenuExcitedStates, MenuDXCenter, MenuCurveFitting})
         a->setEnabled(false);
     ButtonFineAdjustment->setEnabled(false);

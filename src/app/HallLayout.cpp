@@ -636,6 +636,7 @@ QWidget* TFormMain::buildSimulationPage()
     ButtonSaveResults = button("Save Results", "ButtonSaveResults");
     ButtonFineAdjustment =
         button("Fine Adjustment of densities and energy levels (Curve-fitting)", "ButtonFineAdjustment");
+    ButtonBestModel = button("Best Model (the species the data support)", "ButtonBestModel");
     LabelSimulationDeviation = named(new QLabel, "LabelSimulationDeviation");
     LabelSimulationDeviation->setWordWrap(true);
     int r = 0;
@@ -645,6 +646,7 @@ QWidget* TFormMain::buildSimulationPage()
     a->addWidget(LabelFilenameSimulation, r++, 1);
     a->addWidget(row({ButtonSeeResults, ButtonSaveResults}), r++, 0, 1, 2);
     a->addWidget(row({ButtonFineAdjustment}), r++, 0, 1, 2);
+    a->addWidget(row({ButtonBestModel}), r++, 0, 1, 2);
     a->setColumnStretch(1, 1);
     left->addWidget(actions);
     left->addStretch(1);

@@ -159,6 +159,11 @@ void TFormMain::ButtonSimulationClick()
     // The normal cursor before the box: the user has to read and confirm it.
     busy.done();
     showMessages(this, out.messages);
+    // A simulation that misses the points: the model the data support is
+    // one click away.
+    if (out.largestDeviation > 0.2 && ButtonBestModel->isEnabled() &&
+        modal().yesNo(this, "Open \"Best Model\" to find the species these data support?"))
+        MenuBestModelClick();
 
     ButtonSimulation->setEnabled(true);
     ButtonSaveSimulation->setEnabled(true);

@@ -44,6 +44,7 @@ void TFormMain::closeOtherAnalyses()
                        MenuDXCenter})
         a->setEnabled(false);
     ButtonFineAdjustment->setEnabled(false);
+    setBestModelEnabled(false);
 }
 
 void TFormMain::EditorMainClick() { windows().prepareAndShow(WindowId::Editor); }
@@ -74,6 +75,20 @@ void TFormMain::MenuExcitedStatesClick() { windows().prepareAndShow(WindowId::Ex
 void TFormMain::MenuCurveFittingClick() { windows().prepareAndShow(WindowId::CurveFitting); }
 
 void TFormMain::ButtonFineAdjustmentClick() { MenuCurveFittingClick(); }
+
+void TFormMain::MenuBestModelClick() { windows().prepareAndShow(WindowId::BestModel); }
+
+void TFormMain::ButtonBestModelClick() { MenuBestModelClick(); }
+
+void TFormMain::setBestModelEnabled(bool enabled)
+{
+    // The model is fitted on the measured points with the material's N_0:
+    // it needs the Fermi level, and a new analysis closes it.
+    if (!enabled)
+        windows().close(WindowId::BestModel);
+    MenuBestModel->setEnabled(enabled);
+    ButtonBestModel->setEnabled(enabled);
+}
 
 void TFormMain::VersionClick() { windows().exec(WindowId::AboutBox); }
 

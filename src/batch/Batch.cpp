@@ -159,6 +159,10 @@ std::string batchUsage()
            "                          *.cft file, the fitted species with standard errors\n"
            "    --fit-precise         the curve fitting's Fermi level with 30 halvings instead\n"
            "                          of 15 (implies --fit)\n"
+           "    --best-model          after the rest, the model the data support: one to four\n"
+           "                          species (and, p-type, excited states) fitted to the points,\n"
+           "                          chosen by BIC (AICc below 25 points), with standard errors;\n"
+           "                          writes the *.mdl file\n"
            "    --columns T,N[,R]     the inputs are a measurement system's own text files:\n"
            "                          T, N (and R) are the 1-based columns of temperature,\n"
            "                          concentration (and reliability, else 1); each file is\n"
@@ -394,6 +398,8 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
         } else if (a == "--fit-precise") {
             o.fit = true;
             o.fitPrecise = true;
+        } else if (a == "--best-model") {
+            o.bestModel = true;
         } else if (a == "--answer-yes") {
             o.answerYes = true;
         } else if (is(a, "--output-dir")) {
@@ -547,6 +553,44 @@ std::string formatBatchTable(const BatchResult& r)
                       err(f.compensatingError, "%.2e").c_str());
         out << line;
     }
+    if (r.bestModel.done) {
+        const BatchBestModel& b = r.bestModel;
+        auto err = [](double e, const char* fmt) {
+            if (e < 0)
+                return std::string("not determined");
+            char buf[40];
+            std::snprintf(buf, sizeof buf, fmt, e);
+            return std::string(buf);
+        };
+        out << "  best model: " << b.species.size() << " species, " << b.distribution;
+        if (b.distribution == "excited-states")
+            out << " (r = " << b.levelCount << ")";
+        out << ", " << b.criterionName << " " << pattern(b.criterion, "0.00") << ", residual RMS "
+            << pattern(b.rms, "0.00E+00") << " in log10 n\n";
+        char line[220];
+        std::snprintf(line, sizeof line, "  %-7s %-10s %-12s %-12s %-12s %-5s %s\n", "species", "E[eV]", "+-E[eV]",
+                      "N[cm^-3]", "+-N[cm^-3]", "g", "verdict");
+        out << line;
+        for (std::size_t k = 0; k < b.species.size(); ++k) {
+            const BatchBestModelSpecies& s = b.species[k];
+            std::snprintf(line, sizeof line, "  %-7zu %-10s %-12s %-12s %-12s %-5s %s\n", k + 1,
+                          pattern(s.energy, "0.######").c_str(), err(s.energyError, "%.2g").c_str(),
+                          pattern(s.density, "0.000E+00").c_str(), err(s.densityError, "%.2e").c_str(),
+                          numfmt::general(s.g).c_str(), s.determined ? "determined" : "not determined by these data");
+            out << line;
+        }
+        std::snprintf(line, sizeof line, "  %-7s %-10s %-12s %-12s %-12s\n", "N_com", "", "",
+                      pattern(b.compensatingDensity, "0.000E+00").c_str(), err(b.compensatingError, "%.2e").c_str());
+        out << line;
+        out << "  alternatives (" << b.criterionName << "):";
+        for (const BatchBestModelAlternative& a : b.alternatives) {
+            out << "  " << a.speciesCount << " " << (a.distribution == "excited-states" ? "ES" : "FD");
+            if (a.distribution == "excited-states")
+                out << " r=" << a.levelCount;
+            out << " " << pattern(a.criterion, "0.00") << (a.chosen ? " (chosen)" : "");
+        }
+        out << "\n";
+    }
     out << "  result: " << fileStatusText(r) << "\n";
     for (const std::string& f : r.files)
         out << "  wrote " << f << "\n";
@@ -678,6 +722,58 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             out << ", \"compensatingDensityError\": ";
             error(f.compensatingError);
             out << "}";
+        }
+        if (r.bestModel.done) {
+            const BatchBestModel& b = r.bestModel;
+            auto error = [&](double e) {
+                if (e < 0)
+                    out << "null";
+                else
+                    jsonNumber(out, e);
+            };
+            out << ",\n   \"bestModel\": {\"distribution\": ";
+            jsonString(out, b.distribution);
+            if (b.distribution == "excited-states")
+                out << ", \"levelCount\": " << b.levelCount;
+            out << ", \"criterionName\": ";
+            jsonString(out, b.criterionName);
+            out << ", \"criterion\": ";
+            jsonNumber(out, b.criterion);
+            out << ", \"residualRms\": ";
+            jsonNumber(out, b.rms);
+            out << ", \"species\": [";
+            for (std::size_t k = 0; k < b.species.size(); ++k) {
+                const BatchBestModelSpecies& s = b.species[k];
+                out << (k ? ", " : "") << "{\"energyLevel\": ";
+                jsonNumber(out, s.energy);
+                out << ", \"energyLevelError\": ";
+                error(s.energyError);
+                out << ", \"density\": ";
+                jsonNumber(out, s.density);
+                out << ", \"densityError\": ";
+                error(s.densityError);
+                out << ", \"degeneracy\": ";
+                jsonNumber(out, s.g);
+                out << ", \"determined\": " << (s.determined ? "true" : "false") << "}";
+            }
+            out << "], \"compensatingDensity\": ";
+            jsonNumber(out, b.compensatingDensity);
+            out << ", \"compensatingDensityError\": ";
+            error(b.compensatingError);
+            out << ", \"alternatives\": [";
+            for (std::size_t i = 0; i < b.alternatives.size(); ++i) {
+                const BatchBestModelAlternative& a = b.alternatives[i];
+                out << (i ? ", " : "") << "{\"speciesCount\": " << a.speciesCount << ", \"distribution\": ";
+                jsonString(out, a.distribution);
+                if (a.distribution == "excited-states")
+                    out << ", \"levelCount\": " << a.levelCount;
+                out << ", \"parameters\": " << a.parameters << ", \"criterion\": ";
+                jsonNumber(out, a.criterion);
+                out << ", \"residualRms\": ";
+                jsonNumber(out, a.rms);
+                out << ", \"chosen\": " << (a.chosen ? "true" : "false") << "}";
+            }
+            out << "]}";
         }
         out << ",\n   \"excitedStates\": ";
         if (!r.excited.run) {

@@ -51,6 +51,7 @@ struct BatchOptions {
     bool dhes = false;                // --dhes: the DHES peaks after the Fermi level
     bool fit = false;                 // --fit: curve fitting after the simulation
     bool fitPrecise = false;          // --fit-precise: its Fermi level with 30 halvings
+    bool bestModel = false;           // --best-model: the model the data support, after the rest
     BatchConversion conversion;
     // The excited-states window after the H1 evaluation: when the caution is
     // raised (--excited) or always (--excited=always).
@@ -83,6 +84,33 @@ struct BatchFit {
     double sumOfSquares = 0;
     std::vector<BatchFitSpecies> species;
     double compensatingDensity = 0, compensatingError = -1;
+};
+
+// The model the data support (--best-model): the chosen species with standard
+// errors (negative: not determined) and the alternatives with their criterion.
+struct BatchBestModelSpecies {
+    double energy = 0, energyError = -1;   // eV
+    double density = 0, densityError = -1; // cm^-3
+    double g = 0;
+    bool determined = false;
+};
+struct BatchBestModelAlternative {
+    int speciesCount = 0;
+    std::string distribution;
+    int levelCount = 0;
+    int parameters = 0;
+    double criterion = 0, rms = 0;
+    bool chosen = false;
+};
+struct BatchBestModel {
+    bool done = false;
+    std::string criterionName;        // "BIC" or "AICc"
+    double criterion = 0, rms = 0;
+    std::string distribution;         // "fermi-dirac" or "excited-states"
+    int levelCount = 0;               // R of the excited-states distribution
+    std::vector<BatchBestModelSpecies> species;
+    double compensatingDensity = 0, compensatingError = -1;
+    std::vector<BatchBestModelAlternative> alternatives;
 };
 
 // The excited-states evaluation of the H1 species beside its Fermi-Dirac result.
@@ -160,6 +188,7 @@ struct BatchResult {
     double deviationTemperature = 0;
     std::vector<BatchConventional> conventional;
     BatchFit fit;
+    BatchBestModel bestModel;
     BatchExcited excited;
     std::vector<BatchMessage> messages;
     std::vector<std::string> files;   // written by this run, in order

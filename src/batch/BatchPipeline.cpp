@@ -10,6 +10,7 @@
 #include "CurveFitting.h"
 #include "DataEntry.h"
 #include "ExcitedStates.h"
+#include "ModelSelection.h"
 #include "NumberFormat.h"
 #include "TextFile.h"
 
@@ -165,6 +166,8 @@ public:
         wrote(datName);
         r.compensatingDensity = C.compensatingDensity;
         if (o_.fit && !curveFitting())
+            return;
+        if (o_.bestModel && !bestModel())
             return;
         step("done");
         if (o_.progress && !o_.quiet)
@@ -405,6 +408,60 @@ private:
         }
         wrote(name);
         f.done = true;
+        return true;
+    }
+
+    // The model the data support, started from everything this run found,
+    // and its file under the proposed name.
+    bool bestModel()
+    {
+        step("best model");
+        const std::array<double, 3> g{degeneracy(0), degeneracy(1), degeneracy(2)};
+        const modelsel::Data data = modelsel::dataFrom(C, g);
+        std::vector<modelsel::Model> extra;
+        modelsel::Model dhesPeaks;
+        for (const BatchDhesPeak& p : r.dhesPeaks)
+            if (p.density > 0 && p.energyLevel > 0)
+                dhesPeaks.species.push_back({p.density, p.energyLevel, 1});
+        if (!dhesPeaks.species.empty())
+            extra.push_back(dhesPeaks);
+        for (const BatchConventional& c : r.conventional)
+            if (c.done && c.density > 0 && c.energyLevel > 0) {
+                modelsel::Model m;
+                m.species.push_back({c.density, c.energyLevel, 1});
+                m.compensating = c.compensatingDensity;
+                extra.push_back(m);
+            }
+        const modelsel::Selection sel = modelsel::selectModel(data, modelsel::collectSeeds(C, data, extra));
+        if (!sel.ok) {
+            record("error", sel.message);
+            fail(1, "no model could be chosen");
+            return false;
+        }
+        BatchBestModel& b = r.bestModel;
+        const modelsel::Fit& f = sel.chosen;
+        b.criterionName = sel.criterionName;
+        b.criterion = f.criterion;
+        b.rms = f.rms;
+        b.distribution = modelsel::distributionName(f.model.distribution);
+        b.levelCount = f.model.levelCount;
+        for (const modelsel::SpeciesResult& s : f.species)
+            b.species.push_back({s.species.level, s.levelError, s.species.density, s.densityError, s.species.g,
+                                 s.determined});
+        b.compensatingDensity = f.model.compensating;
+        b.compensatingError = f.compensatingError;
+        for (const modelsel::Alternative& a : sel.alternatives)
+            b.alternatives.push_back({a.speciesCount, modelsel::distributionName(a.distribution), a.levelCount,
+                                      a.parameters, a.criterion, a.rms, a.chosen});
+        const std::string name = save(modelsel::saveProposal(C));
+        std::string error;
+        if (!modelsel::save(C, sel, name, error)) {
+            record("error", error);
+            fail(2, "the best model could not be saved");
+            return false;
+        }
+        wrote(name);
+        b.done = true;
         return true;
     }
 

@@ -36,6 +36,7 @@ enum class WindowId {
     DeepLevel,
     ExcitedStates,
     CurveFitting,
+    BestModel,
     Count
 };
 
