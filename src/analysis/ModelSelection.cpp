@@ -349,7 +349,9 @@ double levenbergMarquardt(Model& m, const Data& d, int maxIterations)
         x = parametersOf(m);
         S = residuals(m, d, r, &J);
         lambda = std::max(lambda / 3, 1e-9);
-        quiet = gain < 1e-9 ? quiet + 1 : 0;
+        // A relative gain of 1e-7 moves the parameters by a few thousandths
+        // of their standard errors: the optimum is reached.
+        quiet = gain < 1e-7 ? quiet + 1 : 0;
         if (quiet >= 2)
             break;
     }
@@ -419,14 +421,14 @@ public:
             if (!tick())
                 return {};
             Candidate c{withDegeneracy(s, d_)};
-            c.S = levenbergMarquardt(c.model, d_, 12);
+            c.S = levenbergMarquardt(c.model, d_, 10);
             quick.push_back(c);
         }
         std::vector<Candidate> best = distinctBest(quick, keep);
         for (Candidate& c : best) {
             if (!tick())
                 return {};
-            c.S = levenbergMarquardt(c.model, d_, 300);
+            c.S = levenbergMarquardt(c.model, d_, 150);
         }
         return distinctBest(best, keep);
     }
@@ -609,8 +611,8 @@ Selection selectModel(const Data& d, const std::vector<Model>& seeds, const Prog
             Model chain;
             for (int R = minLevelCount; R <= maxLevelCount; ++R) {
                 std::vector<Model> starts;
-                for (const Candidate& c : fermiDirac[static_cast<std::size_t>(K)]) {
-                    Model t = c.model;
+                if (!fermiDirac[static_cast<std::size_t>(K)].empty()) {
+                    Model t = fermiDirac[static_cast<std::size_t>(K)].front().model;
                     t.distribution = Distribution::ExcitedStates;
                     t.levelCount = R;
                     starts.push_back(t);

@@ -11,6 +11,7 @@
 #include "conventional/Conventionalanalysis2.h"
 #include "conventional/Onedonoroneacceptorconfirmation.h"
 #include "curvefit/Curvefitting.h"
+#include "bestmodel/BestModel.h"
 #include "input/Datasheet.h"
 #include "input/Formatconvert.h"
 #include "input/Howtoinputdata.h"

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <algorithm>
 
 namespace {
@@ -71,8 +72,15 @@ void TFormMain::ButtonAutoSmoothnessClick()
         return;
     }
     EditSmoothness->setText(QString::fromStdString(numfmt::general(out.value)));
-    EditSmoothness->setToolTip(QString::fromStdString(
-        "Chosen by generalized cross-validation" + (out.note.empty() ? std::string(".") : ". " + out.note)));
+    // A score still falling at the end of the range is no choice: say so
+    // where the user looks, not only in the tooltip.
+    const std::string text = out.note.empty()
+                                 ? "Smoothness chosen by generalized cross-validation."
+                                 : "Cross-validation found no minimum inside 0.001 .. 1E9; " +
+                                       numfmt::general(out.value) + " is the end of the range, not a choice. " +
+                                       out.note;
+    EditSmoothness->setToolTip(QString::fromStdString(text));
+    statusBar()->showMessage(QString::fromStdString(text));
 }
 
 void TFormMain::ButtonSaveSplineClick()

@@ -454,7 +454,10 @@ std::string formatBatchTable(const BatchResult& r)
         out << "  " << (r.semiconductor.empty() ? "(no material)" : r.semiconductor) << ", "
             << r.conductionType << ", " << r.dataCount << " points, " << r.splineCount
             << " grid points, smoothness " << numfmt::general(r.smoothness)
-            << (r.smoothnessChosen ? " (chosen by cross-validation)" : "") << "\n";
+            << (r.smoothnessAtRangeEnd ? " (cross-validation: end of the searched range, no minimum inside)"
+                : r.smoothnessChosen ? " (chosen by cross-validation)"
+                                     : "")
+            << "\n";
     if (!r.stages.empty()) {
         char line[200];
         std::snprintf(line, sizeof line, "  %-5s %-10s %-10s %-10s %-10s %-8s %-10s\n", "stage",
@@ -613,6 +616,7 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             << ", \"smoothness\": ";
         jsonNumber(out, r.smoothness);
         out << ", \"smoothnessChosen\": " << (r.smoothnessChosen ? "true" : "false")
+            << ", \"smoothnessAtRangeEnd\": " << (r.smoothnessAtRangeEnd ? "true" : "false")
             << ",\n   \"stages\": [";
         for (std::size_t i = 0; i < r.stages.size(); ++i) {
             const BatchStage& s = r.stages[i];

@@ -177,6 +177,9 @@ struct BatchResult {
     int splineCount = 0;
     double smoothness = 0;            // the smoothness of the spline
     bool smoothnessChosen = false;    // by cross-validation (--smoothness auto)
+    // The cross-validation score was smallest at an end of the searched
+    // range: the smoothness is that end, not a minimum.
+    bool smoothnessAtRangeEnd = false;
     std::vector<BatchStage> stages;
     bool dhes = false;                // the DHES was worked (--dhes)
     std::vector<BatchDhesPeak> dhesPeaks;

@@ -78,6 +78,11 @@ public:
             }
             smoothness = typed(chosen.value);
             r.smoothnessChosen = true;
+            if (!chosen.note.empty()) {
+                r.smoothnessAtRangeEnd = true;
+                record("warning", "--smoothness auto found no minimum inside the searched range (" +
+                                      numfmt::general(chosen.value) + " is its end): " + chosen.note);
+            }
         }
         r.smoothness = smoothness;
         const SplineOutcome spline = C.calculateDataForAnalysis(smoothness);

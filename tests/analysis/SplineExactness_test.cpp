@@ -276,3 +276,42 @@ TEST(SplineExactness, HundredThousandPointsAreQuickAndExact)
         ASSERT_NEAR(std::log10(a.splineConcentration[k]), 14 + 0.002 * a.splineTemperature[k], 1e-9)
             << a.splineTemperature[k];
 }
+
+// "Auto" against the brute-force score over the searched decades, on data
+// with 0.5 to 2 % noise: where the brute-force minimum lies inside, the choice
+// is within a quarter decade of it; where it lies at the interpolating end,
+// the outcome says so instead of presenting the end as a choice.
+TEST(SplineSmoothnessByGcv, AgreesWithBruteForceAndNamesARangeEnd)
+{
+    struct Case {
+        double sigma, from, to, step;
+    };
+    for (const Case& c : {Case{0.005, 30, 400, 5}, Case{0.01, 30, 400, 10}, Case{0.02, 30, 400, 20},
+                          Case{0.005, 100, 400, 3}, Case{0.01, 100, 400, 5}, Case{0.02, 150, 400, 3}}) {
+        std::mt19937 random(static_cast<unsigned>(c.sigma * 1e4 + c.from));
+        std::normal_distribution<double> gauss(0, 1);
+        DoubleArray T, n;
+        for (double t = c.from; t <= c.to; t += c.step) {
+            T.push_back(t);
+            n.push_back(oneDonor(t) * std::exp(c.sigma * gauss(random)));
+        }
+        Analysis a = withData(T, n, DoubleArray(T.size(), 1), 5000);
+        const SmoothnessOutcome out = a.automaticSmoothness();
+        ASSERT_GT(out.value, 0) << out.error;
+        double bestLog = -3, best = HUGE_VAL;
+        for (double at = -3; at <= 9 + 1e-9; at += 0.25) {
+            const double score = bruteForceGcv(a, std::pow(10.0, at));
+            if (score < best)
+                best = score, bestLog = at;
+        }
+        const std::string what = "noise " + std::to_string(c.sigma) + " from " + std::to_string(c.from) + " K";
+        if (bestLog <= -3) {
+            EXPECT_EQ(out.value, 0.001) << what;
+            EXPECT_FALSE(out.note.empty()) << what;
+        } else {
+            EXPECT_NEAR(std::log10(out.value), bestLog, 0.3) << what;
+            EXPECT_TRUE(out.note.empty()) << what;
+            EXPECT_LE(bruteForceGcv(a, out.value), best * 1.0001) << what;
+        }
+    }
+}
