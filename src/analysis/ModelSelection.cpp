@@ -577,6 +577,29 @@ Selection selectModel(const Data& d, const std::vector<Model>& seeds, const Prog
                 for (double comp : {nMin * 0.3, nMax * 1e-3})
                     starts.push_back(oneSpecies(nMax, E, comp));
         } else {
+            // Two species from scratch: every pair of grid levels. A poor
+            // one-species fit (a dense shallow level mimicking two) is then
+            // not the only way in.
+            if (K == 2)
+                for (std::size_t i = 0; i < grid.size(); ++i)
+                    for (std::size_t j = i + 1; j < grid.size(); ++j) {
+                        Model t = oneSpecies(nMax * 0.5, grid[i], nMin * 0.3);
+                        t.species.push_back({nMax * 0.5, grid[j], 1});
+                        starts.push_back(t);
+                    }
+            // Each species of the best fit with one fewer split in two.
+            if (!fermiDirac[static_cast<std::size_t>(K - 1)].empty()) {
+                const Model& base = fermiDirac[static_cast<std::size_t>(K - 1)].front().model;
+                for (std::size_t i = 0; i < base.species.size(); ++i) {
+                    Model t = base;
+                    const Species s = t.species[i];
+                    t.species[i] = {s.density * 0.5, s.level / 1.5, s.g};
+                    t.species.push_back({s.density * 0.5, std::min(s.level * 1.5, maxLevel), s.g});
+                    std::sort(t.species.begin(), t.species.end(),
+                              [](const Species& a, const Species& b) { return a.level < b.level; });
+                    starts.push_back(t);
+                }
+            }
             for (const Candidate& base : fermiDirac[static_cast<std::size_t>(K - 1)]) {
                 if (&base - fermiDirac[static_cast<std::size_t>(K - 1)].data() >= 2)
                     break;

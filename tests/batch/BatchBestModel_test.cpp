@@ -14,7 +14,7 @@
 namespace fs = std::filesystem;
 
 namespace {
-class BatchBestModel : public ::testing::Test {
+class BatchBestModelRun : public ::testing::Test {
 protected:
     Analysis saved = C;
     testfiles::TempDir dir;
@@ -22,7 +22,7 @@ protected:
 };
 } // namespace
 
-TEST_F(BatchBestModel, TwoDonorsInResultTableJsonAndFile)
+TEST_F(BatchBestModelRun, TwoDonorsInResultTableJsonAndFile)
 {
     const fs::path data = dir.path() / "sic4h_n_two_donors.nT";
     fs::copy_file(testfiles::example("sic4h_n_two_donors.nT"), data);
