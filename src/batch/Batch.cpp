@@ -165,6 +165,8 @@ std::string batchUsage()
            "                          converted as the converter's \"Save\" does, written as\n"
            "                          *.nT or *.pT beside the results and analysed\n"
            "    --type n|p            conduction type of the converted files (with --columns)\n"
+           "    --overwrite           with --columns: replace a data file of the converted\n"
+           "                          name that exists already (else the file is refused)\n"
            "    --sample TEXT --thickness MICRON --field TESLA --current AMPERE\n"
            "                          sample description of the converted files (default\n"
            "                          empty and 0); the material comes from --material\n"
@@ -402,6 +404,8 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
             o.outputDir = v;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--overwrite") {
+            o.overwrite = true;
         } else if (a == "--quiet" || a == "-q") {
             o.quiet = true;
         } else if (a == "--") {
@@ -422,9 +426,9 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
         error = "--columns needs the conduction type: --type n or --type p";
         return 2;
     }
-    if (!o.conversion.active() && (conversionDetails || !o.conversion.conductionType.empty())) {
-        error = "--type, --sample, --thickness, --field and --current describe converted files: "
-                "they go with --columns";
+    if (!o.conversion.active() && (conversionDetails || o.overwrite || !o.conversion.conductionType.empty())) {
+        error = "--type, --sample, --thickness, --field, --current and --overwrite describe converted "
+                "files: they go with --columns";
         return 2;
     }
     if ((o.dielectricConstant > 0 || o.highestLevel > 0 || o.levelShiftGiven) &&
@@ -1031,9 +1035,11 @@ int runParallel(const std::vector<std::string>& files, const std::vector<std::st
 
 } // namespace
 
-int runBatch(const std::vector<std::string>& files, const BatchOptions& o, std::ostream& out,
+int runBatch(const std::vector<std::string>& files, const BatchOptions& given, std::ostream& out,
              std::ostream& err)
 {
+    BatchOptions o = given;
+    o.runInputs = files;
     std::vector<std::string> json;
     int status = 0;
     const std::vector<std::string> refusals = collisions(files, o);
