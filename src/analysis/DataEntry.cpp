@@ -59,6 +59,9 @@ SaveCheck checkForm(Points points, const SampleForm& form)
         return refused("Please input the conduction type");
     c.filterIndex = type == "n-type" ? 1 : 2;
     // The values the data file's reader accepts, so that every saved file loads.
+    if (points.size() > static_cast<std::size_t>(physical::maxDataCount))
+        return refused(std::to_string(points.size()) + " points are too many: at most " +
+                       std::to_string(physical::maxDataCount) + " are analysed.");
     for (std::size_t i = 0; i < points.size(); ++i) {
         std::string bad = physical::temperatureProblem(points.temperature[i]);
         if (bad.empty())

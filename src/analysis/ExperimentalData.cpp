@@ -57,6 +57,11 @@ bool Analysis::readExperimentalData()
         lastError = textfile::lineReference(file, 15) + "the number of data must not be negative.";
         return false;
     }
+    if (count > physical::maxDataCount) {
+        lastError = textfile::lineReference(file, 15) + "the file announces " + std::to_string(count) +
+                    " data; at most " + std::to_string(physical::maxDataCount) + " points are analysed.";
+        return false;
+    }
     comment = textfile::afterLabel(lines[15], 2);
 
     // The points: 3 * count numbers from line 18 on, white space anywhere,

@@ -192,7 +192,9 @@ bool Analysis::calculateHCurve(int stage)
     ensureSlots(hCurve);
     const int n = gridSize(*this);
     DoubleArray& curve = hCurve[stage];
-    curve.assign(n, 0.0);
+    // Every point from the start index on is written below; only the ones
+    // before it are cleared (the E_ref search computes a thousand curves).
+    curve.resize(n);
 
     if (autoCalculation != 1) {
         // The peak of the stage that fixed the compensation bounds this stage
@@ -203,9 +205,11 @@ bool Analysis::calculateHCurve(int stage)
             hStartIndex = peakIndex[compensationStage] + 1;
     }
     if (functionType != 1 && functionType != 2) {
+        curve.assign(n, 0.0);
         lastError = "Calculation of H could not be carried out.";
         return false;
     }
+    std::fill(curve.begin(), curve.begin() + std::clamp(hStartIndex, 0, n), 0.0);
     const GridTerms& terms = gridTerms(*this, stage, n);
     const bool addCompensation = compensationStage >= 0 && compensationStage < stage;
     const double ck = addCompensation ? compensatingDensity : 0.0;

@@ -20,6 +20,9 @@ constexpr double maxLevel = 1.5;
 constexpr double maxTemperature = 3000;
 constexpr double minConcentration = 1e-30;
 constexpr double maxConcentration = 1e25;
+// Points of one sample: far more than any Hall measurement takes, and few
+// enough that every analysis of them ends within seconds.
+constexpr int maxDataCount = 10000;
 
 // One species of a result.
 struct Species {
