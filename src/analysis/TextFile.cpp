@@ -191,9 +191,14 @@ std::string protectedInputAt(const std::string& path)
     if (path.empty() || ::stat(path.c_str(), &st) != 0)
         return {};
     std::lock_guard<std::mutex> lock(protectedMutex);
-    for (const ProtectedInput& p : protectedInputs)
-        if (p.device == st.st_dev && p.inode == st.st_ino)
+    for (const ProtectedInput& p : protectedInputs) {
+        if (p.device != st.st_dev || p.inode != st.st_ino)
+            continue;
+        // An input deleted since may have left its inode to a new file.
+        struct stat now {};
+        if (::stat(p.name.c_str(), &now) == 0 && now.st_dev == p.device && now.st_ino == p.inode)
             return p.name;
+    }
     return {};
 }
 
