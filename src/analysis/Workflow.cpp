@@ -197,7 +197,6 @@ DataForAnalysisOutcome Analysis::saveDataForAnalysis(const std::string& path)
         out.error = lastError;
         return out;
     }
-    textfile::addProtectedInput(path);
     out.ok = true;
     out.materialKnown = lookupMaterial();
     effectiveDosPending = !out.materialKnown;
