@@ -254,8 +254,14 @@ public:
     // ---- material table and effective density of states (Material.cpp) ----
     // [material section]
     // True when conductionType is exactly "n-type"; every other text selects
-    // the valence-band values.
+    // the valence-band values (the readers leave only "n-type" or "p-type").
     bool isNType() const;
+    // A conduction type as typed or read: surrounding blanks, tabs and CR
+    // removed, any case, a hyphen-like dash for the hyphen. True with
+    // "n-type" or "p-type" in `canonical`; false for anything else.
+    static bool canonicalConductionType(const std::string& text, std::string& canonical);
+    // The readers' refusal of a conduction type (after "file, line N: ").
+    static std::string conductionTypeRefusal(const std::string& text);
     // Table lookup of `semiconductor` (material::lookup): sets conductionDos0,
     // valenceDos0, electronMass, holeMass, conductionMinima, valenceMaxima and
     // dielectricConstant from the row, then dos0, effectiveMass and
@@ -444,8 +450,8 @@ public:
         bool levelBelowLowestThermalEnergy = false;
     };
     EvaluationOutcome runEvaluation(int stage);
-    // The stage's density is positive, its level within 1 .. 1500 meV and
-    // every number finite: anything else is never reported as evaluated.
+    // physical::problem finds nothing in the stage's result: anything else is
+    // never reported as evaluated.
     bool physicalResult(int stage) const;
     // Possible but doubtful results of stage k: a density above 100 times
     // the largest measured concentration, a level below 3 kT at the lowest

@@ -2,6 +2,7 @@
 #include "Conventional.h"
 
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 #include "Physics.h"
 #include "TextFile.h"
 
@@ -294,6 +295,8 @@ std::string OneImpurity::evaluate()
     const double n = std::pow(std::exp(f.intersection) / A, 2);
     if (!finite({f.slope, f.intersection, f.correlation, yh, yl, level, n}))
         return refusal::notFinite;
+    if (const std::string bad = physical::problem({{n, level}}, 0); !bad.empty())
+        return physical::noPhysicalResult(bad);
 
     fit = f;
     xHi = xh, yHi = yh, xLo = xl, yLo = yl;
@@ -334,7 +337,7 @@ bool OneImpurity::write(const Analysis& a, const std::string& path, std::string&
         error = "There are no results to save to " + path + ".";
         return false;
     }
-    return textfile::writeAtomic(path, fileText(a, path), error);
+    return textfile::writeResult(path, fileText(a, path), error);
 }
 
 // ---- one donor and one acceptor ------------------------------------------------
@@ -453,6 +456,11 @@ std::string DonorAcceptor::evaluate(double typed)
         resetResults();
         return refusal::notFinite;
     }
+    if (const std::string bad = physical::problem({{majorityDensity, energyLevel}}, compensatingDensity);
+        !bad.empty()) {
+        resetResults();
+        return physical::noPhysicalResult(bad);
+    }
     factorG = G;
     evaluated = true;
     simulation = simulateDonorAcceptor(energyLevel, majorityDensity, compensatingDensity, g, dos0, temperature[0],
@@ -496,7 +504,7 @@ bool DonorAcceptor::write(const Analysis& a, const std::string& path, std::strin
         error = "There are no results to save to " + path + ".";
         return false;
     }
-    return textfile::writeAtomic(path, fileText(a, path), error);
+    return textfile::writeResult(path, fileText(a, path), error);
 }
 
 } // namespace conventional

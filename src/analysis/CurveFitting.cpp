@@ -3,6 +3,7 @@
 #include "Analysis.h"
 #include "Neutrality.h"
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 #include "Physics.h"
 #include "TextFile.h"
 
@@ -465,6 +466,7 @@ Session::PressOutcome Session::press(ProgressReporter* progress)
     }
     out.pressed = true;
     weight = w;
+    const ParameterSet before = working;
     for (int k = 0; k < K; ++k)
         working.species[k] = read[k];
     working.count = K;
@@ -495,6 +497,14 @@ Session::PressOutcome Session::press(ProgressReporter* progress)
         break;
     }
     lastSumOfSquares = sOld;
+    // A fit that ran off to a negative density or an absurd level is no
+    // result: the fields keep what they held, and there is nothing to save.
+    if (const std::string bad = physicalProblem(); !bad.empty()) {
+        working = trial = before;
+        fitEnabled = saveEnabled = false;
+        out.refusal = physical::noPhysicalResult(bad);
+        return out;
+    }
 
     // The species in use move up to the first rows, with the g each was
     // typed with.
@@ -524,6 +534,14 @@ Session::PressOutcome Session::press(ProgressReporter* progress)
     simFigureEnabled = curveFigureEnabled = false;
     saveEnabled = true;
     return out;
+}
+
+std::string Session::physicalProblem() const
+{
+    std::vector<physical::Species> species;
+    for (int k = 0; k < working.count && k < static_cast<int>(working.species.size()); ++k)
+        species.push_back({working.species[k].density, working.species[k].energy});
+    return physical::problem(species, working.compensating);
 }
 
 std::string Session::saveProposal(const Analysis& a)
@@ -588,7 +606,11 @@ FileOutcome Session::save(const Analysis& a, const std::string& path)
                     " was not written.";
         return out;
     }
-    if (!textfile::writeAtomic(path, fileText(a), out.error))
+    if (const std::string bad = physicalProblem(); !bad.empty()) {
+        out.error = physical::noPhysicalResult(bad);
+        return out;
+    }
+    if (!textfile::writeResult(path, fileText(a), out.error))
         return out;
     out.ok = true;
     fileName = path;

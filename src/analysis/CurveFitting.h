@@ -143,6 +143,7 @@ public:
         std::string failedText;
         int acceptedSteps = 0;
         bool rejected = false;      // ended on a step that did not lower S
+        std::string refusal;        // the fitted set is not physical (nothing changed)
     };
     PressOutcome press(ProgressReporter* progress);
 
@@ -153,6 +154,8 @@ public:
     // file and the previous file survives.
     FileOutcome save(const Analysis& a, const std::string& path);
     std::string fileText(const Analysis& a) const;
+    // physical::problem of the species in use; empty when they are physical.
+    std::string physicalProblem() const;
 
     // The fit curve of a parameter set on the grid.
     void simulateGrid(const ParameterSet& p, ProgressReporter* progress);

@@ -1,9 +1,11 @@
 #include "DataEntry.h"
 
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 #include "TextFile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <utility>
@@ -52,15 +54,27 @@ SaveCheck checkForm(Points points, const SampleForm& form)
                                std::pair{&form.current, &c.current}})
         if (!numfmt::parseDouble(*text, *field))
             return conversionError(*text);
-    if (form.conductionType == "n-type")
-        c.filterIndex = 1;
-    else if (form.conductionType == "p-type")
-        c.filterIndex = 2;
-    else
+    std::string type;
+    if (!Analysis::canonicalConductionType(form.conductionType, type))
         return refused("Please input the conduction type");
+    c.filterIndex = type == "n-type" ? 1 : 2;
+    // The values the data file's reader accepts, so that every saved file loads.
+    if (points.size() > static_cast<std::size_t>(physical::maxDataCount))
+        return refused(std::to_string(points.size()) + " points are too many: at most " +
+                       std::to_string(physical::maxDataCount) + " are analysed.");
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        std::string bad = physical::temperatureProblem(points.temperature[i]);
+        if (bad.empty())
+            bad = physical::concentrationProblem(points.concentration[i]);
+        if (!bad.empty()) {
+            bad[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(bad[0])));
+            return refused(bad + " (point " + std::to_string(i + 1) + ")\n Check the Data!");
+        }
+    }
     c.kind = SaveCheck::Kind::Ready;
     c.points = std::move(points);
     c.form = form;
+    c.form.conductionType = type;
     return c;
 }
 
@@ -341,6 +355,10 @@ FileOutcome saveNewData(Analysis& a, const SaveCheck& checked, const std::string
         return out;
     }
     a = std::move(next);
+    if (replace == Replace::NewSample)
+        textfile::setProtectedInputs({path});
+    else
+        textfile::addProtectedInput(path);
     out.ok = true;
     return out;
 }

@@ -1,6 +1,7 @@
 #include "DhesSpectrum.h"
 
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 #include "Physics.h"
 #include "TextFile.h"
 
@@ -224,15 +225,23 @@ void nextPeakPressed(State& st, int s)
     st.markerShown[s] = true;
 }
 
-void evaluationPressed(State& st, int s)
+std::string evaluationPressed(State& st, int s)
 {
     if (!validSlot(st, s))
-        return;
+        return {};
     resetSlots(st, s);
     Peak& p = st.peaks[s];
     const int i = p.index;
-    p.energyLevel = st.abscissa[i] - phys::k * st.temperature[i] * std::log(st.degeneracy) / phys::q;
-    p.density = 4 * st.dhes[i];
+    const double level = st.abscissa[i] - phys::k * st.temperature[i] * std::log(st.degeneracy) / phys::q;
+    const double density = 4 * st.dhes[i];
+    // A marker on a valley or a negative signal gives no species: the slot
+    // stays empty, as after "Clear".
+    if (const std::string bad = physical::problem({{density, level}}, 0); !bad.empty()) {
+        discardFrom(st, s);
+        return physical::noPhysicalResult(bad);
+    }
+    p.energyLevel = level;
+    p.density = density;
     p.theoretical = theoreticalCurve(st.temperature, st.fermi, p.energyLevel, p.density, st.degeneracy);
     Controls& c = st.controls;
     c.clear[s] = c.save = c.draw[s] = true;
@@ -243,6 +252,7 @@ void evaluationPressed(State& st, int s)
         for (int t = s + 1; t < peakCount; ++t)
             c.draw[t] = false;
     }
+    return {};
 }
 
 void clearPressed(State& st, int s)
@@ -317,7 +327,7 @@ std::string fileText(const Analysis& a, const State& st, const std::string& path
 
 bool writeFile(const Analysis& a, const State& st, const std::string& path, std::string& error)
 {
-    return textfile::writeAtomic(path, fileText(a, st, path), error);
+    return textfile::writeResult(path, fileText(a, st, path), error);
 }
 
 bool savePressed(const Analysis& a, State& st, const std::string& path, std::string& error)
@@ -354,7 +364,9 @@ int workPeaks(State& st)
                 return evaluated;
             }
         }
-        evaluationPressed(st, s);
+        st.refusal = evaluationPressed(st, s);
+        if (!st.refusal.empty())
+            return evaluated;
         ++evaluated;
     }
     return evaluated;

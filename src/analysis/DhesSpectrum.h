@@ -48,6 +48,7 @@ struct State {
     DoubleArray sum{0.0};
     bool sumShown = false;
     std::string fileName;      // last *.DHES written
+    std::string refusal;       // workPeaks: why its last evaluation gave no peak
     Controls controls;
 };
 
@@ -83,7 +84,9 @@ DoubleArray approximateCurve(const DoubleArray& temperature, const DoubleArray& 
 State open(const Analysis& a);
 void previousPeakPressed(State& st, int s);
 void nextPeakPressed(State& st, int s);
-void evaluationPressed(State& st, int s);
+// "Evaluation": empty on success; otherwise the message of a result that is
+// not physical (the slot then stays empty).
+std::string evaluationPressed(State& st, int s);
 void clearPressed(State& st, int s);
 void drawPressed(State& st, int s);
 // "Sum of each Signal": the sum of the evaluated theoretical curves.

@@ -4,6 +4,7 @@
 // make of the result.
 #include "Analysis.h"
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 #include "Physics.h"
 
 #include <algorithm>
@@ -355,12 +356,9 @@ Analysis::EvaluationOutcome Analysis::runEvaluation(int stage)
     if (ok && energyLevelInRange == 1 && !physicalResult(stage)) {
         // A negative or non-finite density, or a level outside 1 .. 1500 meV,
         // is no evaluated result: it must not be saved or simulated.
-        out.messages.push_back({true, "The evaluation gave no physical result (density " +
-                                          numfmt::pattern(density[slot], "0.00E+00") +
-                                          " cm^-3, energy level " + numfmt::general(energyLevel[slot]) +
-                                          " eV, compensating density " +
-                                          numfmt::pattern(stageCompensatingDensity[slot], "0.00E+00") +
-                                          " cm^-3). Try another smoothness of the spline."});
+        out.messages.push_back({true, physical::noPhysicalResult(physical::problem(
+                                          {{density[slot], energyLevel[slot]}}, stageCompensatingDensity[slot])) +
+                                          " Try another smoothness of the spline."});
         out.messages.push_back({true, failureTexts[slot]});
         density[slot] = energyLevel[slot] = stageCompensatingDensity[slot] = 0;
         if (slot < static_cast<int>(simulatedHCurve.size()))
@@ -406,10 +404,7 @@ bool Analysis::physicalResult(int stage) const
 {
     if (stage < 0 || stage > 3)
         return false;
-    const double n = density[stage];
-    const double e = energyLevel[stage];
-    return std::isfinite(n) && n > 0 && std::isfinite(e) && e >= 0.001 && e <= 1.5 &&
-           std::isfinite(stageCompensatingDensity[stage]);
+    return physical::problem({{density[stage], energyLevel[stage]}}, stageCompensatingDensity[stage]).empty();
 }
 
 std::vector<OutcomeMessage> Analysis::plausibilityWarnings(int stage) const

@@ -3,6 +3,7 @@
 
 #include "Neutrality.h"
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 #include "Physics.h"
 #include "TextFile.h"
 
@@ -633,8 +634,19 @@ ExcitedStates::EvaluationOutcome ExcitedStates::evaluate(double dielectricConsta
     if (!out.evaluated) {
         messages.push_back({true, firstNotEvaluatedText});
     } else if (levelInRange) {
+        if (const std::string bad = physical::problem({{dopantDensity, dopantLevel}}, dopantCompensatingDensity);
+            !bad.empty()) {
+            levelInRange = false;
+            messages.push_back({true, physical::noPhysicalResult(bad)});
+            out.messages = messages;
+            return out;
+        }
         simulateExcitedStates();
         out.inRange = true;
+        if (const int left = excRowsLeftOut(); left > 0)
+            messages.push_back({false, std::to_string(left) + " of the " + std::to_string(std::max(a_.splineCount, 0)) +
+                                           " grid points cannot be computed with the excited states (the "
+                                           "numbers overflow there) and are left out of the *.exc file."});
     } else {
         messages.push_back({true, rangeMessage});
     }
@@ -768,17 +780,35 @@ std::string ExcitedStates::excText() const
                               : "% T    H1(T,E_ref)      sim H1(T,E_ref)   sim p(T)    sim E_F  sim E_ex  ");
     putLine(out, "% [K]  [cm^-6 eV^-2.5]  [cm^-6 eV^-2.5]   [cm^-3]     [eV]     [eV] ");
     const std::size_t grid = static_cast<std::size_t>(std::max(a_.splineCount, 0));
-    const DoubleArray empty;
-    const DoubleArray& H = a_.hCurve.empty() ? empty : a_.hCurve[0];
     for (std::size_t j = 0; j < grid; ++j) {
-        const double T = rowValue(a_.splineTemperature, j);
-        const double Eex = averageExcitationEnergy(phys::thermalEnergy(T), dopantLevel);
-        putLine(out, numfmt::g(T) + "     " + numfmt::g(rowValue(H, j)) + "     " +
-                         numfmt::g(rowValue(simulatedH1Curve, j)) + "     " +
-                         numfmt::g(rowValue(excitedConcentration, j)) + "     " +
-                         numfmt::g(rowValue(excitedFermiLevel, j)) + "     " + numfmt::g(Eex));
+        const std::array<double, 6> row = excRow(j);
+        if (!std::all_of(row.begin(), row.end(), [](double v) { return std::isfinite(v); }))
+            continue; // counted by excRowsLeftOut
+        std::string line;
+        for (double v : row)
+            line += (line.empty() ? "" : "     ") + numfmt::g(v);
+        putLine(out, line);
     }
     return out.str();
+}
+
+std::array<double, 6> ExcitedStates::excRow(std::size_t j) const
+{
+    const DoubleArray empty;
+    const DoubleArray& H = a_.hCurve.empty() ? empty : a_.hCurve[0];
+    const double T = rowValue(a_.splineTemperature, j);
+    return {T, rowValue(H, j), rowValue(simulatedH1Curve, j), rowValue(excitedConcentration, j),
+            rowValue(excitedFermiLevel, j), averageExcitationEnergy(phys::thermalEnergy(T), dopantLevel)};
+}
+
+int ExcitedStates::excRowsLeftOut() const
+{
+    int left = 0;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(std::max(a_.splineCount, 0)); ++j) {
+        const std::array<double, 6> row = excRow(j);
+        left += !std::all_of(row.begin(), row.end(), [](double v) { return std::isfinite(v); });
+    }
+    return left;
 }
 
 FileOutcome ExcitedStates::saveSimN(const std::string& path)
@@ -786,7 +816,7 @@ FileOutcome ExcitedStates::saveSimN(const std::string& path)
     FileOutcome out;
     const std::string previous = simNFileName;
     simNFileName = path;
-    out.ok = textfile::writeAtomic(path, simNText(), out.error);
+    out.ok = textfile::writeResult(path, simNText(), out.error);
     if (!out.ok)
         simNFileName = previous;
     return out;
@@ -801,7 +831,7 @@ FileOutcome ExcitedStates::saveExc(const std::string& path)
     }
     const std::string previous = excFileName;
     excFileName = path; // the file names itself in its header
-    out.ok = textfile::writeAtomic(path, excText(), out.error);
+    out.ok = textfile::writeResult(path, excText(), out.error);
     if (!out.ok)
         excFileName = previous;
     return out;
@@ -938,7 +968,7 @@ FileOutcome ExcitedStates::saveSie(const std::string& path)
     }
     const std::string previous = sieFileName;
     sieFileName = path;
-    out.ok = textfile::writeAtomic(path, sieText(), out.error);
+    out.ok = textfile::writeResult(path, sieText(), out.error);
     if (!out.ok)
         sieFileName = previous;
     return out;

@@ -147,6 +147,10 @@ public:
     // In precise mode (development setting) with highestLevel; levelShift
     // as set by the caller.
     EvaluationOutcome evaluate(double dielectricConstant);
+    // One row of the *.exc table (T, H1, sim H1, sim n, sim E_F, sim E_ex) and
+    // how many rows hold a value that is not finite and are left out.
+    std::array<double, 6> excRow(std::size_t j) const;
+    int excRowsLeftOut() const;
     // The results (results labels of the window) as the window shows them.
     std::string densityText() const;
     std::string energyLevelText() const;

@@ -3,6 +3,7 @@
 // points, three numbers each, separated by any white space.
 #include "Analysis.h"
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 #include "TextFile.h"
 
 #include <algorithm>
@@ -28,7 +29,11 @@ bool Analysis::readExperimentalData()
     analysisDate = textfile::afterLabel(lines[7], 20);
     sampleNumber = textfile::afterLabel(lines[8], 17);
     semiconductor = textfile::afterLabel(lines[9], 17);
-    conductionType = textfile::afterLabel(lines[10], 19);
+    const std::string typeText = textfile::afterLabel(lines[10], 19);
+    if (!canonicalConductionType(typeText, conductionType)) {
+        lastError = textfile::lineReference(file, 11) + conductionTypeRefusal(typeText);
+        return false;
+    }
 
     struct NumberLine { std::size_t index; std::size_t label; double* field; };
     for (const NumberLine& n : {NumberLine{11, 29, &sampleThickness},
@@ -52,6 +57,11 @@ bool Analysis::readExperimentalData()
         lastError = textfile::lineReference(file, 15) + "the number of data must not be negative.";
         return false;
     }
+    if (count > physical::maxDataCount) {
+        lastError = textfile::lineReference(file, 15) + "the file announces " + std::to_string(count) +
+                    " data; at most " + std::to_string(physical::maxDataCount) + " points are analysed.";
+        return false;
+    }
     comment = textfile::afterLabel(lines[15], 2);
 
     // The points: 3 * count numbers from line 18 on, white space anywhere,
@@ -72,6 +82,15 @@ bool Analysis::readExperimentalData()
             if (!numfmt::parseDouble(std::string(token), v)) {
                 lastError = textfile::lineReference(file, reader.lineNumber()) +
                             numfmt::notValidFloat(textfile::excerpt(token));
+                return false;
+            }
+            // A typo in a temperature or a concentration is refused here: it
+            // would stretch the grid or swamp every density.
+            const std::string bad = got % 3 == 0   ? physical::temperatureProblem(v)
+                                    : got % 3 == 1 ? physical::concentrationProblem(v)
+                                                   : std::string();
+            if (!bad.empty()) {
+                lastError = textfile::lineReference(file, reader.lineNumber()) + bad;
                 return false;
             }
             columns[got % 3].push_back(v);
@@ -104,5 +123,7 @@ bool Analysis::writeExperimentalData()
     for (int i = 0; i < dataCount; ++i)
         textfile::putLine(out, numfmt::g(temperature[i]) + "     " + numfmt::g(concentration[i]) +
                                    "     " + numfmt::g(reliability[i]));
-    return textfile::writeAtomic(experimentalDataFileName, out.str(), lastError);
+    // Data files are written only after a save dialog, whose confirmation is
+    // the user's consent to replace the sample's own file.
+    return textfile::writeAtomic(experimentalDataFileName, out.str(), lastError, true);
 }

@@ -152,7 +152,7 @@ bool Analysis::writeFermiLevelFile()
     textfile::putLine(out, fermiColumnLine);
     for (std::size_t k = 0; k < count; ++k)
         textfile::putLine(out, numfmt::g(splineTemperature[k]) + "     " + numfmt::g(fermiLevel[k]));
-    return textfile::writeAtomic(fermiLevelFileName, out.str(), lastError);
+    return textfile::writeResult(fermiLevelFileName, out.str(), lastError);
 }
 
 bool Analysis::writeExperimentalFermiLevelFile()
@@ -172,7 +172,7 @@ bool Analysis::writeExperimentalFermiLevelFile()
         textfile::putLine(out, numfmt::g(temperature[i]) + "      " + numfmt::g(concentration[i]) +
                                    "     " + numfmt::g(experimentalFermiLevel[i]) + "     " +
                                    numfmt::g(reliability[i]));
-    return textfile::writeAtomic(experimentalFermiLevelFileName, out.str(), lastError);
+    return textfile::writeResult(experimentalFermiLevelFileName, out.str(), lastError);
 }
 
 bool Analysis::readFermiLevelFile()
@@ -195,6 +195,12 @@ bool Analysis::readFermiLevelFile()
     const std::array<std::size_t, 7> stringLabels = {23, 23, 20, 20, 17, 17, 19};
     for (std::size_t i = 0; i < strings.size(); ++i)
         strings[i] = textfile::afterLabel(lines[6 + i], stringLabels[i]);
+
+    std::string type;
+    if (!canonicalConductionType(strings[6], type)) {
+        lastError = textfile::lineReference(file, 13) + conductionTypeRefusal(strings[6]);
+        return false;
+    }
 
     struct NumberLine {
         std::size_t index;
@@ -294,7 +300,7 @@ bool Analysis::readFermiLevelFile()
     analysisDate = strings[3];
     sampleNumber = strings[4];
     semiconductor = strings[5];
-    conductionType = strings[6];
+    conductionType = type;
     sampleThickness = numbers[0].value;
     magneticField = numbers[1].value;
     current = numbers[2].value;

@@ -78,6 +78,101 @@ double stageValue(Analysis& a, int stage, double n, double T)
     return value > 0 ? value : 0.0;
 }
 
+// The parts of stageValue that do not depend on E_ref, per grid point, for
+// the E_ref search, which computes the same curve for up to a thousand
+// reference energies. Every value is computed exactly as stageValue does, so
+// the curve has the same bits; only E_ref's exponential is left per trial.
+struct GridTerms {
+    // What the terms were computed from.
+    DoubleArray T, n;
+    int stage = -1, functionType = 0, compensationStage = -1;
+    double dos0 = 0, compensatingDensity = 0;
+    std::vector<double> levels, densities, g;
+    // Per point: kT, and for H n*n, kT^2.5, the ionised terms N_j x_j and
+    // (x_j r + g_j) kT, the compensation's r kT; for S the remaining
+    // concentration.
+    DoubleArray kT, nn, kT25, rkT, remaining;
+    std::vector<DoubleArray> nx, den;
+    double c1 = 0;
+};
+
+bool sameTerms(const GridTerms& t, const Analysis& a, int stage, int n)
+{
+    if (t.stage != stage || t.functionType != a.functionType || t.compensationStage != a.compensationStage ||
+        t.dos0 != a.dos0 || t.compensatingDensity != a.compensatingDensity ||
+        static_cast<int>(t.T.size()) != n)
+        return false;
+    for (int j = 0; j < stage; ++j)
+        if (t.levels[j] != a.energyLevel[j] || t.densities[j] != a.density[j] || t.g[j] != a.degeneracyFactor[j])
+            return false;
+    return std::equal(t.T.begin(), t.T.end(), a.splineTemperature.begin()) &&
+           std::equal(t.n.begin(), t.n.end(), a.splineConcentration.begin());
+}
+
+const GridTerms& gridTerms(const Analysis& a, int stage, int n)
+{
+    static thread_local GridTerms t;
+    if (sameTerms(t, a, stage, n))
+        return t;
+    t = GridTerms{};
+    t.T.assign(a.splineTemperature.begin(), a.splineTemperature.begin() + n);
+    t.n.assign(a.splineConcentration.begin(), a.splineConcentration.begin() + n);
+    t.stage = stage;
+    t.functionType = a.functionType;
+    t.compensationStage = a.compensationStage;
+    t.dos0 = a.dos0;
+    t.compensatingDensity = a.compensatingDensity;
+    for (int j = 0; j < stage; ++j) {
+        t.levels.push_back(a.energyLevel[j]);
+        t.densities.push_back(a.density[j]);
+        t.g.push_back(a.degeneracyFactor[j]);
+    }
+    t.c1 = std::pow(phys::q / phys::k, 1.5) * a.dos0;
+    const bool addCompensation = a.compensationStage >= 0 && a.compensationStage < stage;
+    const double ck = addCompensation ? a.compensatingDensity : 0.0;
+    t.kT.resize(n);
+    t.nn.resize(n);
+    t.kT25.resize(n);
+    t.rkT.resize(n);
+    t.remaining.resize(n);
+    t.nx.assign(stage, DoubleArray(n));
+    t.den.assign(stage, DoubleArray(n));
+    for (int i = 0; i < n; ++i) {
+        const double T = t.T[i], conc = t.n[i];
+        const double kT = phys::thermalEnergy(T);
+        const double r = a.dos0 * std::pow(T, 1.5) / conc;
+        t.kT[i] = kT;
+        t.nn[i] = conc * conc;
+        t.kT25[i] = std::pow(kT, 2.5);
+        t.rkT[i] = r * kT;
+        double remaining = conc;
+        for (int j = 0; j < stage; ++j) {
+            const double x = std::exp(-a.energyLevel[j] / kT);
+            t.nx[j][i] = a.density[j] * x;
+            t.den[j][i] = (x * r + a.degeneracyFactor[j]) * kT;
+            remaining -= a.density[j] * x * r / (x * r + a.degeneracyFactor[j]);
+        }
+        t.remaining[i] = remaining + ck;
+    }
+    return t;
+}
+
+// stageValue at grid point i from the cached terms.
+double gridStageValue(const GridTerms& t, double eref, double ck, int i)
+{
+    const double e = std::exp(eref / t.kT[i]);
+    double value;
+    if (t.functionType == 2) {
+        value = t.nn[i] * e / t.kT25[i];
+        for (std::size_t j = 0; j < t.nx.size(); ++j)
+            value -= t.nx[j][i] * e * t.c1 / t.den[j][i];
+        value += ck * e * t.c1 / t.rkT[i];
+    } else {
+        value = t.remaining[i] * e / t.kT[i];
+    }
+    return value > 0 ? value : 0.0;
+}
+
 bool validStage(int stage) { return stage >= 0 && stage < slotCount; }
 
 void ensureSlots(CurveSet& set)
@@ -97,7 +192,9 @@ bool Analysis::calculateHCurve(int stage)
     ensureSlots(hCurve);
     const int n = gridSize(*this);
     DoubleArray& curve = hCurve[stage];
-    curve.assign(n, 0.0);
+    // Every point from the start index on is written below; only the ones
+    // before it are cleared (the E_ref search computes a thousand curves).
+    curve.resize(n);
 
     if (autoCalculation != 1) {
         // The peak of the stage that fixed the compensation bounds this stage
@@ -108,11 +205,19 @@ bool Analysis::calculateHCurve(int stage)
             hStartIndex = peakIndex[compensationStage] + 1;
     }
     if (functionType != 1 && functionType != 2) {
+        curve.assign(n, 0.0);
         lastError = "Calculation of H could not be carried out.";
         return false;
     }
+    std::fill(curve.begin(), curve.begin() + std::clamp(hStartIndex, 0, n), 0.0);
+    const GridTerms& terms = gridTerms(*this, stage, n);
+    const bool addCompensation = compensationStage >= 0 && compensationStage < stage;
+    const double ck = addCompensation ? compensatingDensity : 0.0;
     for (int j = std::max(hStartIndex, 0); j < n; ++j) {
-        curve[j] = stageValue(*this, stage, splineConcentration[j], splineTemperature[j]);
+        curve[j] = gridStageValue(terms, referenceEnergy[stage], ck, j);
+        // The working values describe the last point computed.
+        if (j == n - 1 || !std::isfinite(curve[j]))
+            stageValue(*this, stage, splineConcentration[j], splineTemperature[j]);
         // A concentration near the top of the double range makes H overflow;
         // a curve with infinities has no peak to evaluate.
         if (!std::isfinite(curve[j])) {

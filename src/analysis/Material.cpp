@@ -6,6 +6,11 @@
 #include "Material.h"
 #include "NumberFormat.h"
 #include "Physics.h"
+#include "TextFile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iterator>
 
 #include <cmath>
 
@@ -140,6 +145,39 @@ std::string dosEditText(double dos0, bool fromFermiLevelFile)
 bool Analysis::isNType() const
 {
     return conductionType == "n-type";
+}
+
+bool Analysis::canonicalConductionType(const std::string& text, std::string& canonical)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    const std::string t = text.substr(begin, end - begin);
+    if (t.size() < 6)
+        return false;
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(t[0])));
+    std::string rest = t.substr(t.size() - 4);
+    for (char& c : rest)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string dash = t.substr(1, t.size() - 5);
+    // The hyphen, or a dash that an editor or a word processor put there:
+    // UTF-8 hyphens, dashes and minus signs, the Windows-1252 en and em dash
+    // and the Latin-1 soft hyphen.
+    static const char* const dashes[] = {"-", "\xE2\x80\x90", "\xE2\x80\x91", "\xE2\x80\x92",
+                                         "\xE2\x80\x93", "\xE2\x80\x94", "\xE2\x88\x92",
+                                         "\xEF\xB9\xA3", "\xEF\xBC\x8D", "\xC2\xAD", "\x96", "\x97", "\xAD"};
+    if ((letter != 'n' && letter != 'p') || rest != "type" || std::find(std::begin(dashes), std::end(dashes), dash) == std::end(dashes))
+        return false;
+    canonical = letter == 'n' ? "n-type" : "p-type";
+    return true;
+}
+
+std::string Analysis::conductionTypeRefusal(const std::string& text)
+{
+    return "the conduction type must be \"n-type\" or \"p-type\", not \"" + textfile::excerpt(text) + "\".";
 }
 
 bool Analysis::lookupMaterial()

@@ -83,7 +83,7 @@ bool Analysis::writeSimulation()
     for (std::size_t j = 0; j < grid; ++j)
         putLine(out, numfmt::g(splineTemperature[j]) + "     " + numfmt::g(simulatedConcentration[j]) +
                          "     " + numfmt::g(simulatedFermiLevel[j]));
-    return textfile::writeAtomic(simulationFileName, out.str(), lastError);
+    return textfile::writeResult(simulationFileName, out.str(), lastError);
 }
 
 Analysis::SaveProposal Analysis::simulationSaveProposal() const

@@ -35,7 +35,7 @@ bool Analysis::writeSplineFile()
     for (int k = 0; k < splineCount; ++k)
         textfile::putLine(out, numfmt::g(splineTemperature[k]) + "     " +
                                    numfmt::g(splineConcentration[k]));
-    return textfile::writeAtomic(splineFileName, out.str(), lastError);
+    return textfile::writeResult(splineFileName, out.str(), lastError);
 }
 
 bool Analysis::readSplineFile()
@@ -64,6 +64,12 @@ bool Analysis::readSplineFile()
     const std::size_t textLabels[7] = {23, 23, 20, 20, 17, 17, 19};
     for (std::size_t t = 0; t < 7; ++t)
         texts[t] = textfile::afterLabel(lines[5 + t], textLabels[t]);
+
+    std::string type;
+    if (!canonicalConductionType(texts[6], type)) {
+        lastError = textfile::lineReference(file, 12) + conductionTypeRefusal(texts[6]);
+        return false;
+    }
 
     double numbers[3] = {};
     const std::size_t numberLabels[3] = {29, 22, 15};
@@ -142,7 +148,7 @@ bool Analysis::readSplineFile()
     analysisDate = texts[3];
     sampleNumber = texts[4];
     semiconductor = texts[5];
-    conductionType = texts[6];
+    conductionType = type;
     sampleThickness = numbers[0];
     magneticField = numbers[1];
     current = numbers[2];

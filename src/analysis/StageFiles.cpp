@@ -202,7 +202,7 @@ bool writeStageFile(Analysis& a, int s, bool results)
                       " was not written.";
         return false;
     }
-    return textfile::writeAtomic(path, stageFile(a, s, results), a.lastError);
+    return textfile::writeResult(path, stageFile(a, s, results), a.lastError);
 }
 
 } // namespace

@@ -87,7 +87,7 @@ bool Analysis::writeObtainedResults(const std::string& path, const std::vector<s
     std::ostringstream out;
     for (const std::string& line : lines)
         textfile::putLine(out, line);
-    return textfile::writeAtomic(path, out.str(), lastError);
+    return textfile::writeResult(path, out.str(), lastError);
 }
 
 bool Analysis::writeObtainedResults(const std::string& path)

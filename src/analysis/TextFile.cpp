@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <filesystem>
 #include <iterator>
+#include <mutex>
 #include <random>
 #include <system_error>
 
@@ -150,7 +152,55 @@ bool writeAll(int fd, const std::string& content)
     return true;
 }
 
+// ---- inputs of the run -----------------------------------------------------------
+
+struct ProtectedInput {
+    dev_t device;
+    ino_t inode;
+    std::string name;
+};
+std::mutex protectedMutex;
+std::vector<ProtectedInput> protectedInputs;
+
+void addProtectedLocked(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        protectedInputs.push_back({st.st_dev, st.st_ino, path});
+}
+
 } // namespace
+
+void setProtectedInputs(const std::vector<std::string>& paths)
+{
+    std::lock_guard<std::mutex> lock(protectedMutex);
+    protectedInputs.clear();
+    for (const std::string& p : paths)
+        addProtectedLocked(p);
+}
+
+void addProtectedInput(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(protectedMutex);
+    addProtectedLocked(path);
+}
+
+std::string protectedInputAt(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return {};
+    std::lock_guard<std::mutex> lock(protectedMutex);
+    for (const ProtectedInput& p : protectedInputs) {
+        if (p.device != st.st_dev || p.inode != st.st_ino)
+            continue;
+        // An input deleted since may have left its inode to a new file.
+        struct stat now {};
+        if (::stat(p.name.c_str(), &now) == 0 && now.st_dev == p.device && now.st_ino == p.inode)
+            return p.name;
+    }
+    return {};
+}
 
 void removeTemporaryInProgress()
 {
@@ -165,7 +215,8 @@ void removeTemporaryInProgress()
     errno = savedErrno;
 }
 
-bool writeAtomic(const std::string& path, const std::string& content, std::string& error)
+bool writeAtomic(const std::string& path, const std::string& content, std::string& error,
+                 bool mayReplaceInput)
 {
     if (path.empty()) {
         error = "No file name was given.";
@@ -190,6 +241,15 @@ bool writeAtomic(const std::string& path, const std::string& content, std::strin
         return false;
     }
 
+    if (!mayReplaceInput) {
+        const std::string input = protectedInputAt(path);
+        if (!input.empty()) {
+            error = "Cannot write the file " + path + ": it is the input " + input +
+                    " of this analysis, which is never overwritten by its results.";
+            return false;
+        }
+    }
+
     std::string tmp;
     const int fd = createTemporary(folder, tmp);
     if (fd < 0) {
@@ -200,9 +260,12 @@ bool writeAtomic(const std::string& path, const std::string& content, std::strin
     const int slot = registerTemporary(tmp);
     auto fail = [&](const std::string& what, int err) {
         file.close();
-        ::unlink(tmp.c_str());
-        unregisterTemporary(slot);
         error = what + path + " (" + reason(err) + ").";
+        // A folder that allows creating but not removing (append-only, a
+        // sticky folder of another owner) keeps the temporary file: say so.
+        if (::unlink(tmp.c_str()) != 0 && errno != ENOENT)
+            error += " The temporary file " + tmp + " could not be removed (" + reason(errno) + ").";
+        unregisterTemporary(slot);
         return false;
     };
     if (!writeAll(fd, content))
@@ -218,6 +281,31 @@ bool writeAtomic(const std::string& path, const std::string& content, std::strin
         return fail("Cannot replace the file ", errno);
     unregisterTemporary(slot);
     return true;
+}
+
+bool writeResult(const std::string& path, const std::string& content, std::string& error)
+{
+    static const char* const notNumbers[] = {"nan", "-nan", "+nan", "inf", "-inf", "+inf",
+                                             "infinity", "-infinity", "+infinity"};
+    LineReader reader(content);
+    std::string_view line;
+    while (reader.next(line)) {
+        std::string_view token;
+        while (nextToken(line, token)) {
+            if (token.size() > 9)
+                continue;
+            std::string lower(token);
+            for (char& c : lower)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (std::find(std::begin(notNumbers), std::end(notNumbers), lower) != std::end(notNumbers)) {
+                error = "Cannot write the file " + path + ": its line " + std::to_string(reader.lineNumber()) +
+                        " would hold the value \"" + std::string(token) +
+                        "\", which is not a number; nothing was written.";
+                return false;
+            }
+        }
+    }
+    return writeAtomic(path, content, error);
 }
 
 namespace {

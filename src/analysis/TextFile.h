@@ -21,7 +21,26 @@ void putLine(std::ostream& out, const std::string& text);
 // missing, name too long, target is a folder, disk full, ...) returns false,
 // sets `error` to a message naming the file and the reason, leaves the
 // previous file as it was and removes the temporary file.
-bool writeAtomic(const std::string& path, const std::string& content, std::string& error);
+// A target that names a protected input is refused unless `mayReplaceInput`
+// (a data file the user saved over its own sample through the save dialog).
+bool writeAtomic(const std::string& path, const std::string& content, std::string& error,
+                 bool mayReplaceInput = false);
+
+// The files the run in progress reads (the data file, a loaded data for
+// analysis or Fermi level, every input of a batch): writeAtomic refuses to
+// replace any of them, compared by device and inode, so a link or another
+// spelling of the name is caught too. setProtectedInputs replaces the list;
+// a name that does not exist is left out.
+void setProtectedInputs(const std::vector<std::string>& paths);
+void addProtectedInput(const std::string& path);
+// The protected input that `path` names, or empty when it names none.
+std::string protectedInputAt(const std::string& path);
+
+// writeAtomic for the result files: a content with a value that is not a
+// number ("nan", "inf" in any spelling printf or the number formats give)
+// as a word of any line is refused with a message naming the file and the
+// line, and nothing is written.
+bool writeResult(const std::string& path, const std::string& content, std::string& error);
 
 // For the program's signal handler: removes the temporary file of every
 // writeAtomic that is in progress, in any thread, so an interrupted save

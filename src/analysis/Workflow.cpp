@@ -4,6 +4,7 @@
 // the two reach the same state and write the same files.
 #include "Analysis.h"
 #include "NumberFormat.h"
+#include "TextFile.h"
 
 #include <algorithm>
 
@@ -135,6 +136,8 @@ FileOutcome Analysis::loadExperimentalData(const std::string& path)
         return out;
     }
     resetFrom(PipelineStage::DataForAnalysis);
+    // A new sample: its data file is what no result may replace now.
+    textfile::setProtectedInputs({path});
     out.ok = true;
     return out;
 }
@@ -210,6 +213,7 @@ DataForAnalysisOutcome Analysis::loadDataForAnalysis(const std::string& path)
         splineFileName.clear();
         return out;
     }
+    textfile::addProtectedInput(path);
     out.ok = true;
     out.materialKnown = lookupMaterial();
     effectiveDosPending = !out.materialKnown;
@@ -302,6 +306,8 @@ FileOutcome Analysis::loadFermiLevel(const std::string& path)
         fermiLevelFileName.clear();
         // The page goes back to where it was after the data for analysis.
         effectiveDosPending = !lookupMaterial();
+    } else {
+        textfile::addProtectedInput(path);
     }
     return out;
 }

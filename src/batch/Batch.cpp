@@ -10,6 +10,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -55,7 +56,9 @@ std::size_t utf8Length(const std::string& s, std::size_t i)
 
 // A JSON string of the bytes of `s`. File names and texts are bytes; the
 // output is always valid UTF-8: a byte that is not part of a UTF-8 sequence
-// is written as the escape \u00XX of its value.
+// is written as U+FFFD, the replacement character, so that it is never taken
+// for a real character. The names have their exact bytes beside them
+// (jsonNameBytes).
 void jsonString(std::ostream& out, const std::string& s)
 {
     out << '"';
@@ -74,7 +77,9 @@ void jsonString(std::ostream& out, const std::string& s)
         case '\r': out << "\\r"; break;
         case '\t': out << "\\t"; break;
         default:
-            if (c < 0x20 || n == 0) {
+            if (n == 0) {
+                out << "\\ufffd";
+            } else if (c < 0x20) {
                 char buf[8];
                 std::snprintf(buf, sizeof buf, "\\u%04x", c);
                 out << buf;
@@ -84,6 +89,27 @@ void jsonString(std::ostream& out, const std::string& s)
         }
         ++i;
     }
+    out << '"';
+}
+
+bool validUtf8(const std::string& s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8Length(s, i);
+        if (n == 0)
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+// The bytes of a name as hexadecimal digits, two per byte.
+void jsonHex(std::ostream& out, const std::string& s)
+{
+    static const char digits[] = "0123456789abcdef";
+    out << '"';
+    for (unsigned char c : s)
+        out << digits[c >> 4] << digits[c & 15];
     out << '"';
 }
 
@@ -169,6 +195,8 @@ std::string batchUsage()
            "                          converted as the converter's \"Save\" does, written as\n"
            "                          *.nT or *.pT beside the results and analysed\n"
            "    --type n|p            conduction type of the converted files (with --columns)\n"
+           "    --overwrite           with --columns: replace a data file of the converted\n"
+           "                          name that exists already (else the file is refused)\n"
            "    --sample TEXT --thickness MICRON --field TESLA --current AMPERE\n"
            "                          sample description of the converted files (default\n"
            "                          empty and 0); the material comes from --material\n"
@@ -408,6 +436,8 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
             o.outputDir = v;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--overwrite") {
+            o.overwrite = true;
         } else if (a == "--quiet" || a == "-q") {
             o.quiet = true;
         } else if (a == "--") {
@@ -428,9 +458,9 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
         error = "--columns needs the conduction type: --type n or --type p";
         return 2;
     }
-    if (!o.conversion.active() && (conversionDetails || !o.conversion.conductionType.empty())) {
-        error = "--type, --sample, --thickness, --field and --current describe converted files: "
-                "they go with --columns";
+    if (!o.conversion.active() && (conversionDetails || o.overwrite || !o.conversion.conductionType.empty())) {
+        error = "--type, --sample, --thickness, --field, --current and --overwrite describe converted "
+                "files: they go with --columns";
         return 2;
     }
     if ((o.dielectricConstant > 0 || o.highestLevel > 0 || o.levelShiftGiven) &&
@@ -816,7 +846,28 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             out << (i ? ", " : "");
             jsonString(out, r.files[i]);
         }
-        out << "]}";
+        out << "]";
+        // Names that are not UTF-8 cannot be given back by a JSON string:
+        // their exact bytes follow in hexadecimal (null for a name that is).
+        bool anyName = false;
+        for (const std::string& f : r.files)
+            anyName = anyName || !validUtf8(f);
+        if (!validUtf8(r.input)) {
+            out << ",\n   \"inputBytes\": ";
+            jsonHex(out, r.input);
+        }
+        if (anyName) {
+            out << ",\n   \"filesBytes\": [";
+            for (std::size_t i = 0; i < r.files.size(); ++i) {
+                out << (i ? ", " : "");
+                if (validUtf8(r.files[i]))
+                    out << "null";
+                else
+                    jsonHex(out, r.files[i]);
+            }
+            out << "]";
+        }
+        out << "}";
     }
     return out.str();
 }
@@ -1006,6 +1057,7 @@ pid_t startWorker(const std::vector<std::string>& files, const std::vector<std::
         return -1;
     std::cout.flush();
     std::cerr.flush();
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid < 0) {
         ::close(fds[0]);
@@ -1014,6 +1066,12 @@ pid_t startWorker(const std::vector<std::string>& files, const std::vector<std::
     }
     if (pid == 0) {
         ::close(fds[0]);
+        // A worker whose parent is gone (killed, even by SIGKILL) ends at
+        // once, through the interrupt handler that removes its temporary
+        // file; the check covers a parent that died before the request.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::raise(SIGTERM);
         // A worker answers a signal for itself only.
         for (volatile pid_t& p : workerPids)
             p = 0;
@@ -1131,9 +1189,11 @@ int runParallel(const std::vector<std::string>& files, const std::vector<std::st
 
 } // namespace
 
-int runBatch(const std::vector<std::string>& files, const BatchOptions& o, std::ostream& out,
+int runBatch(const std::vector<std::string>& files, const BatchOptions& given, std::ostream& out,
              std::ostream& err)
 {
+    BatchOptions o = given;
+    o.runInputs = files;
     std::vector<std::string> json;
     int status = 0;
     const std::vector<std::string> refusals = collisions(files, o);
@@ -1160,6 +1220,25 @@ int runBatch(const std::vector<std::string>& files, const BatchOptions& o, std::
     return status;
 }
 
+namespace {
+
+// A table or summary that did not reach the standard output (a full disk, a
+// closed pipe) is a failed run, whatever the analyses did.
+int finishOutput(int status)
+{
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "vorn-batch: the standard output could not be written; the results summary is lost\n";
+        status = 2;
+    }
+    std::cerr.flush();
+    if (!std::cerr)
+        status = 2;
+    return status;
+}
+
+} // namespace
+
 int batchMain(int argc, char** argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -1174,13 +1253,14 @@ int batchMain(int argc, char** argv)
         for (const std::string& a : args)
             version = version || a == "--version";
         std::cout << (version ? std::string("vorn-batch (VORN) " VORN_VERSION_TEXT "\n") : batchUsage());
-        return 0;
+        return finishOutput(0);
     }
     if (rc != 0) {
         std::cerr << "vorn-batch: " << error << "\nTry 'vorn-batch --help' for more information.\n";
-        return rc;
+        return finishOutput(rc);
     }
     o.progress = ::isatty(2) != 0;
     installInterruptHandler();
-    return runBatch(files, o, std::cout, std::cerr);
+    const int status = runBatch(files, o, std::cout, std::cerr);
+    return finishOutput(status);
 }

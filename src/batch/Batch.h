@@ -65,6 +65,9 @@ struct BatchOptions {
     int highestLevel = 0;
     double levelShift = 0;
     bool levelShiftGiven = false;
+    bool overwrite = false;           // --overwrite: a conversion may replace an existing data file
+    // Every input of this invocation: no result of any file replaces one.
+    std::vector<std::string> runInputs;
 };
 
 // The curve fitting of --fit: the species after the last press, with their

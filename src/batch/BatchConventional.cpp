@@ -5,6 +5,7 @@
 #include "Analysis.h"
 #include "Conventional.h"
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 
 namespace {
 
@@ -97,8 +98,9 @@ bool parseDonorAcceptor(const std::string& text, BatchOptions& o, std::string& e
 {
     const std::size_t colon = text.find(':');
     double net = 0;
-    if (!numfmt::parseDouble(text.substr(0, colon), net) || !(net > 0)) {
-        error = "--donor-acceptor needs a positive net density N_NET[:T_LOW:T_HIGH], not '" + text + "'";
+    if (!numfmt::parseDouble(text.substr(0, colon), net) || !physical::densityProblem(net).empty()) {
+        error = "--donor-acceptor needs a positive net density up to " + numfmt::general(physical::maxDensity) +
+                " cm^-3, N_NET[:T_LOW:T_HIGH], not '" + text + "'";
         return false;
     }
     o.netDensity = net;

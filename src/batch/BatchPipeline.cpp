@@ -47,6 +47,8 @@ public:
         }
 
         step("loading");
+        // No result of this run replaces one of its inputs.
+        protectInputs(path);
         // The shipped program in Normal mode, as it starts.
         C.startUp(1);
         if (o_.conversion.active()) {
@@ -59,6 +61,8 @@ public:
                 return fail(2, "the data file could not be read");
             }
         }
+        // Loading or converting named the sample's data file alone.
+        protectInputs(path);
         if (!o_.material.empty())
             C.semiconductor = o_.material;
         r.semiconductor = C.semiconductor;
@@ -268,6 +272,15 @@ private:
 
     void wrote(const std::string& path) { r.files.push_back(path); }
 
+    void protectInputs(const std::string& path)
+    {
+        std::vector<std::string> inputs = o_.runInputs;
+        inputs.push_back(path);
+        if (!C.experimentalDataFileName.empty())
+            inputs.push_back(C.experimentalDataFileName);
+        textfile::setProtectedInputs(inputs);
+    }
+
     // "Other Analyses" > "DHES": the peaks worked as a user would, "Sum of
     // each Signal", then "Save (*.DHES)" under the proposed name.
     bool runDhes()
@@ -276,6 +289,8 @@ private:
         r.dhes = true;
         dhes::State st = dhes::open(C);
         dhes::workPeaks(st);
+        if (!st.refusal.empty())
+            record("error", st.refusal);
         for (const dhes::Peak& p : st.peaks) {
             if (!p.evaluated())
                 break;
@@ -330,9 +345,17 @@ private:
         if (!checked.leftOutNote.empty())
             record("warning", checked.leftOutNote);
         const std::string name = save(dataentry::conversionProposal(source, checked.filterIndex));
+        const std::string input = textfile::protectedInputAt(name);
+        if (!input.empty()) {
+            record("error", "the converted data file " + name + " would replace the input " + input +
+                                " of this run; it is not overwritten (give --output-dir)");
+            fail(2, "the converted data could not be saved");
+            return false;
+        }
         std::error_code ec;
-        if (fs::equivalent(name, source, ec)) {
-            record("error", name + " is the file to convert; it is not overwritten (give --output-dir)");
+        if (!o_.overwrite && fs::exists(fs::symlink_status(name, ec))) {
+            record("error", "the data file " + name + " exists already; it is not replaced (give "
+                            "--overwrite to replace it, or --output-dir)");
             fail(2, "the converted data could not be saved");
             return false;
         }
@@ -380,18 +403,29 @@ private:
             record(m.error ? "error" : "confirmation", m.text);
         BatchFit& f = r.fit;
         f.precise = s.precise;
+        int accepted = 0;
+        bool lastRejected = false;
         while (s.fitEnabled && f.presses < 20) {
             const curvefit::Session::PressOutcome press = s.press(nullptr);
             if (!press.pressed)
                 break;
+            if (!press.refusal.empty()) {
+                record("error", press.refusal);
+                fail(1, "the curve fitting gave no physical result");
+                return false;
+            }
             ++f.presses;
+            accepted += press.acceptedSteps;
+            lastRejected = press.rejected;
         }
         if (f.presses == 0) {
             fail(1, "the curve fitting could not be carried out");
             return false;
         }
         f.times = s.times;
-        f.converged = !s.fitEnabled;
+        // Converged only when the fit moved at all and then found no better
+        // step; with no step accepted the errors are those of the start.
+        f.converged = accepted > 0 && lastRejected;
         f.lowTemperature = s.T[s.lo];
         f.highTemperature = s.T[s.hi];
         f.sumOfSquares = s.lastSumOfSquares;

@@ -318,6 +318,11 @@ void TFormCurveFitting::ButtonCurveFittingClick()
             modal().conversionError(this, q(numfmt::notValidFloat(out.failedText)));
         return;
     }
+    if (!out.refusal.empty()) {
+        render();
+        modal().error(this, q(out.refusal));
+        return;
+    }
     drawFitLine();
     render();
 }

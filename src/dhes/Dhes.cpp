@@ -309,8 +309,10 @@ void TFormDHES::ButtonNextClick(int peak)
 
 void TFormDHES::ButtonEvaluationClick(int peak)
 {
-    dhes::evaluationPressed(state_, peak);
+    const std::string refusal = dhes::evaluationPressed(state_, peak);
     render();
+    if (!refusal.empty())
+        modal().error(this, QString::fromStdString(refusal));
 }
 
 void TFormDHES::ButtonClearClick(int peak)

@@ -191,7 +191,7 @@ TEST(ConventionalOneImpurity, TwoPointRangeIsExactAndPTypeUsesG4)
 
     // An n-type sample with one point above: the two-point range inside.
     OneImpurity n;
-    n.open(points(true, {50, 60, 70}, {1e13, 1e14, 1e15}));
+    n.open(points(true, {50, 60, 70}, {1e13, 2e13, 4e13}));
     EXPECT_EQ(n.g, 2);
     EXPECT_FALSE(n.press(FitRange::Button::IncreaseHigh));
     EXPECT_TRUE(n.press(FitRange::Button::DecreaseHigh));

@@ -334,7 +334,8 @@ TEST(ExcitedStates, ResultFilesFollowTheLevelCount)
         e.simulatedH1Curve.assign(a.splineCount, -1); // not clipped: negative values reach the file
         e.simulateExcitedStates();
         concentration.push_back(e.excitedConcentration);
-        ASSERT_TRUE(e.saveExc(e.excProposal()).ok);
+        const FileOutcome saved = e.saveExc(e.excProposal());
+        ASSERT_TRUE(saved.ok) << saved.error;
         const std::string text = testfiles::readAll(dir.file("s.exc"));
         int lines = 0;
         for (std::size_t at = 0; (at = text.find(" Excited state energy [eV]: ", at)) != std::string::npos; ++at)

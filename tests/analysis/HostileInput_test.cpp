@@ -229,10 +229,11 @@ TEST(HostileInput, RefusedWithAMessageOrHandledConsistently)
     };
     const std::initializer_list<Reader> all = {Reader::Data, Reader::Spline, Reader::Fermi};
     const Case cases[] = {
+        // Beyond the atomic density of any solid: a typing error, refused.
         {"every concentration 1e308", [&] { return readWith(hostile + "all_1e308.nT", {Reader::Data}, 1e308, 20); },
-         true, ""},
+         false, "line 18: the concentration 1E308 cm^-3 is outside"},
         {"concentrations up to DBL_MAX", [&] { return readWith(hostile + "dbl_max.nT", {Reader::Data}, DBL_MAX, 20); },
-         true, ""},
+         false, "the concentration 1.79769313486232E308 cm^-3 is outside"},
         {"NUL byte in a data row", [&] { return readWith(hostile + "nul_byte.nT", {Reader::Data}); }, false,
          "line 18"},
         {"count of the largest int", [&] { return readWith(hostile + "huge_count.nT", {Reader::Data}); }, false,

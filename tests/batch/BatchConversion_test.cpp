@@ -104,7 +104,7 @@ TEST_F(BatchConvertRun, RefusalsAndOptions)
         {"# nothing\n100\n", "one.txt", {"--columns", "1,2", "--type", "p"},
          "at least two are needed"},
         {"100 1e15\n200 2e15\n", "same.nT", {"--columns", "1,2", "--type", "n"},
-         "is the file to convert; it is not overwritten"},
+         "would replace the input " + dir.file("same.nT") + " of this run; it is not overwritten"},
     };
     for (const Case& c : cases) {
         const std::string source = dir.file(c.name);

@@ -150,9 +150,9 @@ TEST_F(BatchRun, NoWrongSuccess)
         const char* said; // on standard error
     } cases[] = {
         // One low-temperature point reads 50 instead of 1.16e12.
-        {"one_point_50.nT", 1, "error: The evaluation gave no physical result (density -"},
-        // Exact points added at 1 .. 8 K.
-        {"cold_points.nT", 0, "warning: the density of the first species"},
+        {"one_point_50.nT", 1, "error: The analysis gave no physical result: density -"},
+        // Exact points added at 1 .. 8 K, down to 4e-210 cm^-3: refused.
+        {"cold_points.nT", 2, "line 18: the concentration 4.14657E-210 cm^-3 is outside"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -300,7 +300,15 @@ TEST_F(BatchRun, TrueReports)
                              "run's files and were not rewritten by it: s.S1"),
               std::string::npos)
         << err.str();
-    EXPECT_NE(json.find("caf\\u00e9 \\u0001.nT"), std::string::npos) << json;
+    // A byte that is not UTF-8 is no character: U+FFFD, and the exact bytes beside.
+    EXPECT_NE(json.find("caf\\ufffd \\u0001.nT"), std::string::npos) << json;
+    std::string hex;
+    for (unsigned char c : (dir.path() / odd).string()) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", c);
+        hex += two;
+    }
+    EXPECT_NE(json.find("\"inputBytes\": \"" + hex + "\""), std::string::npos) << json;
     // Valid UTF-8: no byte above 0x7f outside a well-formed sequence.
     for (unsigned char c : json)
         EXPECT_LT(c, 0x80) << "the summary holds only ASCII here";

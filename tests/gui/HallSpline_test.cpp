@@ -320,6 +320,7 @@ TEST_F(SplinePageTest, RecalculatingAfterTheSavesClosesTheFermiStageAgain)
     EXPECT_EQ(m->EditEffectiveDensityOfStates->text(), "9.4E49");
 
     saveProposed(m);
+    EXPECT_TRUE(script.messages.empty()) << script.lastText().toStdString();
     EXPECT_TRUE(m->ButtonCalcFermiLevel->isEnabled());
     EXPECT_DOUBLE_EQ(C.dos0, 5.25e15);
 }
