@@ -3,6 +3,7 @@
 #include "Analysis.h"
 #include "Neutrality.h"
 #include "NumberFormat.h"
+#include "PhysicalResult.h"
 #include "Physics.h"
 #include "TextFile.h"
 
@@ -20,8 +21,8 @@ namespace {
 constexpr double ln10 = 2.302585092994046;
 // Bounds of the search: the physical range of a level, densities from far
 // below any measured one up to the atomic density of a solid.
-constexpr double minLevel = 0.001, maxLevel = 1.5;
-constexpr double maxDensity = 1e23;
+constexpr double minLevel = physical::minLevel, maxLevel = physical::maxLevel;
+constexpr double maxDensity = physical::maxDensity;
 
 // ln of the effective degeneracy g_eff(T) of a species, so that its ionised
 // fraction is 1/(1 + g_eff exp((E - E_F)/kT)), and d ln g_eff / dE. For the
@@ -702,6 +703,14 @@ Selection selectModel(const Data& d, const std::vector<Model>& seeds, const Prog
                                     f.model.levelCount, f.parameters, f.criterion, f.rms, i == chosen});
     }
     sel.chosen = fits[chosen];
+    std::vector<physical::Species> found;
+    for (const Species& s : sel.chosen.model.species)
+        found.push_back({s.density, s.level});
+    const std::string problem = physical::problem(found, sel.chosen.model.compensating);
+    if (!problem.empty()) {
+        sel.message = physical::noPhysicalResult(problem);
+        return sel;
+    }
     sel.ok = true;
     return sel;
 }
@@ -873,7 +882,7 @@ bool save(const Analysis& a, const Selection& s, const std::string& path, std::s
         error = "There is no chosen model to save; " + path + " was not written.";
         return false;
     }
-    return textfile::writeAtomic(path, resultText(a, s), error);
+    return textfile::writeResult(path, resultText(a, s), error);
 }
 
 } // namespace modelsel

@@ -760,9 +760,11 @@ TEST_F(EndToEndTest, SingleDonorInSiWithNegativeCompensation)
     const std::size_t messagesBefore = script.messages.size();
     QString simulation, summary;
     finishAnalysis(m, simulation, summary);
-    // The note on the negative compensating density, then the warning that
-    // the simulation misses the measured points by far more than 20 %.
-    ASSERT_EQ(script.messages.size(), messagesBefore + 2);
+    // The note on the negative compensating density, the warning that the
+    // simulation misses the measured points by far more than 20 % and the
+    // offer of the best model.
+    ASSERT_EQ(script.messages.size(), messagesBefore + 3);
+    EXPECT_EQ(script.messages[messagesBefore + 2].kind, ScriptedModal::Message::Question);
     const ScriptedModal::Message& note = script.messages[messagesBefore];
     EXPECT_EQ(note.kind, ScriptedModal::Message::Confirmation);
     EXPECT_EQ(note.text, "  The simulation result might not be in good agreement with the experimental "

@@ -217,7 +217,8 @@ TEST_F(MainWindowTest, PagesAndMenusCarryTheirCaptionsAndSeparators)
     EXPECT_EQ(menuLayout(m->MenuDistributionFunction),
               (QStringList{"Consideration of Excited States", "DX Center"}));
     EXPECT_EQ(menuLayout(m->MenuOtherAnalyses),
-              (QStringList{"Only One Impurity", "One Donor and One Acceptor", "DHES", "Curve Fitting"}));
+              (QStringList{"Only One Impurity", "One Donor and One Acceptor", "DHES", "Curve Fitting", "-",
+                           "Best Model"}));
     EXPECT_EQ(menuLayout(m->MenuHelp),
               (QStringList{"Version", "Information on Latest Version", "-", "Help"}));
     EXPECT_EQ(menuLayout(m->MenuInformation), (QStringList{"Information on Semiconductors"}));
