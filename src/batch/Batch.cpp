@@ -179,6 +179,8 @@ std::string batchUsage()
            "                          with the development setting only)\n"
            "    -j, --jobs N          analyse N files at once (default: one per core)\n"
            "    --json                print a machine-readable summary instead of the tables\n"
+           "    --report              also write the report of each sample (*.html): inputs,\n"
+           "                          charts, results and warnings in one self-contained page\n"
            "    --quiet               print errors only: no tables, no progress, no confirmations\n"
            "    --help                print this text and exit\n"
            "    --version             print the version and exit\n"
@@ -402,6 +404,8 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
             o.outputDir = v;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--report") {
+            o.report = true;
         } else if (a == "--quiet" || a == "-q") {
             o.quiet = true;
         } else if (a == "--") {
