@@ -346,19 +346,21 @@ std::string html(const Analysis& a, const Content& content)
         in.emplace_back("Effective density of states / T^1.5 [cm\xE2\x81\xBB\xC2\xB3 K\xE2\x81\xBB\xC2\xB9\xC2\xB7\xE2\x81\xB5]",
                         numfmt::general(a.dos0));
     }
-    std::string degeneracies;
-    for (int k = 0; k < 3; ++k)
-        if (stageCalculated(a, k) && a.degeneracyFactor[k] > 0)
-            degeneracies += (degeneracies.empty() ? "" : ", ") + std::string(fn) + std::to_string(k + 1) + ": " +
-                            numfmt::general(a.degeneracyFactor[k]);
-    if (!degeneracies.empty())
+    std::string degeneracies, types;
+    for (int k = 0; k < 3; ++k) {
+        if (!stageCalculated(a, k) || a.stageEvaluationType[k].empty())
+            continue;
+        const std::string name = std::string(fn) + std::to_string(k + 1) + ": ";
+        degeneracies += (degeneracies.empty() ? "" : ", ") + name + numfmt::general(a.degeneracyFactor[k]);
+        types += (types.empty() ? "" : ", ") + name + a.stageEvaluationType[k];
+    }
+    if (!degeneracies.empty()) {
         in.emplace_back("Degeneracy factors", degeneracies);
-    if (!content.evaluationType.empty())
-        in.emplace_back("Evaluation type", content.evaluationType);
+        in.emplace_back("Evaluation type", types);
+    }
     for (const auto& extra : content.inputs)
         in.push_back(extra);
-    in.emplace_back("Program version", content.programVersion.empty() ? a.versionInformation
-                                                                      : "VORN " + content.programVersion);
+    in.emplace_back("Program version", a.versionInformation);
     o += "<h2>Sample and inputs</h2>\r\n<table>\r\n";
     for (const auto& [label, value] : in)
         o += "<tr><th>" + escape(label) + "</th><td>" + escape(value) + "</td></tr>\r\n";

@@ -26,8 +26,6 @@ struct Table {
 // What the analysis object does not hold: the caller's choices and the
 // analyses that ran beside the central method.
 struct Content {
-    std::string programVersion;   // "1.7.1"
-    std::string evaluationType;   // as chosen before "Evaluation" (the object resets it on save)
     // Further inputs that shaped the result, label and value ("One impurity range", "80 K to 300 K").
     std::vector<std::pair<std::string, std::string>> inputs;
     std::vector<Table> analyses;  // conventional, DHES, curve fitting, excited states, ...

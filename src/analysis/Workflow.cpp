@@ -539,6 +539,7 @@ Analysis::EvaluationOutcome Analysis::evaluate(int stage, double g)
     EvaluationOutcome out = runEvaluation(stage);
     using Kind = EvaluationOutcome::Kind;
     if (out.kind == Kind::Evaluated) {
+        stageEvaluationType[stage] = evaluationType;
         simulationInputs.resetFromStage(stage + 1);
         if (out.levelBelowLowestThermalEnergy)
             lastEvaluatedStage = stage;

@@ -7,6 +7,7 @@
 // analysis object.
 #include "Analysis.h"
 #include "NumberFormat.h"
+#include "Report.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
@@ -190,6 +191,34 @@ void TFormMain::ButtonSaveSimulationClick()
     ButtonSaveFigureSimulation2->setEnabled(true);
     MenuCurveFitting->setEnabled(true);
     ButtonFineAdjustment->setEnabled(true);
+}
+
+// ---- report ------------------------------------------------------------------------
+
+void TFormMain::ExportReportClick()
+{
+    if (C.dataCount <= 0) {
+        modal().error(this, "There are no experimental data to report: load a data file first.");
+        return;
+    }
+    QString path = QString::fromStdString(report::fileName(C));
+    int filterIndex = 1;
+    if (!modal().saveFile(this, "HTML report (*.html)|*.html", filterIndex, path))
+        return;
+    // The warnings the evaluations raised, as the batch program reports them.
+    report::Content content;
+    for (int k = 0; k < 3; ++k) {
+        if (C.stageEvaluationType[k].empty())
+            continue;
+        for (const OutcomeMessage& w : C.plausibilityWarnings(k)) {
+            const std::string prefix = "Warning: ";
+            content.warnings.push_back(w.text.rfind(prefix, 0) == 0 ? w.text.substr(prefix.size()) : w.text);
+        }
+    }
+    const std::string target = Analysis::withDefaultExtension(path.toStdString(), "html");
+    std::string error;
+    if (!report::write(target, report::html(C, content), error))
+        modal().error(this, QString::fromStdString(error));
 }
 
 // ---- obtained results and remarks ----------------------------------------------------

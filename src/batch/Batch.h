@@ -20,6 +20,12 @@ struct BatchConversion {
     std::string conductionType;       // "n-type" or "p-type"
     std::string sampleNumber;
     double thickness = 0, magneticField = 0, current = 0;
+    // The N column holds R_H or the Hall voltage (--quantity), with the
+    // 1-based columns of current and field (0 = --current, --field).
+    int quantity = 0;                 // 0 concentration, 1 Hall coefficient, 2 Hall voltage
+    int currentColumn = 0, fieldColumn = 0;
+    double hallFactor = 1;
+    bool celsius = false, gauss = false;
     bool active() const { return temperatureColumn > 0; }
 };
 

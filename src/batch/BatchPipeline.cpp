@@ -314,8 +314,14 @@ private:
         form.thickness = numfmt::general(cv.thickness);
         form.magneticField = numfmt::general(cv.magneticField);
         form.current = numfmt::general(cv.current);
-        const dataentry::Columns columns{cv.temperatureColumn - 1, cv.concentrationColumn - 1,
-                                         cv.reliabilityColumn - 1};
+        dataentry::Columns columns{cv.temperatureColumn - 1, cv.concentrationColumn - 1,
+                                   cv.reliabilityColumn - 1};
+        columns.quantity = static_cast<dataentry::Columns::Quantity>(cv.quantity);
+        columns.current = cv.currentColumn - 1;
+        columns.field = cv.fieldColumn - 1;
+        columns.hallFactor = cv.hallFactor;
+        columns.celsius = cv.celsius;
+        columns.gauss = cv.gauss;
         const dataentry::SaveCheck checked = dataentry::checkConversion(text, columns, form);
         if (!checked.ready()) {
             record("error", checked.message);
@@ -324,6 +330,8 @@ private:
         }
         if (!checked.leftOutNote.empty())
             record("warning", checked.leftOutNote);
+        if (!checked.signChangeNote.empty())
+            record("warning", checked.signChangeNote);
         const std::string name = save(dataentry::conversionProposal(source, checked.filterIndex));
         std::error_code ec;
         if (fs::equivalent(name, source, ec)) {

@@ -23,8 +23,6 @@ std::string orDash(double value, bool known) { return known ? report::number(val
 report::Content batchReportContent(const BatchResult& r, const BatchOptions& o)
 {
     report::Content c;
-    c.programVersion = VORN_VERSION_TEXT;
-    c.evaluationType = o.evaluationType;
     if (r.smoothnessChosen)
         c.inputs.emplace_back("Smoothness chosen by", "generalized cross-validation (--smoothness auto)");
     if (!o.material.empty())
