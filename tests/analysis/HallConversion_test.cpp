@@ -93,10 +93,12 @@ TEST(HallConversion, EveryUnitAndSign)
         EXPECT_DOUBLE_EQ(s.points.temperature[0], c.firstT);
         EXPECT_NEAR(s.points.concentration[0] / c.firstN, 1, 1e-12);
         EXPECT_EQ(!s.signChangeNote.empty(), c.signChange) << s.signChangeNote;
-        if (c.columns.gauss)
+        if (c.columns.gauss) {
             EXPECT_DOUBLE_EQ(s.magneticField, c.columns.field >= 0 ? 0 : 0.5);
+        }
         // The factor goes into the comment, which every result file's header carries.
-        if (c.columns.quantity != Q::Concentration)
+        if (c.columns.quantity != Q::Concentration) {
             EXPECT_NE(s.form.comment.find("r_H = "), std::string::npos);
+        }
     }
 }
