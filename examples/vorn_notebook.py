@@ -48,7 +48,8 @@ for ax, stage, h, fit in zip(axes[1:], result.stages, result.h_curves, result.fi
     if len(fit):
         ax.plot(result.grid, fit, "r", label="fit")
     ax.set_xlabel("T [K]")
-    ax.set_ylabel(f"{stage.stage} [cm$^{{-6}}$ eV$^{{-2.5}}$]")
+    unit = "cm$^{-6}$ eV$^{-2.5}$" if result.function_type == "H" else "cm$^{-3}$ eV$^{-1}$"
+    ax.set_ylabel(f"{stage.stage} [{unit}]")
     ax.legend()
 fig.tight_layout()
 fig.savefig(os.path.join(out, data.name + ".png"))

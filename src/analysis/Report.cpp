@@ -402,7 +402,11 @@ std::string html(const Analysis& a, const Content& content)
     o += "<h2>Measured points, spline and simulation</h2>\r\n" + svg(nT) + svg(arr);
 
     // ---- the stages ----
-    Table results{"", {"Stage", "E_ref [eV]", "Peak temperature [K]", "Peak value [cm\xE2\x81\xBB\xE2\x81\xB6 eV\xE2\x81\xBB\xC2\xB2\xC2\xB7\xE2\x81\xB5]",
+    // H = n^2 exp(E_ref/kT)/(kT)^2.5, S = n exp(E_ref/kT)/kT.
+    const std::string functionUnit = a.functionType == 1
+                                         ? "[cm\xE2\x81\xBB\xC2\xB3 eV\xE2\x81\xBB\xC2\xB9]"
+                                         : "[cm\xE2\x81\xBB\xE2\x81\xB6 eV\xE2\x81\xBB\xC2\xB2\xC2\xB7\xE2\x81\xB5]";
+    Table results{"", {"Stage", "E_ref [eV]", "Peak temperature [K]", "Peak value " + functionUnit,
                        "Density [cm\xE2\x81\xBB\xC2\xB3]", "Energy level [eV]", "Compensating density [cm\xE2\x81\xBB\xC2\xB3]"},
                   {}, ""};
     for (int k = 0; k < 3; ++k) {
@@ -417,7 +421,7 @@ std::string html(const Analysis& a, const Content& content)
             if (h[j] > 0)
                 curve.points.emplace_back(a.splineTemperature[j], h[j]);
         Chart c{"chart-" + name, name + "(T) with its peak and fit", "Temperature T [K]",
-                name + " [cm\xE2\x81\xBB\xE2\x81\xB6 eV\xE2\x81\xBB\xC2\xB2\xC2\xB7\xE2\x81\xB5]", true, {curve}};
+                name + " " + functionUnit, true, {curve}};
         const bool evaluated = a.physicalResult(k);
         if (evaluated) {
             Series fit{"fit", "#c62828", Series::Kind::Line, a.redLinePoints(k)};
