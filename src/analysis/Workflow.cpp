@@ -4,6 +4,7 @@
 // the two reach the same state and write the same files.
 #include "Analysis.h"
 #include "NumberFormat.h"
+#include "Warnings.h"
 
 #include <algorithm>
 
@@ -682,12 +683,9 @@ SimulationOutcome Analysis::runSimulation()
         const std::string percent = deviationPercent(d.largest);
         out.deviationText = "Largest deviation from the measured points: " + percent + " % at " +
                             numfmt::general(d.temperature) + " K";
-        if (d.largest > 0.2)
-            out.messages.push_back({false, "Warning: the simulated concentration deviates from the "
-                                           "measured one by up to " + percent + " % (at " +
-                                           numfmt::general(d.temperature) +
-                                           " K). The species found do not explain the measurement "
-                                           "well; check the smoothness of the spline and the stages."});
+        const std::string warning = simulationDeviationWarning(d);
+        if (!warning.empty())
+            out.messages.push_back({false, "Warning: " + warning});
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include "Analysis.h"
 #include "NumberFormat.h"
 #include "Report.h"
+#include "Warnings.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -205,17 +207,15 @@ void TFormMain::ExportReportClick()
     int filterIndex = 1;
     if (!modal().saveFile(this, "HTML report (*.html)|*.html", filterIndex, path))
         return;
-    // The warnings the evaluations raised, as the batch program reports them.
+    // The warnings the analysis raises, as the batch program reports them.
     report::Content content;
-    for (int k = 0; k < 3; ++k) {
-        if (C.stageEvaluationType[k].empty())
-            continue;
-        for (const OutcomeMessage& w : C.plausibilityWarnings(k)) {
-            const std::string prefix = "Warning: ";
-            content.warnings.push_back(w.text.rfind(prefix, 0) == 0 ? w.text.substr(prefix.size()) : w.text);
-        }
-    }
+    content.warnings = analysisWarnings(C);
     const std::string target = Analysis::withDefaultExtension(path.toStdString(), "html");
+    std::error_code ec;
+    if (std::filesystem::equivalent(target, C.experimentalDataFileName, ec)) {
+        modal().error(this, QString::fromStdString(target + " is the data file; the report does not overwrite it."));
+        return;
+    }
     std::string error;
     if (!report::write(target, report::html(C, content), error))
         modal().error(this, QString::fromStdString(error));

@@ -200,7 +200,7 @@ BatchResult runBatchFile(Analysis& analysis, const std::string& path, const Batc
 // The report's content beside the analysis object: the options, the further
 // analyses of the run and its warnings (BatchReport.cpp).
 namespace report { struct Content; }
-report::Content batchReportContent(const BatchResult& result, const BatchOptions& options);
+report::Content batchReportContent(const Analysis& analysis, const BatchResult& result, const BatchOptions& options);
 // The report of a run on `analysis`, under the name proposed for it in the
 // output folder; recorded in the result's files (or as an error, status 2).
 void writeBatchReport(Analysis& analysis, BatchResult& result, const BatchOptions& options, std::ostream& err);

@@ -5,6 +5,9 @@
 #include "Analysis.h"
 #include "NumberFormat.h"
 #include "Report.h"
+#include "Warnings.h"
+
+#include <algorithm>
 
 #include <filesystem>
 #include <ostream>
@@ -20,7 +23,7 @@ std::string orDash(double value, bool known) { return known ? report::number(val
 
 } // namespace
 
-report::Content batchReportContent(const BatchResult& r, const BatchOptions& o)
+report::Content batchReportContent(const Analysis& a, const BatchResult& r, const BatchOptions& o)
 {
     report::Content c;
     if (r.smoothnessChosen)
@@ -102,8 +105,11 @@ report::Content batchReportContent(const BatchResult& r, const BatchOptions& o)
     }
     // The model-selection table joins here once that analysis reports its
     // ranking in the result (c.modelSelection).
+    // Those of the analysis object as the window's report lists them, then
+    // the run's others (conversion notes, earlier results, ...).
+    c.warnings = analysisWarnings(a);
     for (const BatchMessage& m : r.messages)
-        if (m.kind == "warning")
+        if (m.kind == "warning" && std::find(c.warnings.begin(), c.warnings.end(), m.text) == c.warnings.end())
             c.warnings.push_back(m.text);
     if (r.status != 0)
         c.warnings.push_back("The analysis stopped: " + r.failure + ".");
@@ -126,7 +132,7 @@ void writeBatchReport(Analysis& analysis, BatchResult& r, const BatchOptions& o,
         return;
     }
     std::string error;
-    if (!report::write(path, report::html(analysis, batchReportContent(r, o)), error)) {
+    if (!report::write(path, report::html(analysis, batchReportContent(analysis, r, o)), error)) {
         r.messages.push_back({"error", error});
         err << sample << ": error: " << error << "\n";
         r.status = 2;

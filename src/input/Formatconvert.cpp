@@ -75,9 +75,9 @@ TFormConvert::TFormConvert(QWidget* parent) : QDialog(parent)
     auto* h = new QGridLayout(instrument);
     h->addWidget(new QLabel("Column of Concentration Holds", instrument), 0, 0);
     h->addWidget(ComboBoxQuantity, 0, 1);
-    h->addWidget(new QLabel("Column of Current (empty: the Current below)", instrument), 1, 0);
+    h->addWidget(new QLabel("Column of Current (empty: the Current of the form)", instrument), 1, 0);
     h->addWidget(ComboBoxColumnCurrent, 1, 1);
-    h->addWidget(new QLabel("Column of Magnetic Field (empty: the Field below)", instrument), 2, 0);
+    h->addWidget(new QLabel("Column of Magnetic Field (empty: the form's)", instrument), 2, 0);
     h->addWidget(ComboBoxColumnField, 2, 1);
     h->addWidget(new QLabel("Hall Factor r_H", instrument), 3, 0);
     h->addWidget(EditHallFactor, 3, 1);
@@ -120,12 +120,16 @@ TFormConvert::TFormConvert(QWidget* parent) : QDialog(parent)
 
     auto* left = new QVBoxLayout;
     left->addWidget(steps);
-    left->addWidget(instrument);
     left->addWidget(conditions);
     left->addStretch();
+    // Above the text, where the columns it describes are seen (the left
+    // column is as tall as a small screen allows).
+    auto* right = new QVBoxLayout;
+    right->addWidget(instrument);
+    right->addWidget(RichEditConvert, 1);
     auto* main = new QHBoxLayout(this);
     main->addLayout(left);
-    main->addWidget(RichEditConvert, 1);
+    main->addLayout(right, 1);
     resize(1000, 640);
     prepare();
 }
