@@ -77,7 +77,7 @@ report::Content batchReportContent(const Analysis& a, const BatchResult& r, cons
                         {"Species", "Energy level [eV]", "Density [cm\xE2\x81\xBB\xC2\xB3]", "g"},
                         {},
                         "Range " + numfmt::general(f.lowTemperature) + " K to " + numfmt::general(f.highTemperature) +
-                            " K, " + std::to_string(f.presses) + " presses (" + std::to_string(f.times) +
+                            " K, " + std::to_string(f.presses) + (f.presses == 1 ? " press (" : " presses (") + std::to_string(f.times) +
                             " times), " + (f.converged ? "converged" : "not converged") +
                             ", sum of squares " + report::number(f.sumOfSquares) +
                             (f.precise ? ", precise Fermi level" : "") + "."};
