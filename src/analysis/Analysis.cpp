@@ -98,6 +98,7 @@ void Analysis::resetStageSlot(int slot)
     peakIndex[slot] = fitStartIndex[slot] = 0;
     trialMessage[slot].clear();
     stageMessage[slot].clear();
+    stageEvaluationType[slot].clear();
 }
 
 void Analysis::resetStage1()

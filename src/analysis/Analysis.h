@@ -143,6 +143,9 @@ public:
     unsigned char h2WindowHalved = 0;
     unsigned char autoCalculation = 1;
     std::array<std::string, 4> trialMessage;
+    // The evaluation type each stage was evaluated with (evaluationType goes
+    // back to "Type-B" once its results are saved); empty = not evaluated.
+    std::array<std::string, 4> stageEvaluationType;
     std::array<std::string, 4> stageMessage;
     int energyBisectionSteps = 0;
     std::vector<DoubleArray> candidateCurves;

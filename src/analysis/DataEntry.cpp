@@ -262,15 +262,22 @@ Points convertColumns(const std::string& text, const Columns& columns, int& left
             return column >= 0 && column < static_cast<int>(tokens.size()) &&
                    leadingNumber(tokens[column], v);
         };
-        double t = 0, n = 0, r = 1;
+        double t = 0, n = 0, r = 1, i = 0, b = 0;
+        const bool voltage = columns.quantity == Columns::Quantity::HallVoltage;
+        const bool ownCurrent = voltage && columns.current >= 0, ownField = voltage && columns.field >= 0;
         if (!number(columns.temperature, t) || !number(columns.concentration, n) ||
-            (columns.reliability >= 0 && !number(columns.reliability, r))) {
+            (columns.reliability >= 0 && !number(columns.reliability, r)) ||
+            (ownCurrent && !number(columns.current, i)) || (ownField && !number(columns.field, b))) {
             ++leftOut;
             continue;
         }
-        p.temperature.push_back(t);
+        p.temperature.push_back(columns.celsius ? t + 273.15 : t);
         p.concentration.push_back(n);
         p.reliability.push_back(r < 0 ? 0 : r);
+        if (ownCurrent)
+            p.current.push_back(i);
+        if (ownField)
+            p.field.push_back(b);
     }
     selectionSort(
         static_cast<int>(p.size()), [&](int a, int b) { return p.temperature[a] < p.temperature[b]; },
@@ -278,8 +285,78 @@ Points convertColumns(const std::string& text, const Columns& columns, int& left
             std::swap(p.temperature[a], p.temperature[b]);
             std::swap(p.concentration[a], p.concentration[b]);
             std::swap(p.reliability[a], p.reliability[b]);
+            if (!p.current.empty())
+                std::swap(p.current[a], p.current[b]);
+            if (!p.field.empty())
+                std::swap(p.field[a], p.field[b]);
         });
     return p;
+}
+
+bool hallConcentrations(Points& p, const Columns& columns, SampleForm& form, std::string& message,
+                        std::string& signChange)
+{
+    using Q = Columns::Quantity;
+    signChange.clear();
+    const double fieldToTesla = columns.gauss ? 1e-4 : 1.0;
+    if (columns.quantity == Q::Concentration) {
+        double field = 0;
+        if (columns.gauss && numfmt::parseDouble(form.magneticField, field))
+            form.magneticField = numfmt::general(field * fieldToTesla);
+        return true;
+    }
+    constexpr double q = 1.602176634e-19; // elementary charge [C]
+    if (!(columns.hallFactor > 0) || !std::isfinite(columns.hallFactor)) {
+        message = "The Hall factor r_H must be a positive number.";
+        return false;
+    }
+    double thickness = 0, current = 0, field = 0;
+    if (!numfmt::parseDouble(form.thickness, thickness) || !numfmt::parseDouble(form.current, current) ||
+        !numfmt::parseDouble(form.magneticField, field)) {
+        message = "The sample thickness, magnetic field and current must be numbers.";
+        return false;
+    }
+    int negative = 0, positive = 0;
+    std::string firstChange;
+    for (std::size_t k = 0; k < p.size(); ++k) {
+        double rh = p.concentration[k];
+        if (columns.quantity == Q::HallVoltage) {
+            // R_H = V_H d / (I B); with d in micron and B in T it comes in cm^3/C.
+            const double i = p.current.empty() ? current : p.current[k];
+            const double b = (p.field.empty() ? field : p.field[k]) * fieldToTesla;
+            rh = p.concentration[k] * thickness / (i * b);
+        }
+        if (!(rh != 0) || !std::isfinite(rh)) {
+            message = "The Hall coefficient at T = " + numfmt::general(p.temperature[k]) +
+                      " K is 0 or not a number (Hall voltage, current, field and thickness give it).";
+            return false;
+        }
+        const bool isNegative = rh < 0;
+        if (k > 0 && isNegative != (p.concentration[k - 1] < 0) && firstChange.empty())
+            firstChange = numfmt::general(p.temperature[k - 1]) + " K and " + numfmt::general(p.temperature[k]) + " K";
+        (isNegative ? negative : positive) += 1;
+        // The sign stays in the value until all points are seen.
+        p.concentration[k] = std::copysign(columns.hallFactor / (q * std::fabs(rh)), rh);
+    }
+    const std::string type = negative >= positive ? "n-type" : "p-type";
+    if (!form.conductionType.empty() && form.conductionType != type) {
+        message = "The sign of the Hall coefficient gives " + std::string(type[0] == 'n' ? "an " : "a ") + type +
+                  " sample, not " + form.conductionType + ".";
+        return false;
+    }
+    if (!firstChange.empty())
+        signChange = "The Hall coefficient changes its sign between " + firstChange +
+                     ": hopping or two-carrier conduction there, where n = r_H/(q|R_H|) is not the carrier "
+                     "concentration; the file is " + type + " as most points are.";
+    for (double& n : p.concentration)
+        n = std::fabs(n);
+    form.conductionType = type;
+    form.magneticField = numfmt::general(field * fieldToTesla);
+    const std::string note = "Hall factor r_H = " + numfmt::general(columns.hallFactor) +
+                             "; n = r_H/(q|R_H|) from the " +
+                             (columns.quantity == Q::HallCoefficient ? "Hall coefficient" : "Hall voltage");
+    form.comment = form.comment.empty() ? note : form.comment + "; " + note;
+    return true;
 }
 
 std::string leftOutText(int leftOut)
@@ -291,10 +368,14 @@ std::string leftOutText(int leftOut)
            (leftOut == 1 ? "was" : "were") + " left out.";
 }
 
-SaveCheck checkConversion(const std::string& text, const Columns& columns, const SampleForm& form)
+SaveCheck checkConversion(const std::string& text, const Columns& columns, const SampleForm& given)
 {
     int leftOut = 0;
     Points p = convertColumns(text, columns, leftOut);
+    SampleForm form = given;
+    std::string hallMessage, signChange;
+    if (p.size() >= 2 && !hallConcentrations(p, columns, form, hallMessage, signChange))
+        return refused(hallMessage);
     if (p.size() < 2) {
         std::string why = "The chosen columns give " + std::to_string(p.size()) +
                           (p.size() == 1 ? " point" : " points") +
@@ -305,8 +386,10 @@ SaveCheck checkConversion(const std::string& text, const Columns& columns, const
         return refused(why);
     }
     SaveCheck c = checkForm(std::move(p), form);
-    if (c.ready())
+    if (c.ready()) {
         c.leftOutNote = leftOutText(leftOut);
+        c.signChangeNote = signChange;
+    }
     return c;
 }
 

@@ -24,6 +24,9 @@ struct SampleForm {
 // Points ready to be written, in file order.
 struct Points {
     DoubleArray temperature, concentration, reliability;
+    // A Hall voltage conversion: current and field of each point (from their
+    // columns; empty when the form's values hold for all points).
+    DoubleArray current, field;
     std::size_t size() const { return temperature.size(); }
 };
 
@@ -34,6 +37,9 @@ struct SaveCheck {
     Kind kind = Kind::Refused;
     std::string message;     // the box: conversion error or error
     std::string leftOutNote; // Ready: lines left out of a conversion (else empty)
+    // Ready: the Hall coefficient changes its sign along the temperatures
+    // (else empty). The converted file keeps the majority's type.
+    std::string signChangeNote;
     Points points;
     SampleForm form;
     double thickness = 0, magneticField = 0, current = 0;
@@ -85,6 +91,19 @@ struct Columns {
     int temperature = -1;
     int concentration = -1;
     int reliability = -1;
+    // What the concentration column holds. Instruments often write the Hall
+    // coefficient R_H [cm^3/C] or the Hall voltage [V] (with the current
+    // [A] and field of each point in columns of their own, or the form's
+    // values, and the form's thickness) instead of the concentration; the
+    // conversion takes n = hallFactor / (q |R_H|) and the conduction type
+    // from the sign of R_H.
+    enum class Quantity { Concentration, HallCoefficient, HallVoltage };
+    Quantity quantity = Quantity::Concentration;
+    int current = -1;        // Hall voltage: column of the current; -1 = the form's
+    int field = -1;          // Hall voltage: column of the field; -1 = the form's
+    double hallFactor = 1;   // r_H
+    bool celsius = false;    // temperatures in degrees Celsius, else K
+    bool gauss = false;      // fields (columns and form) in G, else T
 };
 
 // The leading decimal number of a token ("85K" gives 85); false when the token
@@ -100,6 +119,16 @@ std::vector<std::string> lineTokens(const std::string& line);
 Points convertColumns(const std::string& text, const Columns& columns, int& leftOut);
 // The note for lines left out, empty when there are none.
 std::string leftOutText(int leftOut);
+// The concentration and conduction type of points whose concentration
+// column holds R_H or the Hall voltage (see Columns): `points.concentration`
+// becomes n = r_H / (q |R_H|), the form's conduction type the sign's
+// (negative R_H: n-type), its comment states the Hall factor, its field T.
+// False with a message for a non-positive Hall factor, a thickness, current
+// or field that makes R_H unknown, R_H = 0, or a conduction type given
+// that the sign contradicts. `signChange` receives the warning when the sign
+// changes along the temperatures (hopping or two-carrier conduction).
+bool hallConcentrations(Points& points, const Columns& columns, SampleForm& form, std::string& message,
+                        std::string& signChange);
 // Everything "Save (*.nT or *.pT)" of the converter checks: at least two
 // points, the form's numbers, the conduction type.
 SaveCheck checkConversion(const std::string& text, const Columns& columns, const SampleForm& form);

@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <cmath>
 
-LargestDeviation largestDeviation(const std::vector<double>& gridTemperature,
-                                  const std::vector<double>& gridValue, int grid,
-                                  const std::vector<double>& temperature,
-                                  const std::vector<double>& measured,
-                                  const std::vector<double>& weight, double minWeight)
+std::vector<PointDeviation> pointDeviations(const std::vector<double>& gridTemperature,
+                                            const std::vector<double>& gridValue, int grid,
+                                            const std::vector<double>& temperature,
+                                            const std::vector<double>& measured,
+                                            const std::vector<double>& weight, double minWeight)
 {
-    LargestDeviation d;
+    std::vector<PointDeviation> out;
     grid = std::min({grid, static_cast<int>(gridTemperature.size()), static_cast<int>(gridValue.size())});
     if (grid < 1)
-        return d;
+        return out;
     const auto first = gridTemperature.begin();
     const double t0 = gridTemperature[0];
     const double t1 = gridTemperature[grid - 1];
@@ -33,13 +33,27 @@ LargestDeviation largestDeviation(const std::vector<double>& gridTemperature,
             if (a > 0 && b > 0 && tb > ta)
                 value = std::pow(10.0, std::log10(a) + (std::log10(b) - std::log10(a)) * (T - ta) / (tb - ta));
         }
-        const double deviation = std::fabs(value / m - 1);
-        if (!std::isfinite(deviation))
-            continue;
+        const double deviation = value / m - 1;
+        if (std::isfinite(deviation))
+            out.push_back({T, deviation});
+    }
+    return out;
+}
+
+LargestDeviation largestDeviation(const std::vector<double>& gridTemperature,
+                                  const std::vector<double>& gridValue, int grid,
+                                  const std::vector<double>& temperature,
+                                  const std::vector<double>& measured,
+                                  const std::vector<double>& weight, double minWeight)
+{
+    LargestDeviation d;
+    for (const PointDeviation& p : pointDeviations(gridTemperature, gridValue, grid, temperature, measured,
+                                                   weight, minWeight)) {
+        const double deviation = std::fabs(p.relative);
         ++d.points;
         if (d.points == 1 || deviation > d.largest) {
             d.largest = deviation;
-            d.temperature = T;
+            d.temperature = p.temperature;
         }
     }
     return d;

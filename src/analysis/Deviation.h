@@ -13,6 +13,18 @@ struct LargestDeviation {
     double temperature = 0; // where the largest deviation lies
 };
 
+// The signed relative deviation curve/measured - 1 at each measured point
+// that counts (see largestDeviation), in the points' order.
+struct PointDeviation {
+    double temperature = 0;
+    double relative = 0;
+};
+std::vector<PointDeviation> pointDeviations(const std::vector<double>& gridTemperature,
+                                            const std::vector<double>& gridValue, int grid,
+                                            const std::vector<double>& temperature,
+                                            const std::vector<double>& measured,
+                                            const std::vector<double>& weight, double minWeight);
+
 // Points i with weight[i] > minWeight, a positive measured value and a
 // temperature inside the first `grid` grid temperatures (ascending).
 LargestDeviation largestDeviation(const std::vector<double>& gridTemperature,

@@ -63,7 +63,7 @@ std::string Analysis::stageFileExtension(int stage, StageFile kind) const
 
 std::string& Analysis::stageFileName(int stage, StageFile kind)
 {
-    static std::string none;
+    thread_local std::string none; // per thread: analyses may run in several
     none.clear();
     const bool results = kind == StageFile::Results;
     switch (stage) {

@@ -5,6 +5,7 @@
 #include "Analysis.h"
 #include "NumberFormat.h"
 #include "TextFile.h"
+#include "Warnings.h"
 
 #include <algorithm>
 
@@ -545,6 +546,7 @@ Analysis::EvaluationOutcome Analysis::evaluate(int stage, double g)
     EvaluationOutcome out = runEvaluation(stage);
     using Kind = EvaluationOutcome::Kind;
     if (out.kind == Kind::Evaluated) {
+        stageEvaluationType[stage] = evaluationType;
         simulationInputs.resetFromStage(stage + 1);
         if (out.levelBelowLowestThermalEnergy)
             lastEvaluatedStage = stage;
@@ -687,14 +689,9 @@ SimulationOutcome Analysis::runSimulation()
         const std::string percent = deviationPercent(d.largest);
         out.deviationText = "Largest deviation from the measured points: " + percent + " % at " +
                             numfmt::general(d.temperature) + " K";
-        if (d.largest > 0.2)
-            out.messages.push_back({false, "Warning: the simulated concentration deviates from the "
-                                           "measured one by up to " + percent + " % (at " +
-                                           numfmt::general(d.temperature) +
-                                           " K). The species found do not explain the measurement "
-                                           "well; check the smoothness of the spline and the stages, "
-                                           "or let \"Best Model\" (Other Analyses) find the species the "
-                                           "data support."});
+        const std::string warning = simulationDeviationWarning(d);
+        if (!warning.empty())
+            out.messages.push_back({false, "Warning: " + warning});
     }
     return out;
 }

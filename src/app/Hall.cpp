@@ -70,6 +70,7 @@ void TFormMain::buildMenus()
     MenuAllClear = item(file, "All Clear");
     file->addSeparator();
     MenuPrint = item(file, "Print");
+    MenuExportReport = item(file, "Export Report");
     file->addSeparator();
     MenuExit = item(file, "Exit");
 
@@ -127,6 +128,7 @@ void TFormMain::connectHandlers()
     onAction(MenuLoadFermiLevel, &TFormMain::LoadFermiLevelClick);
     onAction(MenuAllClear, &TFormMain::AllClearMainClick);
     onAction(MenuPrint, &TFormMain::PrintMainClick);
+    onAction(MenuExportReport, &TFormMain::ExportReportClick);
     onAction(MenuExit, &TFormMain::ExitMainClick);
     onAction(MenuFileViewer, &TFormMain::EditorMainClick);
     onAction(MenuSampleCondition, &TFormMain::SampleConditionClick);

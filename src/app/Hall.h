@@ -107,6 +107,7 @@ public:
     QAction* MenuLoadFermiLevel = nullptr;     // "Fermi Level (*.fl)"
     QAction* MenuAllClear = nullptr;           // "All Clear"
     QAction* MenuPrint = nullptr;              // "Print"
+    QAction* MenuExportReport = nullptr;       // "Export Report"
     QAction* MenuExit = nullptr;               // "Exit"
     // Data
     QAction* MenuFileViewer = nullptr;         // "File Viewer"
@@ -428,6 +429,7 @@ public:
     void PageControl1Change();
     void AllClearMainClick();
     void PrintMainClick();
+    void ExportReportClick();
     void ExitMainClick();
     void EditorMainClick();
     void SampleConditionClick();

@@ -7,6 +7,8 @@
 // analysis object.
 #include "Analysis.h"
 #include "NumberFormat.h"
+#include "Report.h"
+#include "Warnings.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
@@ -19,6 +21,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -195,6 +198,32 @@ void TFormMain::ButtonSaveSimulationClick()
     ButtonSaveFigureSimulation2->setEnabled(true);
     MenuCurveFitting->setEnabled(true);
     ButtonFineAdjustment->setEnabled(true);
+}
+
+// ---- report ------------------------------------------------------------------------
+
+void TFormMain::ExportReportClick()
+{
+    if (C.dataCount <= 0) {
+        modal().error(this, "There are no experimental data to report: load a data file first.");
+        return;
+    }
+    QString path = QString::fromStdString(report::fileName(C));
+    int filterIndex = 1;
+    if (!modal().saveFile(this, "HTML report (*.html)|*.html", filterIndex, path))
+        return;
+    // The warnings the analysis raises, as the batch program reports them.
+    report::Content content;
+    content.warnings = analysisWarnings(C);
+    const std::string target = Analysis::withDefaultExtension(path.toStdString(), "html");
+    std::error_code ec;
+    if (std::filesystem::equivalent(target, C.experimentalDataFileName, ec)) {
+        modal().error(this, QString::fromStdString(target + " is the data file; the report does not overwrite it."));
+        return;
+    }
+    std::string error;
+    if (!report::write(target, report::html(C, content), error))
+        modal().error(this, QString::fromStdString(error));
 }
 
 // ---- obtained results and remarks ----------------------------------------------------

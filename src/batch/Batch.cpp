@@ -194,9 +194,20 @@ std::string batchUsage()
            "                          concentration (and reliability, else 1); each file is\n"
            "                          converted as the converter's \"Save\" does, written as\n"
            "                          *.nT or *.pT beside the results and analysed\n"
-           "    --type n|p            conduction type of the converted files (with --columns)\n"
+           "    --type n|p            conduction type of the converted files (with --columns;\n"
+           "                          from the sign of R_H when the N column holds it)\n"
            "    --overwrite           with --columns: replace a data file of the converted\n"
            "                          name that exists already (else the file is refused)\n"
+           "    --quantity Q          what the N column holds: concentration (default),\n"
+           "                          hall-coefficient R_H [cm^3/C] or hall-voltage [V]; then\n"
+           "                          n = r_H/(q|R_H|) with R_H = V_H d/(I B) from the thickness,\n"
+           "                          current and field, and the type from the sign of R_H\n"
+           "    --current-column I --field-column B\n"
+           "                          with hall-voltage: 1-based columns of the current [A] and\n"
+           "                          field of each point (default: --current, --field)\n"
+           "    --hall-factor R       Hall factor r_H (default 1), stated in the files' comment\n"
+           "    --temperature-unit K|C --field-unit T|G\n"
+           "                          units of the converted file's temperatures and fields\n"
            "    --sample TEXT --thickness MICRON --field TESLA --current AMPERE\n"
            "                          sample description of the converted files (default\n"
            "                          empty and 0); the material comes from --material\n"
@@ -211,6 +222,8 @@ std::string batchUsage()
            "                          with the development setting only)\n"
            "    -j, --jobs N          analyse N files at once (default: one per core)\n"
            "    --json                print a machine-readable summary instead of the tables\n"
+           "    --report              also write the report of each sample (*.html): inputs,\n"
+           "                          charts, results and warnings in one self-contained page\n"
            "    --quiet               print errors only: no tables, no progress, no confirmations\n"
            "    --help                print this text and exit\n"
            "    --version             print the version and exit\n"
@@ -369,6 +382,54 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
             o.conversion.temperatureColumn = columns[0];
             o.conversion.concentrationColumn = columns[1];
             o.conversion.reliabilityColumn = columns.size() == 3 ? columns[2] : 0;
+        } else if (is(a, "--quantity")) {
+            if (!value(i, "--quantity", v))
+                return 2;
+            if (v == "concentration" || v == "n" || v == "p")
+                o.conversion.quantity = 0;
+            else if (v == "hall-coefficient" || v == "RH" || v == "R_H")
+                o.conversion.quantity = 1;
+            else if (v == "hall-voltage" || v == "VH" || v == "V_H")
+                o.conversion.quantity = 2;
+            else {
+                error = "--quantity takes concentration, hall-coefficient or hall-voltage, not '" + v + "'";
+                return 2;
+            }
+            conversionDetails = true;
+        } else if (is(a, "--current-column") || is(a, "--field-column")) {
+            const std::string name = a.substr(0, a.find('='));
+            int c = 0;
+            if (!value(i, name, v))
+                return 2;
+            if (!numfmt::parseInt(v, c) || c < 1) {
+                error = name + " needs a 1-based column number, not '" + v + "'";
+                return 2;
+            }
+            (name == "--current-column" ? o.conversion.currentColumn : o.conversion.fieldColumn) = c;
+            conversionDetails = true;
+        } else if (is(a, "--hall-factor")) {
+            if (!value(i, "--hall-factor", v))
+                return 2;
+            if (!parseNumber(v, o.conversion.hallFactor) || !(o.conversion.hallFactor > 0)) {
+                error = "--hall-factor needs a positive number, not '" + v + "'";
+                return 2;
+            }
+            conversionDetails = true;
+        } else if (is(a, "--temperature-unit") || is(a, "--field-unit")) {
+            const std::string name = a.substr(0, a.find('='));
+            if (!value(i, name, v))
+                return 2;
+            const bool temperature = name == "--temperature-unit";
+            if (temperature && (v == "K" || v == "C" || v == "degC"))
+                o.conversion.celsius = v != "K";
+            else if (!temperature && (v == "T" || v == "G"))
+                o.conversion.gauss = v == "G";
+            else {
+                error = temperature ? "--temperature-unit takes K or C, not '" + v + "'"
+                                    : "--field-unit takes T or G, not '" + v + "'";
+                return 2;
+            }
+            conversionDetails = true;
         } else if (is(a, "--type")) {
             if (!value(i, "--type", v))
                 return 2;
@@ -438,6 +499,8 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
             o.json = true;
         } else if (a == "--overwrite") {
             o.overwrite = true;
+        } else if (a == "--report") {
+            o.report = true;
         } else if (a == "--quiet" || a == "-q") {
             o.quiet = true;
         } else if (a == "--") {
@@ -454,13 +517,17 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
         error = "no data file given";
         return 2;
     }
-    if (o.conversion.active() && o.conversion.conductionType.empty()) {
+    if (o.conversion.active() && o.conversion.conductionType.empty() && o.conversion.quantity == 0) {
         error = "--columns needs the conduction type: --type n or --type p";
         return 2;
     }
     if (!o.conversion.active() && (conversionDetails || o.overwrite || !o.conversion.conductionType.empty())) {
         error = "--type, --sample, --thickness, --field, --current and --overwrite describe converted "
                 "files: they go with --columns";
+        return 2;
+    }
+    if ((o.conversion.currentColumn > 0 || o.conversion.fieldColumn > 0) && o.conversion.quantity != 2) {
+        error = "--current-column and --field-column go with --quantity hall-voltage";
         return 2;
     }
     if ((o.dielectricConstant > 0 || o.highestLevel > 0 || o.levelShiftGiven) &&

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class Analysis;
+
 // An instrument's own text file converted to a data file before the analysis,
 // as the converter window's "Save" does it (--columns and what goes with it).
 struct BatchConversion {
@@ -18,6 +20,12 @@ struct BatchConversion {
     std::string conductionType;       // "n-type" or "p-type"
     std::string sampleNumber;
     double thickness = 0, magneticField = 0, current = 0;
+    // The N column holds R_H or the Hall voltage (--quantity), with the
+    // 1-based columns of current and field (0 = --current, --field).
+    int quantity = 0;                 // 0 concentration, 1 Hall coefficient, 2 Hall voltage
+    int currentColumn = 0, fieldColumn = 0;
+    double hallFactor = 1;
+    bool celsius = false, gauss = false;
     bool active() const { return temperatureColumn > 0; }
 };
 
@@ -30,6 +38,7 @@ struct BatchOptions {
     bool answerYes = false;           // answer of the recalculation question
     std::string outputDir;            // empty = the input's folder
     bool json = false;
+    bool report = false;              // --report: the HTML report of each sample
     bool quiet = false;               // errors only on standard error, no tables
     bool progress = false;            // progress lines on standard error (a terminal)
     int jobs = 0;                     // files analysed at once; 0 = one per core
@@ -203,7 +212,7 @@ struct BatchResult {
 // The conventional analyses the options ask for, on the analysis object after
 // its Fermi level, each written under the name its save dialog proposes
 // (passed through `savePath`), with the windows' defaults.
-std::vector<BatchConventional> runConventionalAnalyses(const BatchOptions& options,
+std::vector<BatchConventional> runConventionalAnalyses(Analysis& analysis, const BatchOptions& options,
                                                        const std::function<std::string(const std::string&)>& savePath);
 // The option values "T_LOW:T_HIGH" and "N_NET[:T_LOW:T_HIGH]"; false with a
 // message in `error`.
@@ -216,9 +225,20 @@ bool parseDonorAcceptor(const std::string& text, BatchOptions& options, std::str
 int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& options,
                         std::vector<std::string>& files, bool& stop, std::string& error);
 
-// Runs one file through the pipeline in this process (it uses the analysis
-// object C). Messages go to `err` as they come.
+// Runs one file through the pipeline in this process on `analysis` (the
+// first form on the program's analysis object C). Messages go to `err` as
+// they come.
 BatchResult runBatchFile(const std::string& path, const BatchOptions& options, std::ostream& err);
+BatchResult runBatchFile(Analysis& analysis, const std::string& path, const BatchOptions& options,
+                         std::ostream& err);
+
+// The report's content beside the analysis object: the options, the further
+// analyses of the run and its warnings (BatchReport.cpp).
+namespace report { struct Content; }
+report::Content batchReportContent(const Analysis& analysis, const BatchResult& result, const BatchOptions& options);
+// The report of a run on `analysis`, under the name proposed for it in the
+// output folder; recorded in the result's files (or as an error, status 2).
+void writeBatchReport(Analysis& analysis, BatchResult& result, const BatchOptions& options, std::ostream& err);
 
 // The folder a file's results go to: --output-dir, or the input's own.
 std::string batchOutputFolder(const std::string& input, const BatchOptions& options);

@@ -21,7 +21,7 @@ bool selectRange(const BatchOptions::TemperatureRange& given, const DoubleArray&
 }
 
 template <class State>
-void finish(const State& s, const std::string& path, BatchConventional& out)
+void finish(Analysis& C, const State& s, const std::string& path, BatchConventional& out)
 {
     out.lowestTemperature = s.temperature[s.range.IndexLowestT];
     out.highestTemperature = s.temperature[s.range.IndexHighestT];
@@ -39,7 +39,7 @@ void finish(const State& s, const std::string& path, BatchConventional& out)
 
 } // namespace
 
-std::vector<BatchConventional> runConventionalAnalyses(const BatchOptions& o,
+std::vector<BatchConventional> runConventionalAnalyses(Analysis& C, const BatchOptions& o,
                                                        const std::function<std::string(const std::string&)>& savePath)
 {
     std::vector<BatchConventional> results;
@@ -55,7 +55,7 @@ std::vector<BatchConventional> runConventionalAnalyses(const BatchOptions& o,
                 out.error = refused;
             } else {
                 out.density = s.density;
-                finish(s, savePath(Analysis::replaceExtension(C.experimentalDataFileName, ".CNO")), out);
+                finish(C, s, savePath(Analysis::replaceExtension(C.experimentalDataFileName, ".CNO")), out);
             }
         }
         results.push_back(out);
@@ -73,7 +73,7 @@ std::vector<BatchConventional> runConventionalAnalyses(const BatchOptions& o,
             } else {
                 out.density = s.majorityDensity;
                 out.compensatingDensity = s.compensatingDensity;
-                finish(s, savePath(Analysis::replaceExtension(C.experimentalDataFileName, ".CNC")), out);
+                finish(C, s, savePath(Analysis::replaceExtension(C.experimentalDataFileName, ".CNC")), out);
             }
         }
         results.push_back(out);

@@ -24,8 +24,8 @@ namespace {
 
 class Run {
 public:
-    Run(const std::string& path, const BatchOptions& o, std::ostream& err)
-        : o_(o), err_(err), sample_(fs::path(path).filename().string())
+    Run(Analysis& analysis, const std::string& path, const BatchOptions& o, std::ostream& err)
+        : C(analysis), o_(o), err_(err), sample_(fs::path(path).filename().string())
     {
         r.input = path;
     }
@@ -122,7 +122,7 @@ public:
             return fail(2, "the Fermi level could not be saved");
         }
         wrote(flName);
-        for (const BatchConventional& c : runConventionalAnalyses(o_, [this](const std::string& p) { return save(p); })) {
+        for (const BatchConventional& c : runConventionalAnalyses(C, o_, [this](const std::string& p) { return save(p); })) {
             if (!c.done)
                 record("error", c.error);
             else
@@ -216,6 +216,9 @@ public:
     }
 
 private:
+    // The run's own analysis object (named as the program's global one,
+    // which it is for vorn-batch; a script's analysis brings its own).
+    Analysis& C;
     const BatchOptions& o_;
     std::ostream& err_;
     std::string sample_;
@@ -334,8 +337,14 @@ private:
         form.thickness = numfmt::general(cv.thickness);
         form.magneticField = numfmt::general(cv.magneticField);
         form.current = numfmt::general(cv.current);
-        const dataentry::Columns columns{cv.temperatureColumn - 1, cv.concentrationColumn - 1,
-                                         cv.reliabilityColumn - 1};
+        dataentry::Columns columns{cv.temperatureColumn - 1, cv.concentrationColumn - 1,
+                                   cv.reliabilityColumn - 1};
+        columns.quantity = static_cast<dataentry::Columns::Quantity>(cv.quantity);
+        columns.current = cv.currentColumn - 1;
+        columns.field = cv.fieldColumn - 1;
+        columns.hallFactor = cv.hallFactor;
+        columns.celsius = cv.celsius;
+        columns.gauss = cv.gauss;
         const dataentry::SaveCheck checked = dataentry::checkConversion(text, columns, form);
         if (!checked.ready()) {
             record("error", checked.message);
@@ -344,6 +353,8 @@ private:
         }
         if (!checked.leftOutNote.empty())
             record("warning", checked.leftOutNote);
+        if (!checked.signChangeNote.empty())
+            record("warning", checked.signChangeNote);
         const std::string name = save(dataentry::conversionProposal(source, checked.filterIndex));
         const std::string input = textfile::protectedInputAt(name);
         if (!input.empty()) {
@@ -663,7 +674,13 @@ std::string batchOutputFolder(const std::string& input, const BatchOptions& opti
 
 BatchResult runBatchFile(const std::string& path, const BatchOptions& options, std::ostream& err)
 {
-    Run run(path, options, err);
+    return runBatchFile(C, path, options, err);
+}
+
+BatchResult runBatchFile(Analysis& analysis, const std::string& path, const BatchOptions& options,
+                         std::ostream& err)
+{
+    Run run(analysis, path, options, err);
     run.start();
     // A conventional analysis that failed fails the file once the rest went well.
     for (const BatchConventional& c : run.r.conventional)
@@ -672,5 +689,7 @@ BatchResult runBatchFile(const std::string& path, const BatchOptions& options, s
             run.r.failure = "the " + c.analysis + " analysis failed";
         }
     run.warnAboutEarlierResults(batchOutputFolder(path, options));
+    if (options.report && run.r.dataCount > 0)
+        writeBatchReport(analysis, run.r, options, err);
     return run.r;
 }

@@ -1,6 +1,7 @@
 #include "input/Formatconvert.h"
 
 #include "Analysis.h"
+#include "NumberFormat.h"
 #include "TextFile.h"
 #include "toolkit/Modal.h"
 
@@ -10,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -55,6 +57,44 @@ TFormConvert::TFormConvert(QWidget* parent) : QDialog(parent)
     g->addWidget(new QLabel("6. Save Data", steps), 5, 0);
     g->addWidget(ButtonSaveData, 5, 1);
 
+    auto* instrument = new QGroupBox("What the Instrument Writes", this);
+    ComboBoxQuantity = new QComboBox(instrument);
+    ComboBoxQuantity->setObjectName("ComboBoxQuantity");
+    ComboBoxQuantity->addItems({"Free carrier concentration [cm^-3]", "Hall coefficient R_H [cm^3/C]",
+                                "Hall voltage V_H [V]"});
+    ComboBoxColumnCurrent = columnBox("ComboBoxColumnCurrent", instrument);
+    ComboBoxColumnField = columnBox("ComboBoxColumnField", instrument);
+    EditHallFactor = new QLineEdit("1", instrument);
+    EditHallFactor->setObjectName("EditHallFactor");
+    ComboBoxTemperatureUnit = new QComboBox(instrument);
+    ComboBoxTemperatureUnit->setObjectName("ComboBoxTemperatureUnit");
+    ComboBoxTemperatureUnit->addItems({"K", "\u00B0C"});
+    ComboBoxFieldUnit = new QComboBox(instrument);
+    ComboBoxFieldUnit->setObjectName("ComboBoxFieldUnit");
+    ComboBoxFieldUnit->addItems({"T", "G"});
+    auto* h = new QGridLayout(instrument);
+    h->addWidget(new QLabel("Column of Concentration Holds", instrument), 0, 0);
+    h->addWidget(ComboBoxQuantity, 0, 1);
+    h->addWidget(new QLabel("Column of Current (empty: the Current of the form)", instrument), 1, 0);
+    h->addWidget(ComboBoxColumnCurrent, 1, 1);
+    h->addWidget(new QLabel("Column of Magnetic Field (empty: the form's)", instrument), 2, 0);
+    h->addWidget(ComboBoxColumnField, 2, 1);
+    h->addWidget(new QLabel("Hall Factor r_H", instrument), 3, 0);
+    h->addWidget(EditHallFactor, 3, 1);
+    h->addWidget(new QLabel("Unit of Temperature", instrument), 4, 0);
+    h->addWidget(ComboBoxTemperatureUnit, 4, 1);
+    h->addWidget(new QLabel("Unit of Magnetic Field", instrument), 5, 0);
+    h->addWidget(ComboBoxFieldUnit, 5, 1);
+    // The current and field columns matter for the Hall voltage only.
+    auto voltageOnly = [this] {
+        const bool voltage = ComboBoxQuantity->currentIndex() == 2;
+        ComboBoxColumnCurrent->setEnabled(voltage);
+        ComboBoxColumnField->setEnabled(voltage);
+        EditHallFactor->setEnabled(ComboBoxQuantity->currentIndex() > 0);
+    };
+    connect(ComboBoxQuantity, &QComboBox::currentIndexChanged, this, voltageOnly);
+    voltageOnly();
+
     QGroupBox* conditions = createSampleFields(this, "Conditions of Measurement and Analysis");
 
     RichEditConvert = new QPlainTextEdit(this);
@@ -82,9 +122,14 @@ TFormConvert::TFormConvert(QWidget* parent) : QDialog(parent)
     left->addWidget(steps);
     left->addWidget(conditions);
     left->addStretch();
+    // Above the text, where the columns it describes are seen (the left
+    // column is as tall as a small screen allows).
+    auto* right = new QVBoxLayout;
+    right->addWidget(instrument);
+    right->addWidget(RichEditConvert, 1);
     auto* main = new QHBoxLayout(this);
     main->addLayout(left);
-    main->addWidget(RichEditConvert, 1);
+    main->addLayout(right, 1);
     resize(1000, 640);
     prepare();
 }
@@ -95,6 +140,12 @@ void TFormConvert::prepare()
     setWindowTitle("Use Data File with Another Format File");
     ComboBoxColumnT->setCurrentIndex(-1);
     ComboBoxColumnC->setCurrentIndex(-1);
+    ComboBoxQuantity->setCurrentIndex(0);
+    ComboBoxColumnCurrent->setCurrentIndex(-1);
+    ComboBoxColumnField->setCurrentIndex(-1);
+    EditHallFactor->setText("1");
+    ComboBoxTemperatureUnit->setCurrentIndex(0);
+    ComboBoxFieldUnit->setCurrentIndex(0);
     clearSampleFields();
     RichEditConvert->clear();
 }
@@ -119,7 +170,17 @@ void TFormConvert::ButtonLoadAnotherDataClick()
 
 void TFormConvert::ButtonSaveDataClick()
 {
-    const dataentry::Columns columns{ComboBoxColumnT->currentIndex(), ComboBoxColumnC->currentIndex(), -1};
+    dataentry::Columns columns{ComboBoxColumnT->currentIndex(), ComboBoxColumnC->currentIndex(), -1};
+    columns.quantity = static_cast<dataentry::Columns::Quantity>(ComboBoxQuantity->currentIndex());
+    columns.current = ComboBoxColumnCurrent->currentIndex();
+    columns.field = ComboBoxColumnField->currentIndex();
+    columns.celsius = ComboBoxTemperatureUnit->currentIndex() == 1;
+    columns.gauss = ComboBoxFieldUnit->currentIndex() == 1;
+    if (columns.quantity != dataentry::Columns::Quantity::Concentration &&
+        !numfmt::parseDouble(EditHallFactor->text().toStdString(), columns.hallFactor)) {
+        modal().conversionError(this, QString::fromStdString(numfmt::notValidFloat(EditHallFactor->text().toStdString())));
+        return;
+    }
     const dataentry::SaveCheck checked =
         dataentry::checkConversion(RichEditConvert->toPlainText().toStdString(), columns, sampleForm());
     if (checked.kind == dataentry::SaveCheck::Kind::ConversionError) {
@@ -132,6 +193,8 @@ void TFormConvert::ButtonSaveDataClick()
     }
     if (!checked.leftOutNote.empty())
         modal().confirmation(this, QString::fromStdString(checked.leftOutNote));
+    if (!checked.signChangeNote.empty())
+        modal().confirmation(this, QString::fromStdString("Warning: " + checked.signChangeNote));
     int filter = checked.filterIndex;
     QString name = sourceFileName.isEmpty()
                        ? QString(filter == 1 ? "*.nT" : "*.pT")

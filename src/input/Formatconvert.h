@@ -10,6 +10,7 @@
 
 class QAction;
 class QComboBox;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -32,6 +33,15 @@ public:
 
     QComboBox* ComboBoxColumnT = nullptr; // "1" .. "15"
     QComboBox* ComboBoxColumnC = nullptr;
+    // What the instrument writes: the concentration, R_H or the Hall voltage
+    // (with the columns of current and field, empty = the form's values),
+    // the Hall factor and the units of temperature and field.
+    QComboBox* ComboBoxQuantity = nullptr;
+    QComboBox* ComboBoxColumnCurrent = nullptr;
+    QComboBox* ComboBoxColumnField = nullptr;
+    QLineEdit* EditHallFactor = nullptr;
+    QComboBox* ComboBoxTemperatureUnit = nullptr; // "K", "°C"
+    QComboBox* ComboBoxFieldUnit = nullptr;       // "T", "G"
     QPushButton* ButtonLoadAnotherData = nullptr; // "Load"
     QPushButton* ButtonSaveData = nullptr;        // "Save (*.nT or *.pT)"
     QPlainTextEdit* RichEditConvert = nullptr;

@@ -98,6 +98,35 @@ TEST_F(BatchConvertRun, ConvertedFileGivesTheResultsOfTheDataFile)
     EXPECT_EQ(converted.largestDeviation, direct.largestDeviation);
 }
 
+// The Hall coefficient of each point instead of n: the type from its sign,
+// and a warning where one point has the other sign.
+TEST_F(BatchConvertRun, HallCoefficientGivesTypeAndWarnsOfASignChange)
+{
+    Analysis a;
+    a.startUp(1);
+    ASSERT_TRUE(a.loadExperimentalData(testfiles::example("si_p_single.nT")).ok);
+    std::string text;
+    for (int i = 0; i < a.dataCount; ++i)
+        text += numfmt::g(a.temperature[i]) + " " + numfmt::g((i == 3 ? 1 : -1) / (1.602176634e-19 * a.concentration[i])) +
+                "\n";
+    const std::string source = dir.file("rh.txt");
+    testfiles::writeAll(source, text);
+    BatchOptions o;
+    std::vector<std::string> files;
+    bool stop = false;
+    std::string error;
+    ASSERT_EQ(parseBatchArguments({"--columns", "1,2", "--quantity", "hall-coefficient", "--material", "Si", source},
+                                  o, files, stop, error),
+              0)
+        << error;
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(source, o, err);
+    EXPECT_EQ(r.status, 0) << r.failure << "\n" << err.str();
+    EXPECT_EQ(r.conductionType, "n-type");
+    EXPECT_NE(err.str().find("warning: The Hall coefficient changes its sign between"), std::string::npos) << err.str();
+    EXPECT_NE(testfiles::readAll(dir.file("rh.spl")).find("Hall factor r_H = 1"), std::string::npos);
+}
+
 TEST_F(BatchConvertRun, RefusalsAndOptions)
 {
     struct Case { std::string text; std::string name; std::vector<std::string> args; std::string message; } cases[] = {

@@ -383,13 +383,31 @@ TEST(BatchArguments, OptionsAndUsageErrors)
           {"--function", "X", "a.nT"}, {"--evaluation-type", "Type-E", "a.nT"},
           {"--degeneracy", "2,2", "a.nT"}, {"--degeneracy", "2,0,1", "a.nT"}, {"--bogus", "a.nT"},
           {"a.nT", "--output-dir"}, {"--jobs", "0", "a.nT"}, {"-j", "x", "a.nT"},
-          {"--dos0", "-1", "a.nT"}, {"--mass", "1", "a.nT"}, {"--minima", "2", "a.nT"}}) {
+          {"--dos0", "-1", "a.nT"}, {"--mass", "1", "a.nT"}, {"--minima", "2", "a.nT"},
+          {"--quantity", "hall", "--columns", "1,2", "a.txt"}, {"--hall-factor", "0", "--columns", "1,2", "a.txt"},
+          {"--temperature-unit", "F", "--columns", "1,2", "a.txt"}, {"--field-unit", "kG", "--columns", "1,2", "a.txt"},
+          {"--columns", "1,2", "--quantity", "hall-coefficient", "--current-column", "3", "a.txt"},
+          {"--quantity", "hall-voltage", "a.nT"}}) {
         BatchOptions b;
         std::vector<std::string> f;
         error.clear();
         EXPECT_EQ(parseBatchArguments(bad, b, f, stop, error), 2) << testing::PrintToString(bad);
         EXPECT_FALSE(error.empty());
     }
+    // R_H or the Hall voltage: the type may come from the sign.
+    BatchOptions hall;
+    files.clear();
+    EXPECT_EQ(parseBatchArguments({"--columns", "1,2", "--quantity", "hall-voltage", "--current-column=3",
+                                   "--field-column", "4", "--hall-factor", "1.18", "--temperature-unit", "C",
+                                   "--field-unit", "G", "--report", "a.txt"},
+                                  hall, files, stop, error),
+              0)
+        << error;
+    EXPECT_EQ(hall.conversion.quantity, 2);
+    EXPECT_EQ(hall.conversion.currentColumn, 3);
+    EXPECT_EQ(hall.conversion.fieldColumn, 4);
+    EXPECT_DOUBLE_EQ(hall.conversion.hallFactor, 1.18);
+    EXPECT_TRUE(hall.conversion.celsius && hall.conversion.gauss && hall.report);
     files.clear();
     EXPECT_EQ(parseBatchArguments({"--help"}, o, files, stop, error), 0);
     EXPECT_TRUE(stop);

@@ -144,6 +144,9 @@ protected:
         const fs::path data = copyExample(example);
         TFormMain* m = create(1);
         clickThrough(m, data, functionType, evaluationType);
+        // "File" > "Export Report" and --report write the same page.
+        script.acceptProposedFile();
+        m->ExportReportClick();
         const auto byClicks = resultFiles(dir, example);
         ASSERT_GE(byClicks.size(), 5u) << "the scripted run should save spline, Fermi, H1, simulation, summary";
 
@@ -152,6 +155,7 @@ protected:
         BatchOptions o;
         o.functionType = functionType;
         o.evaluationType = evaluationType;
+        o.report = true;
         BatchResult r = runBatchFile(data.string(), o, err);
         EXPECT_EQ(r.status, 0) << r.failure << "\n" << err.str();
         const auto byBatch = resultFiles(dir, example);

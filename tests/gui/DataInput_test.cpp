@@ -202,6 +202,45 @@ TEST_F(DataInputTest, ConverterTakesTheChosenColumnsOfAnInstrumentFile)
     EXPECT_TRUE(m->ButtonCalcSpline->isEnabled());
 }
 
+// The same window on an instrument that writes the Hall voltage in degrees
+// Celsius, with the current and the field in gauss per point: the sign gives
+// the type, the concentration is r_H/(q|R_H|) with R_H = V_H d/(I B).
+TEST_F(DataInputTest, ConverterTakesTheHallVoltageOfAnInstrument)
+{
+    TFormMain* m = create(1);
+    const std::string source = path("vh.dat");
+    // d = 350 um, I = 1E-4 A, B = 5000 G = 0.5 T: R_H = -V_H * 7E6 cm^3/C.
+    std::ofstream(source, std::ios::binary) << "T [C]\tV_H [V]\tI [A]\tB [G]\r\n"
+                                               "-173.15\t-2e-3\t1e-4\t5000\r\n"
+                                               "26.85\t-1e-3\t1e-4\t5000\r\n";
+    chooseInput(false, [&] {
+        script.answerFile(QString::fromStdString(source));
+        FormConvert->ButtonLoadAnotherDataClick();
+        FormConvert->ComboBoxColumnT->setCurrentIndex(0);
+        FormConvert->ComboBoxColumnC->setCurrentIndex(1);
+        FormConvert->ComboBoxQuantity->setCurrentIndex(2);
+        FormConvert->ComboBoxColumnCurrent->setCurrentIndex(2);
+        FormConvert->ComboBoxColumnField->setCurrentIndex(3);
+        FormConvert->EditHallFactor->setText("1.2");
+        FormConvert->ComboBoxTemperatureUnit->setCurrentIndex(1);
+        FormConvert->ComboBoxFieldUnit->setCurrentIndex(1);
+        describe(FormConvert, "");
+        script.acceptProposedFile();
+        FormConvert->ButtonSaveDataClick();
+    });
+    m->ButtonInputDataClick();
+    EXPECT_EQ(C.experimentalDataFileName, path("vh.nT"));
+    EXPECT_EQ(C.conductionType, "n-type");
+    ASSERT_EQ(C.dataCount, 2);
+    EXPECT_NEAR(C.temperature[0], 100, 1e-9);
+    EXPECT_NEAR(C.temperature[1], 300, 1e-9);
+    const double q = 1.602176634e-19;
+    // The data file keeps 6 digits.
+    EXPECT_NEAR(C.concentration[0] / (1.2 / (q * 2e-3 * 7e6)), 1, 1e-5);
+    EXPECT_NEAR(C.concentration[1] / (1.2 / (q * 1e-3 * 7e6)), 1, 1e-5);
+    EXPECT_NE(C.comment.find("r_H = 1.2"), std::string::npos);
+}
+
 TEST_F(DataInputTest, PastedBlockLongerThanTheSheetKeepsEveryRow)
 {
     create(1);

@@ -208,7 +208,7 @@ TEST_F(MainWindowTest, PagesAndMenusCarryTheirCaptionsAndSeparators)
 
     EXPECT_EQ(menuLayout(m->MenuFile),
               (QStringList{"Experimental Data (*.pT or *.nT)", "Data for Analysis(*.spl)",
-                           "Fermi Level (*.fl)", "-", "All Clear", "-", "Print", "-", "Exit"}));
+                           "Fermi Level (*.fl)", "-", "All Clear", "-", "Print", "Export Report", "-", "Exit"}));
     EXPECT_EQ(menuLayout(m->MenuData),
               (QStringList{"File Viewer", "Sample Condition", "Obtained Results"}));
     EXPECT_EQ(menuLayout(m->MenuOption),
