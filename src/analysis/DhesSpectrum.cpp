@@ -104,6 +104,23 @@ bool isInteriorMaximum(const DoubleArray& D, int index)
     return index >= 1 && index + 1 < static_cast<int>(D.size()) && D[index] > D[index - 1];
 }
 
+bool atEdge(const DoubleArray& D, int index)
+{
+    return !D.empty() && (index <= 0 || index + 1 >= static_cast<int>(D.size()));
+}
+
+std::string edgeWarning(const State& st, int s)
+{
+    static const char* const names[peakCount] = {"first", "second", "third", "fourth"};
+    const int i = st.peaks[s].index;
+    const std::string at =
+        i >= 0 && i < static_cast<int>(st.temperature.size()) ? ", T = " + numfmt::general(st.temperature[i]) + " K" : "";
+    return std::string("The ") + names[s % peakCount] + " peak lies at the " + (i <= 0 ? "first" : "last") +
+           " point of the DHES signal (an end of the spline" + at +
+           ").\nA maximum there may lie beyond the measured range or be an artefact of the spline's end: "
+           "its energy level and density are doubtful.";
+}
+
 namespace {
 
 // e N g / (e g + 1)^2 as written, or its limit N / (e g) where the product
@@ -162,6 +179,7 @@ void resetSlots(State& st, int s)
     for (int t = s; t < peakCount; ++t) {
         Peak& p = st.peaks[t];
         p.energyLevel = p.density = 0;
+        p.edge = false;
         p.theoretical.assign(1, 0.0);
         p.approximate.assign(1, 0.0);
         if (t > s) {
@@ -234,6 +252,7 @@ void evaluationPressed(State& st, int s)
     p.energyLevel = st.abscissa[i] - phys::k * st.temperature[i] * std::log(st.degeneracy) / phys::q;
     p.density = 4 * st.dhes[i];
     p.theoretical = theoreticalCurve(st.temperature, st.fermi, p.energyLevel, p.density, st.degeneracy);
+    p.edge = atEdge(st.dhes, i);
     Controls& c = st.controls;
     c.clear[s] = c.save = c.draw[s] = true;
     if (s < peakCount - 1) {
@@ -345,6 +364,13 @@ int workPeaks(State& st)
             const int now = st.peaks[s].index;
             if (now > previous && isInteriorMaximum(st.dhes, now))
                 break;
+            if (now == before && now > previous && atEdge(st.dhes, now) && now > 0 &&
+                st.dhes[now] > st.dhes[now - 1]) {
+                // The signal still rises at its last sample: the marker stops
+                // there, where a user would evaluate it; marked as an edge.
+                evaluationPressed(st, s);
+                return evaluated + 1;
+            }
             if (now == before) {
                 // No further peak. Moving the marker of peak 1 to 3 disabled
                 // "Sum of each Signal"; pressing "Evaluation" of the last peak

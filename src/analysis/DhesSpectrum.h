@@ -24,6 +24,8 @@ struct Peak {
     // its theoretical curve holds more than one value.
     DoubleArray theoretical{0.0};
     DoubleArray approximate{0.0};
+    // Evaluated at the first or last sample of the signal (see atEdge).
+    bool edge = false;
     bool evaluated() const { return theoretical.size() > 1; }
 };
 
@@ -68,6 +70,15 @@ int nextPeak(const DoubleArray& values, int index);
 // beyond the measured range).
 bool isInteriorMaximum(const DoubleArray& values, int index);
 
+// A marker on the first or last sample of the signal: the maximum there is
+// no peak found inside the data. It may lie beyond the measured range, or be
+// the end effect of the spline (the smoothed curve bends at its ends, and
+// the derivative of the DHES magnifies that into a spike), so the level and
+// density evaluated from it are doubtful.
+bool atEdge(const DoubleArray& values, int index);
+// The warning shown when peak s+1 was evaluated at an edge.
+std::string edgeWarning(const State& st, int s);
+
 // Signal of one species of level `level` and density `density`: the
 // theoretical curve (with the change of kT along the Fermi level; where the
 // Fermi level does not change, the previous value, 0 at the first point) and
@@ -105,7 +116,9 @@ std::string figureProposal(const State& st);
 // What the batch program does: from the low-Fermi-level end, for each slot in
 // turn "Next Peak" until the marker lies beyond the previous peak's (or no
 // longer moves), then "Evaluation"; it stops when no further peak is found or
-// after four. When the search for a further peak disabled "Sum of each
+// after four. A walk that ends on a rising last sample of the signal is
+// evaluated there as a user would, as an edge peak (Peak::edge), and ends the
+// search. When the search for a further peak disabled "Sum of each
 // Signal", "Evaluation" of the last peak found is pressed again. Returns the
 // number of peaks evaluated.
 int workPeaks(State& st);

@@ -102,7 +102,7 @@ bool Analysis::writeExperimentalData()
     writeHeaderBlock(out, h);
     textfile::putLine(out, "% Temperature [K]   Majority-Carrier Concentration [cm^-3]   Reliability   ");
     for (int i = 0; i < dataCount; ++i)
-        textfile::putLine(out, numfmt::g(temperature[i]) + "     " + numfmt::g(concentration[i]) +
-                                   "     " + numfmt::g(reliability[i]));
+        textfile::putLine(out, numfmt::exact(temperature[i]) + "     " + numfmt::exact(concentration[i]) +
+                                   "     " + numfmt::exact(reliability[i]));
     return textfile::writeAtomic(experimentalDataFileName, out.str(), lastError);
 }

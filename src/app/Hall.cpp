@@ -255,6 +255,7 @@ void TFormMain::windowsRegistered()
         else if (e == WindowEvent::ConversionSaved)
             conversionSaved = true;
     };
+    windows().replaceGuard = [this] { return confirmReplaceAnalysis(); };
     updateAvailability();
 }
 
@@ -346,6 +347,8 @@ void TFormMain::resetStageCaptions()
 
 void TFormMain::AllClearMainClick()
 {
+    if (!confirmReplaceAnalysis())
+        return;
     resetWindow();
     resetStageCaptions();
     refreshSampleCondition();

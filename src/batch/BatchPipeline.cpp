@@ -268,11 +268,14 @@ private:
         r.dhes = true;
         dhes::State st = dhes::open(C);
         dhes::workPeaks(st);
-        for (const dhes::Peak& p : st.peaks) {
+        for (int s = 0; s < dhes::peakCount; ++s) {
+            const dhes::Peak& p = st.peaks[s];
             if (!p.evaluated())
                 break;
             r.dhesPeaks.push_back({st.abscissa[p.index], st.temperature[p.index], st.dhes[p.index],
-                                   p.energyLevel, p.density});
+                                   p.energyLevel, p.density, p.edge});
+            if (p.edge)
+                record("warning", dhes::edgeWarning(st, s));
         }
         if (st.controls.sum) {
             dhes::sumPressed(st);

@@ -97,10 +97,40 @@ void TFormConvert::prepare()
     ComboBoxColumnC->setCurrentIndex(-1);
     clearSampleFields();
     RichEditConvert->clear();
+    shown_ = shown();
+}
+
+TFormConvert::Shown TFormConvert::shown() const
+{
+    return {RichEditConvert->toPlainText(), ComboBoxColumnT->currentIndex(), ComboBoxColumnC->currentIndex(),
+            sampleForm()};
+}
+
+bool TFormConvert::typedDataChanged() const { return !(shown() == shown_); }
+
+bool TFormConvert::mayDropTypedData(const QString& when)
+{
+    if (!typedDataChanged())
+        return true;
+    const auto answer = modal().unsavedWork(
+        this, "The data in this window have not been saved.\nSave them before " + when + "?");
+    if (answer == ModalInterface::Unsaved::Discard)
+        return true;
+    if (answer == ModalInterface::Unsaved::Save)
+        ButtonSaveDataClick();
+    return false;
+}
+
+void TFormConvert::reject()
+{
+    if (mayDropTypedData("the window closes"))
+        QDialog::reject();
 }
 
 void TFormConvert::ButtonLoadAnotherDataClick()
 {
+    if (!mayDropTypedData("another file is loaded"))
+        return;
     prepare();
     int filter = 1;
     QString name;
@@ -115,6 +145,7 @@ void TFormConvert::ButtonLoadAnotherDataClick()
     RichEditConvert->setPlainText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
     RichEditConvert->document()->setModified(false);
     setWindowTitle(name);
+    shown_ = shown();
 }
 
 void TFormConvert::ButtonSaveDataClick()
@@ -132,11 +163,13 @@ void TFormConvert::ButtonSaveDataClick()
     }
     if (!checked.leftOutNote.empty())
         modal().confirmation(this, QString::fromStdString(checked.leftOutNote));
+    if (!windows().mayReplaceAnalysis())
+        return;
     int filter = checked.filterIndex;
-    QString name = sourceFileName.isEmpty()
-                       ? QString(filter == 1 ? "*.nT" : "*.pT")
-                       : QString::fromStdString(
-                             dataentry::conversionProposal(sourceFileName.toStdString(), filter));
+    QString name = QString::fromStdString(
+        sourceFileName.isEmpty()
+            ? dataentry::sampleProposal(EditSampleNumber->text().toStdString(), std::string(), filter)
+            : dataentry::conversionProposal(sourceFileName.toStdString(), filter));
     if (!modal().saveFile(this, ConvertSaveFilter, filter, name))
         return;
     const FileOutcome saved =
@@ -146,6 +179,7 @@ void TFormConvert::ButtonSaveDataClick()
         return;
     }
     windows().notify(WindowEvent::ConversionSaved);
+    shown_ = shown();
     accept();
 }
 

@@ -2,6 +2,7 @@
 // how they order and round it, and that nothing is lost before a file exists.
 #include "Analysis.h"
 #include "DataEntry.h"
+#include "NumberFormat.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -174,23 +175,39 @@ TEST(DataEntrySheet, SortMovesRowsAsTextUpToTheFirstEmptyTemperature)
     EXPECT_EQ(bad, before);
 }
 
-TEST(DataEntrySheet, ChangeDataShowsAndSavesTheDisplayRounding)
+TEST(DataEntrySheet, SavedAndReloadedBitForBit)
 {
+    // Values with more digits than the file's usual 6: editing the loaded
+    // data (sheet) or converting a measurement file writes them unchanged.
+    const DoubleArray t = {0.1 + 0.2, 85.04, 1000.0 / 3, 300};
+    const DoubleArray n = {4.13876543210987e16, 1.0 / 3 * 1e15, 9.995e15, 7e16};
+    const DoubleArray r = {0.987654321, 0.5, 1, 2.0 / 3};
+    testfiles::TempDir dir;
     Analysis a;
-    a.temperature = {85.04, 85.06, 300};
-    a.concentration = {1.23456e15, 9.995e15, 7e16};
-    a.reliability = {0.987, 0.5, 1};
-    a.dataCount = 3;
-    const Sheet s = sheetFromAnalysis(a);
-    ASSERT_EQ(s.size(), 3u);
-    EXPECT_EQ(s[0], (SheetRow{"85.0", "1.23E+15", "0.99"}));
-    EXPECT_EQ(s[1], (SheetRow{"85.1", "1.00E+16", "0.50"}));
+    a.temperature = t;
+    a.concentration = n;
+    a.reliability = r;
+    a.dataCount = 4;
     Sheet sorted;
-    const SaveCheck c = checkSheet(s, nType(), sorted);
+    const SaveCheck c = checkSheet(sheetFromAnalysis(a), nType(), sorted);
     ASSERT_TRUE(c.ready());
-    EXPECT_EQ(c.points.temperature, (DoubleArray{85.0, 85.1, 300}));
-    EXPECT_EQ(c.points.concentration, (DoubleArray{1.23e15, 1.00e16, 7e16}));
-    EXPECT_EQ(c.points.reliability, (DoubleArray{0.99, 0.5, 1}));
+    ASSERT_TRUE(saveNewData(a, c, dir.file("sheet.nT"), "").ok);
+    Analysis back;
+    ASSERT_TRUE(back.loadExperimentalData(dir.file("sheet.nT")).ok);
+    EXPECT_EQ(back.temperature, t);
+    EXPECT_EQ(back.concentration, n);
+    EXPECT_EQ(back.reliability, r);
+
+    const std::string text = "85.123456789, 1.23456789012e15\n30.000000001 7.7777777777e13\n";
+    const SaveCheck conv = checkConversion(text, {0, 1, -1}, nType());
+    ASSERT_TRUE(conv.ready());
+    ASSERT_TRUE(saveNewData(a, conv, dir.file("conv.nT"), "m.txt").ok);
+    ASSERT_TRUE(back.loadExperimentalData(dir.file("conv.nT")).ok);
+    EXPECT_EQ(back.temperature, (DoubleArray{30.000000001, 85.123456789}));
+    EXPECT_EQ(back.concentration, (DoubleArray{7.7777777777e13, 1.23456789012e15}));
+    // Values of the usual 6 digits are written as before.
+    EXPECT_EQ(numfmt::exact(1.5e16), "1.5e+16");
+    EXPECT_EQ(numfmt::exact(4.13876e16), "4.13876e+16");
 
     // More points than the sheet's 299 rows: none is lost by editing.
     for (int i = 0; i < 400; ++i) {
