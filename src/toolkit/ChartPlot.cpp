@@ -6,7 +6,9 @@
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QGraphicsLayout>
+#include <QLegend>
 #include <QLegendMarker>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPdfWriter>
@@ -58,6 +60,39 @@ bool drawnPoint(const QPointF& p, bool xLog, bool yLog)
 {
     return drawable(p.x(), xLog) && drawable(p.y(), yLog);
 }
+
+// About 6 % of a decade around the data of a logarithmic axis.
+constexpr double kLogMargin = 1.15;
+// At most this many labelled steps on a logarithmic axis: a wider span is
+// labelled every few decades, so that no label is squeezed to "...".
+constexpr int kLogSteps = 10;
+
+// Whole steps of the base (a decade or several), so that the axis always
+// shows labels, and few enough of them to read.
+void setLogRange(QLogValueAxis* axis, double lo, double hi)
+{
+    double a = std::floor(std::log10(lo));
+    double b = std::ceil(std::log10(hi));
+    if (b <= a)
+        b = a + 1;
+    const double step = std::max(1.0, std::ceil((b - a) / kLogSteps));
+    a = std::floor(a / step) * step;
+    b = std::ceil(b / step) * step;
+    axis->setBase(std::pow(10.0, step));
+    axis->setRange(std::pow(10.0, a), std::pow(10.0, b));
+}
+
+// A zoomed axis keeps round ticks: nice numbers on a linear axis, whole
+// steps of the base on a logarithmic one.
+void roundZoomedAxis(QAbstractAxis* axis)
+{
+    if (auto* v = qobject_cast<QValueAxis*>(axis)) {
+        v->applyNiceNumbers();
+    } else if (auto* l = qobject_cast<QLogValueAxis*>(axis)) {
+        if (l->min() > 0 && l->max() > l->min())
+            setLogRange(l, l->min(), l->max());
+    }
+}
 } // namespace
 
 ChartPlot::ChartPlot(const QString& title, QWidget* parent) : QChartView(parent)
@@ -71,7 +106,50 @@ ChartPlot::ChartPlot(const QString& title, QWidget* parent) : QChartView(parent)
     setMouseTracking(true);
     axisX_ = makeAxis(false, Qt::AlignBottom, QString(), false);
     axisY_ = makeAxis(false, Qt::AlignLeft, QString(), true);
+    titleFont_ = axisY_->titleFont();
     setMinimumSize(260, 200);
+}
+
+void ChartPlot::resizeEvent(QResizeEvent* event)
+{
+    QChartView::resizeEvent(event);
+    fitTexts(size());
+}
+
+void ChartPlot::fitTexts(const QSizeF& size)
+{
+    QLegend* legend = chart()->legend();
+    if (legend->isVisible()) {
+        const QFontMetricsF fm(legend->font());
+        double row = 0;
+        for (int i = 0; i < seriesCount(); ++i)
+            if (inLegend(i))
+                row += fm.horizontalAdvance(series_[i].series->name()) + 2 * fm.height() + 12;
+        const Qt::Alignment side = row <= size.width() - 40 ? Qt::AlignBottom : Qt::AlignRight;
+        if (legend->alignment() != side)
+            legend->setAlignment(side);
+        if (legend->layout()) {
+            legend->layout()->invalidate();
+            legend->layout()->activate();
+        }
+    }
+    // The room of each title: the plot's side less the margins, the other
+    // axis and, beside the plot, the legend.
+    const double legendWidth =
+        legend->isVisible() && legend->alignment() == Qt::AlignRight ? legend->preferredWidth() : 0;
+    const double legendHeight =
+        legend->isVisible() && legend->alignment() == Qt::AlignBottom ? legend->preferredHeight() : 0;
+    const std::pair<QAbstractAxis*, double> titles[] = {
+        {axisY_, size.height() - 90 - legendHeight - (chart()->title().isEmpty() ? 0 : 25)},
+        {axisX_, size.width() - 110 - legendWidth}};
+    for (const auto& [axis, room] : titles) {
+        QFont f = titleFont_;
+        const double full = QFontMetricsF(f).horizontalAdvance(axis->titleText());
+        if (full > room && room > 0 && f.pointSizeF() > 0)
+            f.setPointSizeF(std::max(6.0, f.pointSizeF() * room / full));
+        if (axis->titleFont() != f)
+            axis->setTitleFont(f);
+    }
 }
 
 QAbstractAxis* ChartPlot::makeAxis(bool log, Qt::Alignment alignment, const QString& title, bool left)
@@ -153,8 +231,16 @@ int ChartPlot::addSeries(Kind kind, const QColor& color, const QString& name)
     return seriesCount() - 1;
 }
 
-void ChartPlot::setBottomTitle(const QString& title) { axisX_->setTitleText(title); }
-void ChartPlot::setLeftTitle(const QString& title) { axisY_->setTitleText(title); }
+void ChartPlot::setBottomTitle(const QString& title)
+{
+    axisX_->setTitleText(title);
+    fitTexts(size());
+}
+void ChartPlot::setLeftTitle(const QString& title)
+{
+    axisY_->setTitleText(title);
+    fitTexts(size());
+}
 QString ChartPlot::bottomTitle() const { return axisX_->titleText(); }
 QString ChartPlot::leftTitle() const { return axisY_->titleText(); }
 
@@ -266,12 +352,12 @@ void ChartPlot::updateRanges()
             return;
         applied = {true, lo, hi};
         if (log) {
-            // Whole decades, so that the axis always shows labels.
-            lo = std::pow(10.0, std::floor(std::log10(lo)));
-            hi = std::pow(10.0, std::ceil(std::log10(hi)));
-            if (hi <= lo)
-                hi = lo * 10;
-            static_cast<QLogValueAxis*>(axis)->setRange(lo, hi);
+            if (markers) {
+                // A marker exactly on a decade would sit on the axis line.
+                lo /= kLogMargin;
+                hi *= kLogMargin;
+            }
+            setLogRange(static_cast<QLogValueAxis*>(axis), lo, hi);
         } else {
             if (hi <= lo) {
                 double pad = lo == 0 ? 1 : std::fabs(lo) * 0.1;
@@ -366,6 +452,7 @@ void ChartPlot::updateLegend()
         any = any || shown;
     }
     chart()->legend()->setVisible(any);
+    fitTexts(size());
 }
 
 QStringList ChartPlot::legendNames() const
@@ -434,6 +521,7 @@ void ChartPlot::paintScaled(QPainter& painter, const QSize& pixels)
     QChart* c = chart();
     const QRectF shown = c->geometry();
     c->setGeometry(QRectF(QPointF(0, 0), logical));
+    fitTexts(logical);
     if (c->layout())
         c->layout()->activate();
     painter.save();
@@ -442,6 +530,7 @@ void ChartPlot::paintScaled(QPainter& painter, const QSize& pixels)
     scene()->render(&painter, QRectF(QPointF(0, 0), logical), QRectF(QPointF(0, 0), logical));
     painter.restore();
     c->setGeometry(shown);
+    fitTexts(size());
     if (c->layout())
         c->layout()->activate();
 }
@@ -475,11 +564,18 @@ bool ChartPlot::saveFigure(const QString& path, const FigureSize& size, QString&
         img.setDotsPerMeterY(dotsPerMetre);
         drawn = img.save(&buffer, "PNG");
     } else if (suffix == "svg") {
+        // Texts are sized in points through the device's resolution; the
+        // chart was laid out at the screen's. Drawn at that resolution into
+        // a view box of the figure's pixels, they keep the layout's
+        // proportions, and the width and height still give the chosen
+        // physical size.
+        const int layoutDpi = logicalDpiY() > 0 ? logicalDpiY() : 96;
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
-        svg.setSize(pixels);
+        svg.setResolution(layoutDpi);
+        svg.setSize(QSize(int(std::lround(pixels.width() * double(layoutDpi) / size.dpi)),
+                          int(std::lround(pixels.height() * double(layoutDpi) / size.dpi))));
         svg.setViewBox(QRect(QPoint(0, 0), pixels));
-        svg.setResolution(size.dpi);
         svg.setTitle(chart()->title());
         QPainter p;
         if (p.begin(&svg)) {
@@ -524,6 +620,8 @@ void ChartPlot::zoomTo(const QRectF& values)
     const auto setAxis = [](QAbstractAxis* axis, double lo, double hi) { axis->setRange(lo, hi); };
     setAxis(axisX_, v.left(), v.right());
     setAxis(axisY_, v.top(), v.bottom());
+    roundZoomedAxis(axisX_);
+    roundZoomedAxis(axisY_);
     zoomed_ = true;
 }
 
@@ -597,6 +695,8 @@ void ChartPlot::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    if (event->button() == Qt::LeftButton)
+        pressedAt_ = event->position().toPoint();
     QChartView::mousePressEvent(event);
 }
 
@@ -609,8 +709,16 @@ void ChartPlot::mouseReleaseEvent(QMouseEvent* event)
     const QRectF before(QPointF(bottomMin(), leftMin()), QPointF(bottomMax(), leftMax()));
     QChartView::mouseReleaseEvent(event);
     const QRectF after(QPointF(bottomMin(), leftMin()), QPointF(bottomMax(), leftMax()));
-    if (after != before)
+    if (after != before) {
+        roundZoomedAxis(axisX_);
+        roundZoomedAxis(axisY_);
         zoomed_ = true;
+    } else if (event->button() == Qt::LeftButton &&
+               (event->position().toPoint() - pressedAt_).manhattanLength() <= 4) {
+        const QPointF chartPos = chart()->mapFromScene(mapToScene(event->position().toPoint()));
+        if (chart()->plotArea().contains(chartPos))
+            emit clicked(chart()->mapToValue(chartPos));
+    }
 }
 
 void ChartPlot::mouseDoubleClickEvent(QMouseEvent* event)

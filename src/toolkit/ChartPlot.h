@@ -88,6 +88,9 @@ public:
 signals:
     // The data coordinates under the cursor (empty outside the plot area).
     void coordinatesChanged(const QString& text);
+    // A click (press and release without dragging) in the plot area, in
+    // data coordinates.
+    void clicked(const QPointF& value);
 
 private:
     struct Entry {
@@ -110,6 +113,14 @@ private:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void updateLegend();
+    // The legend and the axis titles made to fit a chart of `size`: the
+    // legend below the plot when its entries fit in one row, else beside
+    // it; an axis title too long for its side in a smaller font; the
+    // legend laid out anew (the toolkit keeps the place of an entry hidden
+    // when it last laid out, and draws a newly shown one over another).
+    void fitTexts(const QSizeF& size);
+    void resizeEvent(QResizeEvent* event) override;
+    QFont titleFont_;
     // A visible series with a name and points to draw.
     bool inLegend(int series) const;
     // Draws the chart's scene at `pixels` into `painter`.
@@ -132,6 +143,7 @@ private:
     QString leftFormat_;
     bool zoomed_ = false;
     QString lastReadOut_;
+    QPoint pressedAt_{-1000, -1000};
 };
 
 // "Save Figure" of every window: the save dialog with the window's own filter
