@@ -353,6 +353,23 @@ std::string saveProposal(const Analysis& a) { return Analysis::replaceExtension(
 
 std::string figureProposal(const State& st) { return Analysis::replaceExtension(st.fileName, "DHES.bmp"); }
 
+bool edgePeak(const State& st, int s, Peak& edge)
+{
+    if (s < 0 || s >= peakCount)
+        return false;
+    const int i = st.peaks[s].index;
+    const int previous = s == 0 ? 0 : st.peaks[s - 1].index;
+    const int last = static_cast<int>(st.dhes.size()) - 1;
+    if (i != last || i <= previous || i < 1 || !(st.dhes[i] > st.dhes[i - 1]))
+        return false;
+    // Evaluated on a copy: what "Evaluation" would give there, while the
+    // results of the search stay as they are.
+    State probe = st;
+    evaluationPressed(probe, s);
+    edge = probe.peaks[s];
+    return edge.evaluated();
+}
+
 int workPeaks(State& st)
 {
     int evaluated = 0;
@@ -364,13 +381,6 @@ int workPeaks(State& st)
             const int now = st.peaks[s].index;
             if (now > previous && isInteriorMaximum(st.dhes, now))
                 break;
-            if (now == before && now > previous && atEdge(st.dhes, now) && now > 0 &&
-                st.dhes[now] > st.dhes[now - 1]) {
-                // The signal still rises at its last sample: the marker stops
-                // there, where a user would evaluate it; marked as an edge.
-                evaluationPressed(st, s);
-                return evaluated + 1;
-            }
             if (now == before) {
                 // No further peak. Moving the marker of peak 1 to 3 disabled
                 // "Sum of each Signal"; pressing "Evaluation" of the last peak

@@ -116,11 +116,14 @@ std::string figureProposal(const State& st);
 // What the batch program does: from the low-Fermi-level end, for each slot in
 // turn "Next Peak" until the marker lies beyond the previous peak's (or no
 // longer moves), then "Evaluation"; it stops when no further peak is found or
-// after four. A walk that ends on a rising last sample of the signal is
-// evaluated there as a user would, as an edge peak (Peak::edge), and ends the
-// search. When the search for a further peak disabled "Sum of each
+// after four. When the search for a further peak disabled "Sum of each
 // Signal", "Evaluation" of the last peak found is pressed again. Returns the
 // number of peaks evaluated.
 int workPeaks(State& st);
+// After workPeaks found `s` peaks: the search for one more ended on the last
+// sample of the signal while it still rises there. `edge` then holds what
+// "Evaluation" would give at that marker (marked as an edge); the state
+// keeps its results.
+bool edgePeak(const State& st, int s, Peak& edge);
 
 } // namespace dhes

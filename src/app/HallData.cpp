@@ -7,6 +7,7 @@
 #include "toolkit/WindowRegistry.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
@@ -80,7 +81,7 @@ void TFormMain::loadExperimental()
     int filterIndex = OpenFilterIndex::Experimental;
     if (!modal().openFile(this, MainOpenFilter, filterIndex, name))
         return;
-    loadExperimentalFile(QFileInfo(name).absoluteFilePath());
+    loadExperimentalFile(QDir::cleanPath(QFileInfo(name).absoluteFilePath()));
 }
 
 void TFormMain::loadExperimentalFile(const QString& name)

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -283,7 +284,7 @@ void TFormMain::loadDataFile(const QString& path)
     if (!confirmReplaceAnalysis())
         return;
     // Result headers name the data file wherever the program was started.
-    loadExperimentalFile(QFileInfo(path).absoluteFilePath());
+    loadExperimentalFile(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     showNextStep();
 }
 

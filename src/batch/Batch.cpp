@@ -477,7 +477,8 @@ std::string formatBatchTable(const BatchResult& r)
             std::snprintf(line, sizeof line, "  %-5zu %-10s %-10s %-10s %-10s %-8s %s\n", i + 1,
                           pattern(p.fermiLevel, "0.####").c_str(), numfmt::general(p.temperature).c_str(),
                           pattern(p.peakValue, "0.00E+00").c_str(), pattern(p.density, "0.00E+00").c_str(),
-                          pattern(p.energyLevel, "0.####").c_str(), p.edge ? "EDGE" : "inside");
+                          pattern(p.energyLevel, "0.####").c_str(),
+                          !p.edge ? "inside" : p.evaluated ? "EDGE" : "EDGE, not evaluated");
             out << line;
         }
         if (r.dhesPeaks.empty())
@@ -604,7 +605,8 @@ std::string formatBatchJsonEntry(const BatchResult& r)
                 jsonNumber(out, p.density);
                 out << ", \"energyLevel\": ";
                 jsonNumber(out, p.energyLevel);
-                out << ", \"edge\": " << (p.edge ? "true" : "false") << "}";
+                out << ", \"edge\": " << (p.edge ? "true" : "false")
+                    << ", \"evaluated\": " << (p.evaluated ? "true" : "false") << "}";
             }
             out << "],";
         }

@@ -267,15 +267,21 @@ private:
         step("DHES");
         r.dhes = true;
         dhes::State st = dhes::open(C);
-        dhes::workPeaks(st);
-        for (int s = 0; s < dhes::peakCount; ++s) {
+        const int found = dhes::workPeaks(st);
+        for (int s = 0; s < found; ++s) {
             const dhes::Peak& p = st.peaks[s];
-            if (!p.evaluated())
-                break;
             r.dhesPeaks.push_back({st.abscissa[p.index], st.temperature[p.index], st.dhes[p.index],
-                                   p.energyLevel, p.density, p.edge});
-            if (p.edge)
-                record("warning", dhes::edgeWarning(st, s));
+                                   p.energyLevel, p.density, p.edge, true});
+        }
+        // A search that ran into the last sample is reported, marked and
+        // left out of the evaluated peaks, the sum and the file.
+        dhes::Peak edge;
+        if (dhes::edgePeak(st, found, edge)) {
+            r.dhesPeaks.push_back({st.abscissa[edge.index], st.temperature[edge.index], st.dhes[edge.index],
+                                   edge.energyLevel, edge.density, true, false});
+            dhes::State shown = st;
+            shown.peaks[found] = edge;
+            record("warning", dhes::edgeWarning(shown, found) + " It was not evaluated.");
         }
         if (st.controls.sum) {
             dhes::sumPressed(st);

@@ -1,8 +1,12 @@
 #include "toolkit/ScreenFit.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
+#include <QLayout>
 #include <QScreen>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 
@@ -10,6 +14,36 @@ namespace {
 // Room for the window manager's frame and title bar, which the widget's own
 // geometry does not include before the window is first mapped.
 const QSize kFrameAllowance(16, 40);
+// A screen that reports no panel of its own (no window manager says where
+// it is) is taken to have a taskbar of this height at its bottom.
+const int kAssumedTaskbar = 48;
+const char* const kScrollWrapped = "vornScrollWrapped";
+
+// A dialog whose contents need more room than the screen has gets them in a
+// scroll area, so that every control stays within reach.
+void scrollWhenTooLarge(QWidget* window, const QSize& room)
+{
+    auto* dialog = qobject_cast<QDialog*>(window);
+    QLayout* layout = window->layout();
+    if (!dialog || !layout || window->property(kScrollWrapped).toBool())
+        return;
+    const QSize needed = layout->minimumSize();
+    if (needed.width() <= room.width() && needed.height() <= room.height())
+        return;
+    window->setProperty(kScrollWrapped, true);
+    auto* content = new QWidget;
+    content->setObjectName("ScrolledContents");
+    // Takes the layout over, with the widgets it holds.
+    content->setLayout(layout);
+    auto* area = new QScrollArea(window);
+    area->setObjectName("ScrollArea");
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidget(content);
+    auto* outer = new QVBoxLayout(window);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(area);
+}
 
 class ScreenFitter : public QObject {
 public:
@@ -20,8 +54,12 @@ public:
             auto* w = static_cast<QWidget*>(watched);
             const Qt::WindowType type = w->windowType();
             if (w->isWindow() && type != Qt::Popup && type != Qt::ToolTip && type != Qt::SplashScreen) {
-                if (QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen())
-                    fitWithin(w, s->availableGeometry());
+                if (QScreen* s = w->screen() ? w->screen() : QGuiApplication::primaryScreen()) {
+                    QRect available = s->availableGeometry();
+                    if (available == s->geometry())
+                        available.setBottom(available.bottom() - kAssumedTaskbar);
+                    fitWithin(w, available);
+                }
             }
         }
         return QObject::eventFilter(watched, event);
@@ -34,6 +72,9 @@ void fitWithin(QWidget* window, const QRect& available)
     if (available.isEmpty())
         return;
     const QSize room = (available.size() - kFrameAllowance).expandedTo(QSize(100, 100));
+    scrollWhenTooLarge(window, room);
+    if (window->layout())
+        window->layout()->activate();
     QSize size = window->size().boundedTo(room).expandedTo(window->minimumSize());
     if (size != window->size())
         window->resize(size);
