@@ -90,6 +90,7 @@ void TFormMain::loadExperimentalFile(const QString& name)
     next.resetFrom(PipelineStage::ExperimentalData);
     const FileOutcome out = next.loadExperimentalData(name.toStdString());
     if (!out.ok) {
+        C.lastError = next.lastError;
         modal().error(this, QString::fromStdString(out.error));
         return;
     }

@@ -82,12 +82,26 @@ void setLogRange(QLogValueAxis* axis, double lo, double hi)
     axis->setRange(std::pow(10.0, a), std::pow(10.0, b));
 }
 
-// A zoomed axis keeps round ticks: nice numbers on a linear axis, whole
-// steps of the base on a logarithmic one.
+// A step of 1, 2 or 5 times a power of ten near `raw`.
+double niceStep(double raw)
+{
+    const double e = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / e;
+    return (f < 1.5 ? 1 : f < 3.5 ? 2 : f < 7.5 ? 5 : 10) * e;
+}
+
+// A zoomed axis keeps the reader's range with round ticks: multiples of a
+// nice step on a linear axis, whole steps of the base on a logarithmic one.
 void roundZoomedAxis(QAbstractAxis* axis)
 {
     if (auto* v = qobject_cast<QValueAxis*>(axis)) {
-        v->applyNiceNumbers();
+        const double span = v->max() - v->min();
+        if (!(span > 0) || !std::isfinite(span))
+            return;
+        const double step = niceStep(span / 5);
+        v->setTickAnchor(std::ceil(v->min() / step) * step);
+        v->setTickInterval(step);
+        v->setTickType(QValueAxis::TicksDynamic);
     } else if (auto* l = qobject_cast<QLogValueAxis*>(axis)) {
         if (l->min() > 0 && l->max() > l->min())
             setLogRange(l, l->min(), l->max());
@@ -629,6 +643,9 @@ void ChartPlot::resetZoom()
 {
     chart()->zoomReset();
     zoomed_ = false;
+    for (QAbstractAxis* axis : {axisX_, axisY_})
+        if (auto* v = qobject_cast<QValueAxis*>(axis))
+            v->setTickType(QValueAxis::TicksFixed);
     appliedX_ = appliedY_ = AppliedRange{};
     updateRanges();
 }

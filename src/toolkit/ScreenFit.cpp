@@ -27,7 +27,7 @@ void scrollWhenTooLarge(QWidget* window, const QSize& room)
     QLayout* layout = window->layout();
     if (!dialog || !layout || window->property(kScrollWrapped).toBool())
         return;
-    const QSize needed = layout->minimumSize();
+    const QSize needed = window->minimumSizeHint();
     if (needed.width() <= room.width() && needed.height() <= room.height())
         return;
     window->setProperty(kScrollWrapped, true);
@@ -43,6 +43,9 @@ void scrollWhenTooLarge(QWidget* window, const QSize& room)
     auto* outer = new QVBoxLayout(window);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(area);
+    // Moved and created while the window is being shown: shown with it.
+    content->show();
+    area->show();
 }
 
 class ScreenFitter : public QObject {

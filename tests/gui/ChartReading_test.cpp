@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTransform>
+#include <QValueAxis>
+#include <cmath>
 #include <QXmlStreamReader>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -136,6 +138,13 @@ TEST(ChartReading, RubberBandZoomsAndDoubleClickRestoresTheRanges)
         EXPECT_LT(plot.bottomMax(), before.right());
         EXPECT_NEAR(plot.bottomMin(), 100, 10);
         EXPECT_NEAR(plot.bottomMax(), 200, 10);
+        // Round ticks in the zoomed range: multiples of 1, 2 or 5 times a power of ten.
+        auto* x = qobject_cast<QValueAxis*>(plot.chart()->axes(Qt::Horizontal).first());
+        ASSERT_TRUE(x);
+        EXPECT_EQ(x->tickType(), QValueAxis::TicksDynamic);
+        const double mantissa = x->tickInterval() / std::pow(10, std::floor(std::log10(x->tickInterval())));
+        EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << x->tickInterval();
+        EXPECT_NEAR(std::remainder(x->tickAnchor(), x->tickInterval()), 0, 1e-9) << x->tickAnchor();
 
         // New data while zoomed keep the reader's view.
         plot.addPoint(s, 250, c.log ? 5e16 : 3);
@@ -287,10 +296,10 @@ TEST(ChartReading, SvgTextsKeepTheLayoutOfTheChart)
         // Every text of the chart is in the drawing, none cut short.
         QStringList texts;
         for (const TextBox& b : boxes)
-            texts << b.text;
+            texts << b.text.simplified();
         for (const char* t : {"Semilog", "Temperature  [K]", "Majority-Carrier Concentration  [cm^-3]",
                               "Measured points", "Simulated concentration", "Low-temperature end of the range"})
-            EXPECT_TRUE(texts.contains(t)) << t << " in " << texts.join(" | ").toStdString();
+            EXPECT_TRUE(texts.contains(QString(t).simplified())) << t << " in " << texts.join(" | ").toStdString();
 
         // A renderer other than the toolkit's draws it.
         const QString rsvg = QStandardPaths::findExecutable("rsvg-convert");
@@ -305,6 +314,7 @@ TEST(ChartReading, SvgTextsKeepTheLayoutOfTheChart)
         ASSERT_TRUE(p.waitForFinished(30000));
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         const QImage img(png);
-        EXPECT_EQ(img.size(), size.pixels());
+        EXPECT_EQ(img.width(), size.pixels().width());
+        EXPECT_NEAR(img.height(), size.pixels().height(), 1);
     }
 }

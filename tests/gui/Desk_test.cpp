@@ -364,6 +364,8 @@ TEST_F(DeskTest, ADroppedFileLoadsAsLoadDataDoes)
     const QString bad = copy("gaas_n_shallow.truth.json");
     for (const auto& [file, loads] : {std::pair{good, true}, std::pair{bad, false}}) {
         // By "Load Data" first, then dropped on a window that had other data.
+        // (A file that fails leaves the sample in use, here si_p_single.)
+        load(m, copy("si_p_single.nT"));
         script.messages.clear();
         script.answerFile(file);
         m->ButtonLoadExperimentalClick();

@@ -96,7 +96,7 @@ TEST_F(UnsavedTest, AFileThatFailsToLoadLeavesTheSampleInUse)
     TFormMain* m = create(1);
     const QString data = copy("si_p_single.nT");
     load(m, data);
-    m->ButtonCalcSplineClick();
+    m->ButtonCalcSpline->click();
     const int points = C.dataCount;
     const int spline = m->ChartExperimentalLog->count(1);
     const QString status = m->statusBar()->currentMessage();
@@ -154,7 +154,7 @@ TEST_F(UnsavedTest, TheDataSheetKeepsTypedDataAndEveryDigit)
     script.answerFile(saved);
     FormDataSheet->ButtonSaveExperimentalDataClick();
     const QString proposed = script.fileDialogs.back().proposedName;
-    EXPECT_TRUE(proposed.startsWith(dir.path() + "/") && proposed.endsWith(".pT") && !proposed.contains('*'))
+    EXPECT_TRUE(proposed.startsWith(dir.path() + "/") && proposed.endsWith(".nT") && !proposed.contains('*'))
         << proposed.toStdString();
     Analysis back;
     ASSERT_TRUE(back.loadExperimentalData(saved.toStdString()).ok);
