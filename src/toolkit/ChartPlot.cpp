@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QGraphicsLayout>
+#include <QGraphicsItem>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QFontMetricsF>
@@ -109,6 +110,101 @@ void roundZoomedAxis(QAbstractAxis* axis)
 }
 } // namespace
 
+// The legend below the plot: its entries wrap into rows, so that none is cut
+// short and no marker is drawn over another (the toolkit's legend keeps one
+// row and elides what does not fit). Part of the chart's scene, so figures
+// draw it too.
+class ChartLegend : public QGraphicsItem {
+public:
+    struct Entry {
+        QString name;
+        ChartPlot::Kind kind;
+        QColor color;
+    };
+    std::vector<Entry> entries;
+    QFont font;
+
+    // Places the entries in rows of at most `width`; returns the height.
+    double layout(double width)
+    {
+        prepareGeometryChange();
+        places_.clear();
+        const QFontMetricsF fm(font);
+        const double h = fm.height() + 3;
+        std::vector<std::vector<std::pair<int, double>>> rows(1);
+        double x = 0;
+        for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+            const double w = kMarker + 5 + fm.horizontalAdvance(entries[i].name);
+            if (x > 0 && x + w > width) {
+                rows.emplace_back();
+                x = 0;
+            }
+            rows.back().push_back({i, w});
+            x += w + kGap;
+        }
+        double widest = 0;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            double rowWidth = -kGap;
+            for (const auto& [i, w] : rows[r])
+                rowWidth += w + kGap;
+            double at = std::max(0.0, (width - rowWidth) / 2);
+            for (const auto& [i, w] : rows[r]) {
+                places_.push_back({i, QPointF(at, r * h)});
+                at += w + kGap;
+            }
+            widest = std::max(widest, rowWidth);
+        }
+        bounds_ = entries.empty() ? QRectF() : QRectF(0, 0, std::max(width, widest), rows.size() * h);
+        return bounds_.height();
+    }
+    QRectF boundingRect() const override { return bounds_; }
+    void paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*) override
+    {
+        p->setFont(font);
+        const QFontMetricsF fm(font);
+        for (const auto& [i, at] : places_) {
+            const Entry& e = entries[i];
+            const QPointF mid = at + QPointF(kMarker / 2, fm.height() / 2);
+            p->save();
+            p->setRenderHint(QPainter::Antialiasing);
+            QPen pen(e.color, 1.5);
+            p->setBrush(Qt::NoBrush);
+            switch (e.kind) {
+            case ChartPlot::Kind::Circles:
+                p->setPen(pen);
+                p->drawEllipse(mid, 3.5, 3.5);
+                break;
+            case ChartPlot::Kind::Squares:
+                p->setPen(pen);
+                p->setBrush(e.color);
+                p->drawRect(QRectF(mid - QPointF(4, 4), QSizeF(8, 8)));
+                break;
+            case ChartPlot::Kind::Crosses:
+                p->setPen(pen);
+                p->drawLine(mid + QPointF(-4, -4), mid + QPointF(4, 4));
+                p->drawLine(mid + QPointF(-4, 4), mid + QPointF(4, -4));
+                break;
+            default:
+                pen.setWidthF(2);
+                if (e.kind == ChartPlot::Kind::DottedLine)
+                    pen.setStyle(Qt::DotLine);
+                p->setPen(pen);
+                p->drawLine(mid - QPointF(kMarker / 2, 0), mid + QPointF(kMarker / 2, 0));
+                break;
+            }
+            p->restore();
+            p->setPen(Qt::black);
+            p->drawText(QPointF(at.x() + kMarker + 5, at.y() + fm.ascent()), e.name);
+        }
+    }
+
+private:
+    static constexpr double kMarker = 16;
+    static constexpr double kGap = 14;
+    std::vector<std::pair<int, QPointF>> places_;
+    QRectF bounds_;
+};
+
 ChartPlot::ChartPlot(const QString& title, QWidget* parent) : QChartView(parent)
 {
     chart()->setTitle(title);
@@ -121,43 +217,46 @@ ChartPlot::ChartPlot(const QString& title, QWidget* parent) : QChartView(parent)
     axisX_ = makeAxis(false, Qt::AlignBottom, QString(), false);
     axisY_ = makeAxis(false, Qt::AlignLeft, QString(), true);
     titleFont_ = axisY_->titleFont();
+    legend_ = new ChartLegend;
+    legend_->font = chart()->legend()->font();
+    legend_->setParentItem(chart());
+    legend_->setZValue(10);
+    baseMargins_ = chart()->margins();
     setMinimumSize(260, 200);
 }
+
+ChartPlot::~ChartPlot() = default;
 
 void ChartPlot::resizeEvent(QResizeEvent* event)
 {
     QChartView::resizeEvent(event);
-    fitTexts(size());
+    fitTexts();
 }
 
-void ChartPlot::fitTexts(const QSizeF& size)
+void ChartPlot::fitTexts()
 {
-    QLegend* legend = chart()->legend();
-    if (legend->isVisible()) {
-        const QFontMetricsF fm(legend->font());
-        double row = 0;
-        for (int i = 0; i < seriesCount(); ++i)
-            if (inLegend(i))
-                row += fm.horizontalAdvance(series_[i].series->name()) + 2 * fm.height() + 12;
-        const Qt::Alignment side = row <= size.width() - 40 ? Qt::AlignBottom : Qt::AlignRight;
-        if (legend->alignment() != side)
-            legend->setAlignment(side);
-        if (legend->layout()) {
-            legend->layout()->invalidate();
-            legend->layout()->activate();
-        }
-    }
+    const QSizeF size = chart()->size();
+    const double legendHeight = legend_->layout(size.width() - 24);
+    QMargins margins = baseMargins_;
+    if (legendHeight > 0)
+        margins.setBottom(margins.bottom() + int(std::ceil(legendHeight)) + 6);
+    if (chart()->margins() != margins)
+        chart()->setMargins(margins);
+    legend_->setPos(12, size.height() - legendHeight - 8);
     // The room of each title: the plot's side less the margins, the other
-    // axis and, beside the plot, the legend.
-    const double legendWidth =
-        legend->isVisible() && legend->alignment() == Qt::AlignRight ? legend->preferredWidth() : 0;
-    const double legendHeight =
-        legend->isVisible() && legend->alignment() == Qt::AlignBottom ? legend->preferredHeight() : 0;
+    // axis and, below the plot, the legend.
+    // The plot area of the last layout, where there was one, is the better
+    // measure (the tick labels take their share).
+    const QRectF plot = chart()->plotArea();
+    const auto within = [](double estimate, double laidOut) {
+        return laidOut > 20 ? std::min(estimate, laidOut - 4) : estimate;
+    };
     const std::pair<QAbstractAxis*, double> titles[] = {
-        {axisY_, size.height() - 90 - legendHeight - (chart()->title().isEmpty() ? 0 : 25)},
-        {axisX_, size.width() - 110 - legendWidth}};
+        {axisY_, within(size.height() - 90 - legendHeight - (chart()->title().isEmpty() ? 0 : 25), plot.height())},
+        {axisX_, within(size.width() - 110, plot.width())}};
     for (const auto& [axis, room] : titles) {
         QFont f = titleFont_;
+        f.setBold(axis->titleFont().bold());
         const double full = QFontMetricsF(f).horizontalAdvance(axis->titleText());
         if (full > room && room > 0 && f.pointSizeF() > 0)
             f.setPointSizeF(std::max(6.0, f.pointSizeF() * room / full));
@@ -248,12 +347,12 @@ int ChartPlot::addSeries(Kind kind, const QColor& color, const QString& name)
 void ChartPlot::setBottomTitle(const QString& title)
 {
     axisX_->setTitleText(title);
-    fitTexts(size());
+    fitTexts();
 }
 void ChartPlot::setLeftTitle(const QString& title)
 {
     axisY_->setTitleText(title);
-    fitTexts(size());
+    fitTexts();
 }
 QString ChartPlot::bottomTitle() const { return axisX_->titleText(); }
 QString ChartPlot::leftTitle() const { return axisY_->titleText(); }
@@ -458,15 +557,21 @@ bool ChartPlot::inLegend(int i) const
 
 void ChartPlot::updateLegend()
 {
-    bool any = false;
-    for (const Entry& e : series_) {
-        const bool shown = inLegend(int(&e - series_.data()));
+    // The toolkit's markers keep the names (legendNames); the chart shows
+    // its own legend.
+    legend_->entries.clear();
+    for (int i = 0; i < seriesCount(); ++i) {
+        const Entry& e = series_[i];
+        const bool shown = inLegend(i);
         for (QLegendMarker* m : chart()->legend()->markers(e.series))
             m->setVisible(shown);
-        any = any || shown;
+        if (!shown)
+            continue;
+        const auto* scatter = qobject_cast<QScatterSeries*>(e.series);
+        legend_->entries.push_back({e.series->name(), e.kind, scatter ? scatter->borderColor() : e.series->pen().color()});
     }
-    chart()->legend()->setVisible(any);
-    fitTexts(size());
+    legend_->update();
+    fitTexts();
 }
 
 QStringList ChartPlot::legendNames() const
@@ -535,7 +640,7 @@ void ChartPlot::paintScaled(QPainter& painter, const QSize& pixels)
     QChart* c = chart();
     const QRectF shown = c->geometry();
     c->setGeometry(QRectF(QPointF(0, 0), logical));
-    fitTexts(logical);
+    fitTexts();
     if (c->layout())
         c->layout()->activate();
     painter.save();
@@ -544,7 +649,7 @@ void ChartPlot::paintScaled(QPainter& painter, const QSize& pixels)
     scene()->render(&painter, QRectF(QPointF(0, 0), logical), QRectF(QPointF(0, 0), logical));
     painter.restore();
     c->setGeometry(shown);
-    fitTexts(size());
+    fitTexts();
     if (c->layout())
         c->layout()->activate();
 }

@@ -13,6 +13,7 @@
 
 #include <QChartView>
 #include <QColor>
+#include <QMargins>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -29,6 +30,7 @@ public:
     enum class Kind { Circles, Squares, Crosses, Line, DottedLine, FastLine };
 
     explicit ChartPlot(const QString& title = QString(), QWidget* parent = nullptr);
+    ~ChartPlot() override;
 
     // Adds a series (numbered from 0 in the order added).
     int addSeries(Kind kind, const QColor& color = Qt::black, const QString& name = QString());
@@ -113,14 +115,14 @@ private:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void updateLegend();
-    // The legend and the axis titles made to fit a chart of `size`: the
-    // legend below the plot when its entries fit in one row, else beside
-    // it; an axis title too long for its side in a smaller font; the
-    // legend laid out anew (the toolkit keeps the place of an entry hidden
-    // when it last laid out, and draws a newly shown one over another).
-    void fitTexts(const QSizeF& size);
+    // The legend and the axis titles fitted to the chart's size: the legend
+    // in rows below the plot (room kept in the chart's margin), an axis
+    // title too long for its side in a smaller font.
+    void fitTexts();
     void resizeEvent(QResizeEvent* event) override;
     QFont titleFont_;
+    class ChartLegend* legend_ = nullptr; // owned by the chart's scene
+    QMargins baseMargins_;
     // A visible series with a name and points to draw.
     bool inLegend(int series) const;
     // Draws the chart's scene at `pixels` into `painter`.

@@ -5,7 +5,9 @@
 #include <QEvent>
 #include <QLayout>
 #include <QScreen>
+#include <QPointer>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
@@ -48,6 +50,24 @@ void scrollWhenTooLarge(QWidget* window, const QSize& room)
     area->show();
 }
 
+// The window's frame (title bar included) within `available`, once the
+// window manager has put one around it; nothing without a window manager.
+void fitFrameWithin(QWidget* w, const QRect& available)
+{
+    const QRect frame = w->frameGeometry();
+    const QSize margins = frame.size() - w->size();
+    if (margins.isEmpty() || available.isEmpty())
+        return;
+    const QSize most = (available.size() - margins).expandedTo(QSize(100, 100));
+    if (w->width() > most.width() || w->height() > most.height())
+        w->resize(w->size().boundedTo(most).expandedTo(w->minimumSize()));
+    const QSize outer = w->size() + margins;
+    const int x = std::clamp(frame.x(), available.left(), std::max(available.left(), available.right() + 1 - outer.width()));
+    const int y = std::clamp(frame.y(), available.top(), std::max(available.top(), available.bottom() + 1 - outer.height()));
+    if (QPoint(x, y) != frame.topLeft())
+        w->move(x, y); // a shown window's position is that of its frame
+}
+
 class ScreenFitter : public QObject {
 public:
     using QObject::QObject;
@@ -62,6 +82,14 @@ public:
                     if (available == s->geometry())
                         available.setBottom(available.bottom() - kAssumedTaskbar);
                     fitWithin(w, available);
+                    // The frame a window manager adds is known only once the
+                    // window is mapped: then the frame itself is brought in.
+                    QPointer<QWidget> guarded(w);
+                    for (int delay : {150, 600})
+                        QTimer::singleShot(delay, w, [guarded, s] {
+                            if (guarded && guarded->isVisible() && !guarded->isMaximized())
+                                fitFrameWithin(guarded, s->availableGeometry());
+                        });
                 }
             }
         }
