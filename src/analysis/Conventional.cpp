@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 namespace conventional {
@@ -233,6 +234,34 @@ bool FitRange::selectTemperatures(const DoubleArray& temperature, double tLow, d
     return true;
 }
 
+bool FitRange::takeNearerBound(int index, int count)
+{
+    if (count < 2 || index < 0 || index >= count)
+        return false;
+    const FitRange before = *this;
+    if (std::abs(index - IndexLowestT) <= std::abs(index - IndexHighestT))
+        IndexLowestT = std::min(index, IndexHighestT - 1);
+    else
+        IndexHighestT = std::max(index, IndexLowestT + 1);
+    return IndexLowestT != before.IndexLowestT || IndexHighestT != before.IndexHighestT;
+}
+
+int FitRange::nearestPoint(const DoubleArray& temperature, double inverseT)
+{
+    int best = -1;
+    double distance = 0;
+    for (int i = 0; i < static_cast<int>(temperature.size()); ++i) {
+        if (!(temperature[i] > 0))
+            continue;
+        const double d = std::fabs(1000 / temperature[i] - inverseT);
+        if (best < 0 || d < distance) {
+            best = i;
+            distance = d;
+        }
+    }
+    return best;
+}
+
 // ---- only one impurity --------------------------------------------------------
 
 void OneImpurity::open(const Analysis& a)
@@ -253,6 +282,22 @@ bool OneImpurity::press(FitRange::Button button)
     const bool moved = range.press(button, static_cast<int>(temperature.size()));
     resetResults();
     return moved;
+}
+
+bool OneImpurity::selectTemperatures(double tLow, double tHigh)
+{
+    if (!range.selectTemperatures(temperature, std::min(tLow, tHigh), std::max(tLow, tHigh)))
+        return false;
+    resetResults();
+    return true;
+}
+
+bool OneImpurity::pickPoint(double inverseT)
+{
+    if (!range.takeNearerBound(FitRange::nearestPoint(temperature, inverseT), static_cast<int>(temperature.size())))
+        return false;
+    resetResults();
+    return true;
 }
 
 void OneImpurity::resetResults()
@@ -362,6 +407,22 @@ bool DonorAcceptor::press(FitRange::Button button)
     const bool moved = range.press(button, static_cast<int>(temperature.size()));
     resetResults();
     return moved;
+}
+
+bool DonorAcceptor::selectTemperatures(double tLow, double tHigh)
+{
+    if (!range.selectTemperatures(temperature, std::min(tLow, tHigh), std::max(tLow, tHigh)))
+        return false;
+    resetResults();
+    return true;
+}
+
+bool DonorAcceptor::pickPoint(double inverseT)
+{
+    if (!range.takeNearerBound(FitRange::nearestPoint(temperature, inverseT), static_cast<int>(temperature.size())))
+        return false;
+    resetResults();
+    return true;
 }
 
 void DonorAcceptor::resetResults()

@@ -61,6 +61,12 @@ struct FitRange {
     // The indices of the first and last point whose temperature lies in
     // [tLow, tHigh]; false (range unchanged) when fewer than two points do.
     bool selectTemperatures(const DoubleArray& temperature, double tLow, double tHigh);
+    // A point picked on the chart (index into the points): the bound nearer
+    // to it moves there, keeping two points at least. False when nothing
+    // moved.
+    bool takeNearerBound(int index, int count);
+    // The point whose 1000/T lies nearest to `inverseT`; -1 when there is none.
+    static int nearestPoint(const DoubleArray& temperature, double inverseT);
 };
 
 // A fit refused because it cannot give finite results.
@@ -92,6 +98,10 @@ struct OneImpurity {
     void open(const Analysis& a);
     // A bound button; the results go back to 0 whether or not it moved.
     bool press(FitRange::Button button);
+    // The range typed as temperatures, and a point picked on the chart at
+    // 1000/T = inverseT; the results go back to 0 when the range changed.
+    bool selectTemperatures(double tLow, double tHigh);
+    bool pickPoint(double inverseT);
     void resetResults();
     // "Evaluation": the fit, level, density, comments and simulation. An
     // empty text on success; otherwise the message of the refusal, and the
@@ -126,6 +136,8 @@ struct DonorAcceptor {
     // Opening: full range, N_net = concentration at the highest temperature.
     void open(const Analysis& a);
     bool press(FitRange::Button button);
+    bool selectTemperatures(double tLow, double tHigh);
+    bool pickPoint(double inverseT);
     void resetResults();
     // y of point i for a trial compensating density x; false when the point
     // has none (n_i >= N_net).

@@ -269,7 +269,12 @@ std::string errorText(double v, bool determined, bool energy)
 {
     if (!determined)
         return "not determined";
-    return "\xC2\xB1 " + (energy ? energyText(v) : densityText(v));
+    std::string text = energy ? energyText(v) : densityText(v);
+    // An error below the display's last digit still has a size worth
+    // reading: it is shown with its exponent instead of as 0.
+    if (energy && v != 0 && std::isfinite(v) && (text == "0" || text == "-0"))
+        text = numfmt::pattern(v, "0.0E+00");
+    return "\xC2\xB1 " + text;
 }
 
 // ---- the session ------------------------------------------------------------

@@ -8,6 +8,8 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <string_view>
 #include <utility>
 
 namespace dataentry {
@@ -37,6 +39,13 @@ SaveCheck conversionError(const std::string& text)
     return c;
 }
 
+// Where a refused value sits, as the user finds it on the sheet.
+std::string cellPlace(int row, int column)
+{
+    static const char* const titles[3] = {"Temperature [K]", "Concentration [cm^-3]", "Reliability [0<= r <=1]"};
+    return "\n(row " + std::to_string(row + 1) + ", column \"" + titles[column] + "\")";
+}
+
 SaveCheck refused(const std::string& text)
 {
     SaveCheck c;
@@ -49,11 +58,19 @@ SaveCheck refused(const std::string& text)
 SaveCheck checkForm(Points points, const SampleForm& form)
 {
     SaveCheck c;
-    for (auto [text, field] : {std::pair{&form.thickness, &c.thickness},
-                               std::pair{&form.magneticField, &c.magneticField},
-                               std::pair{&form.current, &c.current}})
-        if (!numfmt::parseDouble(*text, *field))
-            return conversionError(*text);
+    struct Field {
+        const std::string* text;
+        double* value;
+        const char* name;
+    };
+    for (const Field& f : {Field{&form.thickness, &c.thickness, "Thickness"},
+                           Field{&form.magneticField, &c.magneticField, "Magnetic Field"},
+                           Field{&form.current, &c.current, "Current"}})
+        if (!numfmt::parseDouble(*f.text, *f.value)) {
+            SaveCheck e = conversionError(*f.text);
+            e.message += std::string("\n(field \"") + f.name + "\")";
+            return e;
+        }
     std::string type;
     if (!Analysis::canonicalConductionType(form.conductionType, type))
         return refused("Please input the conduction type");
@@ -106,7 +123,7 @@ bool sortSheet(Sheet& sheet, std::string& error)
     std::vector<double> t(n);
     for (int i = 0; i < n; ++i)
         if (!numfmt::parseDouble(sheet[i][0], t[i])) {
-            error = numfmt::notValidFloat(sheet[i][0]);
+            error = numfmt::notValidFloat(sheet[i][0]) + cellPlace(i, 0);
             return false;
         }
     selectionSort(
@@ -128,30 +145,33 @@ SaveCheck checkSheet(const Sheet& sheet, const SampleForm& form, Sheet& sorted)
         c.message = error;
         return c;
     }
+    // The sheet shows the sorted rows from here on, so that the rows an
+    // error names are the rows the user sees.
+    sorted = rows;
     Points p;
     const int n = filledRows(rows);
     for (int i = 0; i < n; ++i) {
         double v[3] = {0, 0, 0};
         for (int k = 0; k < 3; ++k)
-            if (!numfmt::parseDouble(rows[i][k], v[k]))
-                return conversionError(rows[i][k]);
+            if (!numfmt::parseDouble(rows[i][k], v[k])) {
+                SaveCheck e = conversionError(rows[i][k]);
+                e.message += cellPlace(i, k);
+                return e;
+            }
         p.temperature.push_back(v[0]);
         p.concentration.push_back(v[1]);
         p.reliability.push_back(v[2]);
     }
-    for (std::size_t i = 0; i < p.size(); ++i) {
+    for (int i = 0; i < n; ++i) {
         if (p.temperature[i] <= 0)
-            return refused("Temprature is below 0 K \n Check the Data!");
+            return refused("Temprature is below 0 K \n Check the Data!" + cellPlace(i, 0));
         if (p.concentration[i] <= 0)
-            return refused("Concentration is zero or negative \n Check the Data!");
+            return refused("Concentration is zero or negative \n Check the Data!" + cellPlace(i, 1));
     }
     for (double& r : p.reliability)
         if (r < 0)
             r = 0;
-    SaveCheck c = checkForm(std::move(p), form);
-    if (c.ready())
-        sorted = std::move(rows);
-    return c;
+    return checkForm(std::move(p), form);
 }
 
 Sheet sheetFromAnalysis(const Analysis& a)
@@ -161,9 +181,8 @@ Sheet sheetFromAnalysis(const Analysis& a)
         {static_cast<std::size_t>(std::max(a.dataCount, 0)), a.temperature.size(),
          a.concentration.size(), a.reliability.size()});
     for (std::size_t i = 0; i < n; ++i)
-        s.push_back({numfmt::pattern(a.temperature[i], "0.0"),
-                     numfmt::pattern(a.concentration[i], "0.00E+00"),
-                     numfmt::pattern(a.reliability[i], "0.00")});
+        s.push_back({numfmt::exact(a.temperature[i]), numfmt::exact(a.concentration[i]),
+                     numfmt::exact(a.reliability[i])});
     return s;
 }
 
@@ -175,12 +194,31 @@ std::vector<std::vector<std::string>> parseClipboardBlock(const std::string& tex
     while (reader.next(line)) {
         std::vector<std::string> cells;
         std::size_t from = 0;
-        while (true) {
-            const std::size_t tab = line.find('\t', from);
-            cells.emplace_back(line.substr(from, tab == std::string_view::npos ? line.npos : tab - from));
-            if (tab == std::string_view::npos)
-                break;
-            from = tab + 1;
+        // Without a tab the cells are separated as a text file's columns:
+        // commas, semicolons and blanks (the decimal point is ".").
+        if (line.find('\t') == std::string_view::npos) {
+            const auto separator = [](char ch) { return ch == ',' || ch == ';' || ch == ' '; };
+            std::size_t i = 0;
+            while (i < line.size()) {
+                while (i < line.size() && separator(line[i]))
+                    ++i;
+                std::size_t j = i;
+                while (j < line.size() && !separator(line[j]))
+                    ++j;
+                if (j > i)
+                    cells.emplace_back(line.substr(i, j - i));
+                i = j;
+            }
+            if (cells.empty())
+                cells.emplace_back();
+        } else {
+            while (true) {
+                const std::size_t tab = line.find('\t', from);
+                cells.emplace_back(line.substr(from, tab == std::string_view::npos ? line.npos : tab - from));
+                if (tab == std::string_view::npos)
+                    break;
+                from = tab + 1;
+            }
         }
         if (cells.size() > 3)
             cells.resize(3);
@@ -398,6 +436,22 @@ SaveCheck checkConversion(const std::string& text, const Columns& columns, const
 std::string conversionProposal(const std::string& sourceFileName, int filterIndex)
 {
     return Analysis::replaceExtension(sourceFileName, filterIndex == 2 ? ".pT" : ".nT");
+}
+
+std::string sampleProposal(const std::string& sampleNumber, const std::string& besideFile, int filterIndex)
+{
+    std::string base;
+    for (char ch : sampleNumber)
+        base += (static_cast<unsigned char>(ch) < 32 || std::string_view("/\\:*?\"<>|").find(ch) != std::string_view::npos)
+                    ? '_'
+                    : ch;
+    const auto first = base.find_first_not_of(' ');
+    base = first == std::string::npos ? std::string() : base.substr(first, base.find_last_not_of(' ') - first + 1);
+    if (base.empty())
+        base = "sample";
+    const std::string name = base + (filterIndex == 2 ? ".pT" : ".nT");
+    const std::string folder = std::filesystem::path(besideFile).parent_path().string();
+    return folder.empty() ? name : (std::filesystem::path(folder) / name).string();
 }
 
 FileOutcome saveNewData(Analysis& a, const SaveCheck& checked, const std::string& path,

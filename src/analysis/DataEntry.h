@@ -19,6 +19,7 @@ struct SampleForm {
     std::string measurementName, measurementDate, analysisName, analysisDate;
     std::string semiconductor, conductionType, sampleNumber, comment;
     std::string thickness = "0", magneticField = "0", current = "0";
+    bool operator==(const SampleForm&) const = default;
 };
 
 // Points ready to be written, in file order.
@@ -65,18 +66,21 @@ bool cellEmpty(const std::string& cell);
 int filledRows(const Sheet& sheet);
 // "Sort Data from Low T to High T": a selection sort of the filled rows by
 // temperature, moving the cells as text; of equal temperatures the first
-// stays first. False with `error` (conversion-error text) when a temperature
-// is not a number; the sheet is then unchanged.
+// stays first. False with `error` (conversion-error text, with the row and
+// column) when a temperature is not a number; the sheet is then unchanged.
 bool sortSheet(Sheet& sheet, std::string& error);
 // Everything "Save (*.nT or *.pT)" checks, on a sorted copy of the sheet:
 // numbers, positive temperatures and concentrations, the form's numbers and
 // the conduction type. Negative reliabilities become 0. `sorted` receives
-// the sorted rows when the check passes.
+// the sorted rows once the temperatures sort, so that the row an error box
+// names is the row the sheet then shows.
 SaveCheck checkSheet(const Sheet& sheet, const SampleForm& form, Sheet& sorted);
-// The texts the sheet shows for the points of `a` ("0.0", "0.00E+00", "0.00").
+// The texts the sheet shows for the points of `a`: every digit they hold, so
+// that saving the sheet again writes the values as they were loaded.
 Sheet sheetFromAnalysis(const Analysis& a);
-// A block copied from a spreadsheet (rows at line ends, cells at tabs) as
-// rows of at most three cells. A row of two cells is a point without its
+// A block copied from a spreadsheet (rows at line ends, cells at tabs) or
+// from a text file (cells at commas, semicolons or blanks, on a line without
+// a tab) as rows of at most three cells. A row of two cells is a point without its
 // reliability, which is then full ("1").
 std::vector<std::vector<std::string>> parseClipboardBlock(const std::string& text);
 // Rows of cells as a spreadsheet takes them: tabs between cells, a line end
@@ -138,6 +142,10 @@ SaveCheck checkConversion(const std::string& text, const Columns& columns, const
 // The name the save dialog proposes for a conversion: the source with the
 // extension of the conduction type (".nT", filter 1; ".pT", filter 2).
 std::string conversionProposal(const std::string& sourceFileName, int filterIndex);
+// The name proposed for typed data: the sample number (characters no file
+// name holds become "_"; "sample" when there is none) with the extension of
+// the conduction type, in the folder of `besideFile` when one is given.
+std::string sampleProposal(const std::string& sampleNumber, const std::string& besideFile, int filterIndex);
 
 // Whether the data start a new sample (keyboard entry, conversion: the
 // general reset first) or replace the points of the sample in use ("Change

@@ -105,6 +105,23 @@ bool isInteriorMaximum(const DoubleArray& D, int index)
     return index >= 1 && index + 1 < static_cast<int>(D.size()) && D[index] > D[index - 1];
 }
 
+bool atEdge(const DoubleArray& D, int index)
+{
+    return !D.empty() && (index <= 0 || index + 1 >= static_cast<int>(D.size()));
+}
+
+std::string edgeWarning(const State& st, int s)
+{
+    static const char* const names[peakCount] = {"first", "second", "third", "fourth"};
+    const int i = st.peaks[s].index;
+    const std::string at =
+        i >= 0 && i < static_cast<int>(st.temperature.size()) ? ", T = " + numfmt::general(st.temperature[i]) + " K" : "";
+    return std::string("The ") + names[s % peakCount] + " peak lies at the " + (i <= 0 ? "first" : "last") +
+           " point of the DHES signal (an end of the spline" + at +
+           ").\nA maximum there may lie beyond the measured range or be an artefact of the spline's end: "
+           "its energy level and density are doubtful.";
+}
+
 namespace {
 
 // e N g / (e g + 1)^2 as written, or its limit N / (e g) where the product
@@ -163,6 +180,7 @@ void resetSlots(State& st, int s)
     for (int t = s; t < peakCount; ++t) {
         Peak& p = st.peaks[t];
         p.energyLevel = p.density = 0;
+        p.edge = false;
         p.theoretical.assign(1, 0.0);
         p.approximate.assign(1, 0.0);
         if (t > s) {
@@ -243,6 +261,7 @@ std::string evaluationPressed(State& st, int s)
     p.energyLevel = level;
     p.density = density;
     p.theoretical = theoreticalCurve(st.temperature, st.fermi, p.energyLevel, p.density, st.degeneracy);
+    p.edge = atEdge(st.dhes, i);
     Controls& c = st.controls;
     c.clear[s] = c.save = c.draw[s] = true;
     if (s < peakCount - 1) {
@@ -343,6 +362,23 @@ bool savePressed(const Analysis& a, State& st, const std::string& path, std::str
 std::string saveProposal(const Analysis& a) { return Analysis::replaceExtension(a.experimentalDataFileName, ".DHES"); }
 
 std::string figureProposal(const State& st) { return Analysis::replaceExtension(st.fileName, "DHES.bmp"); }
+
+bool edgePeak(const State& st, int s, Peak& edge)
+{
+    if (s < 0 || s >= peakCount)
+        return false;
+    const int i = st.peaks[s].index;
+    const int previous = s == 0 ? 0 : st.peaks[s - 1].index;
+    const int last = static_cast<int>(st.dhes.size()) - 1;
+    if (i != last || i <= previous || i < 1 || !(st.dhes[i] > st.dhes[i - 1]))
+        return false;
+    // Evaluated on a copy: what "Evaluation" would give there, while the
+    // results of the search stay as they are.
+    State probe = st;
+    evaluationPressed(probe, s);
+    edge = probe.peaks[s];
+    return edge.evaluated();
+}
 
 int workPeaks(State& st)
 {

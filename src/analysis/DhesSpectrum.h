@@ -24,6 +24,8 @@ struct Peak {
     // its theoretical curve holds more than one value.
     DoubleArray theoretical{0.0};
     DoubleArray approximate{0.0};
+    // Evaluated at the first or last sample of the signal (see atEdge).
+    bool edge = false;
     bool evaluated() const { return theoretical.size() > 1; }
 };
 
@@ -69,6 +71,15 @@ int nextPeak(const DoubleArray& values, int index);
 // beyond the measured range).
 bool isInteriorMaximum(const DoubleArray& values, int index);
 
+// A marker on the first or last sample of the signal: the maximum there is
+// no peak found inside the data. It may lie beyond the measured range, or be
+// the end effect of the spline (the smoothed curve bends at its ends, and
+// the derivative of the DHES magnifies that into a spike), so the level and
+// density evaluated from it are doubtful.
+bool atEdge(const DoubleArray& values, int index);
+// The warning shown when peak s+1 was evaluated at an edge.
+std::string edgeWarning(const State& st, int s);
+
 // Signal of one species of level `level` and density `density`: the
 // theoretical curve (with the change of kT along the Fermi level; where the
 // Fermi level does not change, the previous value, 0 at the first point) and
@@ -112,5 +123,10 @@ std::string figureProposal(const State& st);
 // Signal", "Evaluation" of the last peak found is pressed again. Returns the
 // number of peaks evaluated.
 int workPeaks(State& st);
+// After workPeaks found `s` peaks: the search for one more ended on the last
+// sample of the signal while it still rises there. `edge` then holds what
+// "Evaluation" would give at that marker (marked as an edge); the state
+// keeps its results.
+bool edgePeak(const State& st, int s, Peak& edge);
 
 } // namespace dhes

@@ -121,8 +121,8 @@ bool Analysis::writeExperimentalData()
     writeHeaderBlock(out, h);
     textfile::putLine(out, "% Temperature [K]   Majority-Carrier Concentration [cm^-3]   Reliability   ");
     for (int i = 0; i < dataCount; ++i)
-        textfile::putLine(out, numfmt::g(temperature[i]) + "     " + numfmt::g(concentration[i]) +
-                                   "     " + numfmt::g(reliability[i]));
+        textfile::putLine(out, numfmt::exact(temperature[i]) + "     " + numfmt::exact(concentration[i]) +
+                                   "     " + numfmt::exact(reliability[i]));
     // Data files are written only after a save dialog, whose confirmation is
     // the user's consent to replace the sample's own file.
     return textfile::writeAtomic(experimentalDataFileName, out.str(), lastError, true);

@@ -129,6 +129,20 @@ std::string g(double value)
     return std::string(buf, res.ptr);
 }
 
+std::string exact(double value)
+{
+    char buf[64];
+    std::to_chars_result res{};
+    for (int digits = 6; digits <= 17; ++digits) {
+        res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits);
+        double back = 0;
+        const auto read = std::from_chars(buf, res.ptr, back);
+        if (read.ec == std::errc() && back == value)
+            break;
+    }
+    return std::string(buf, res.ptr);
+}
+
 std::string pattern(double value, const std::string& pat)
 {
     // Split the pattern into integer placeholders, decimal placeholders and

@@ -13,6 +13,10 @@ std::string general(double value);
 
 // printf "%g": 6 significant digits, exponent written as e+16.
 std::string g(double value);
+// As g, with more significant digits (up to 17) only where 6 would not read
+// back as the same double: a number typed or loaded with more digits is
+// written without losing any of them.
+std::string exact(double value);
 
 // Decimal display pattern: "0" mandatory digit, "#" optional digit, "." the
 // decimal point, "E+00" / "E-00" a signed exponent (sign always / only when

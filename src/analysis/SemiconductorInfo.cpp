@@ -7,7 +7,7 @@ namespace {
 // "?" not reported; "4?" 4 and other values reported; "? (10)" not reported
 // and tentatively taken as 10. The texts are shown exactly as they stand.
 const Grid grid = {{
-    {{"Material", "Electron mass", "ml", "mt", "Mc", "Hole mass", "mlh", "mhh", "Dielectric constant e)", "Crystal structure", "Band structure", "Bandgap [eV]", "References"}}, // 0
+    {{"Material", "Electron mass [m0]", "ml [m0]", "mt [m0]", "Mc", "Hole mass [m0]", "mlh [m0]", "mhh [m0]", "Dielectric constant e)", "Crystal structure", "Band structure", "Bandgap [eV]", "References"}}, // 0
     {{"Si", "0.32", "0.92", "0.19", "6", "0.59", "0.15", "0.54", "11.9", "Diamond", "Indirect  a)", "1.12 (300 K)", "1), 2)"}}, // 1
     {{"GaAs", "0.063", "", "", "1", "0.52", "0.076", "0.50", "12.4", "Zinc-blende", "Direct", "1.42 (300 K)", "1)"}}, // 2
     {{"3C-SiC", "0.35", "0.68", "0.25", "3", "0.6", "?", "?", "9.72", "Zinc-blende", "Indirect c)", "2.36 (300 K)", "3)"}}, // 3

@@ -127,6 +127,7 @@ void destroyForms()
     C.progress = nullptr;
     windows().clear();
     windows().listener = nullptr;
+    windows().replaceGuard = nullptr;
     destroy(FormDHES);
     destroy(FormCurveFitting);
     destroy(FormBestModel);

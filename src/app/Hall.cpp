@@ -261,6 +261,7 @@ void TFormMain::windowsRegistered()
         else if (e == WindowEvent::ConversionSaved)
             conversionSaved = true;
     };
+    windows().replaceGuard = [this] { return confirmReplaceAnalysis(); };
     updateAvailability();
 }
 
@@ -353,6 +354,8 @@ void TFormMain::resetStageCaptions()
 
 void TFormMain::AllClearMainClick()
 {
+    if (!confirmReplaceAnalysis())
+        return;
     resetWindow();
     resetStageCaptions();
     refreshSampleCondition();

@@ -344,7 +344,15 @@ public:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     // Closing the main window ends the program: every other window closes.
+    // Unsaved results are asked about first.
     void closeEvent(QCloseEvent* event) override;
+    // The save button of the first result computed but not saved (spline,
+    // Fermi level, a stage, the simulation), null when everything is saved.
+    QPushButton* unsavedResultsButton() const;
+    // Before the analysis in use is replaced or dropped: with unsaved
+    // results the user chooses to save them (true when the save worked),
+    // to discard them (true) or to cancel (false).
+    bool confirmReplaceAnalysis();
 
     // ---- modes, general reset ------------------------------------------------------
     void setMode(bool advanced);

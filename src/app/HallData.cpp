@@ -7,6 +7,8 @@
 #include "toolkit/WindowRegistry.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
@@ -71,23 +73,30 @@ void TFormMain::followUpAfterIdentity()
 
 void TFormMain::loadExperimental()
 {
-    resetWindow();
+    // The sample in use stays, with its pages, until a new file has been
+    // read: a cancelled dialog or a file that fails to load loses nothing.
+    if (!confirmReplaceAnalysis())
+        return;
     QString name;
     int filterIndex = OpenFilterIndex::Experimental;
-    openDialogFileName.clear();
     if (!modal().openFile(this, MainOpenFilter, filterIndex, name))
         return;
-    loadExperimentalFile(name);
+    loadExperimentalFile(QDir::cleanPath(QFileInfo(name).absoluteFilePath()));
 }
 
 void TFormMain::loadExperimentalFile(const QString& name)
 {
-    openDialogFileName = name;
-    const FileOutcome out = C.loadExperimentalData(name.toStdString());
+    Analysis next = C;
+    next.resetFrom(PipelineStage::ExperimentalData);
+    const FileOutcome out = next.loadExperimentalData(name.toStdString());
     if (!out.ok) {
+        C.lastError = next.lastError;
         modal().error(this, QString::fromStdString(out.error));
         return;
     }
+    resetWindow();
+    C = std::move(next);
+    openDialogFileName = name;
     plotExperimentalData(true);
     ButtonChangeData->setEnabled(true);
     ButtonCalcSpline->setEnabled(true);
@@ -125,6 +134,7 @@ void TFormMain::ButtonChangeDataClick()
 {
     if (!windows().has(WindowId::DataSheet))
         return;
+    // The sheet asks through the registry before its save replaces results.
     windows().prepareAndExec(WindowId::DataSheet);
     showSampleIdentity();
     if (!dataSheetSaved)

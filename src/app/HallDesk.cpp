@@ -6,6 +6,7 @@
 
 #include "Analysis.h"
 #include "toolkit/ChartPlot.h"
+#include "toolkit/Modal.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,20 +230,28 @@ QString TFormMain::nextStepText() const
     for (int k = 0; k < 3; ++k) {
         const StageControls c = stage(k);
         const QString page = letter + QString::number(k + 1);
+        // What the page holds, read from its controls: the curve drawn, the
+        // save button enabled (evaluated, not saved), the file name shown.
         const bool calculated = c.chart->count(0) > 0;
+        const bool saved = !c.fileName->text().isEmpty();
         if (!calculated && !c.calc->isEnabled())
             break;
         if (!calculated)
             return "Go to the " + page + "(T,E_ref) page and press " + c.calc->text();
-        if (c.density->text().isEmpty())
-            return page + " calculated: press Evaluation on the " + page + "(T,E_ref) page";
-        if (c.fileName->text().isEmpty())
+        if (saved)
+            continue;
+        if (c.save->isEnabled())
             return page + " evaluated: save the results with \"" + c.save->text() + "\"";
+        if (c.evaluation->isEnabled())
+            return page + " calculated: press Evaluation on the " + page + "(T,E_ref) page";
+        return c.calc->isEnabled()
+                   ? page + " calculated, but its peak cannot be evaluated: press " + c.calc->text() + " again"
+                   : page + " calculated: no further peak to evaluate; go to the Simulation page";
     }
     if (ChartSimulationT->count(1) == 0)
         return ButtonSimulation->isEnabled()
-                   ? "Results saved: go to the Simulation page and press Simulation"
-                   : "Results saved: go on with the next stage";
+                   ? "Results saved: go to the Simulation page, tick the species and press Simulation"
+                   : "Results saved: evaluate the next stage";
     if (LabelFilenameSimulation->text().isEmpty())
         return "Simulation done: compare it with the measured points and save it with \"" +
                ButtonSaveSimulation->text() + "\"";
@@ -274,9 +284,45 @@ void TFormMain::saveCurrentPage()
 
 void TFormMain::loadDataFile(const QString& path)
 {
-    resetWindow();
-    loadExperimentalFile(path);
+    if (!confirmReplaceAnalysis())
+        return;
+    // Result headers name the data file wherever the program was started.
+    loadExperimentalFile(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     showNextStep();
+}
+
+QPushButton* TFormMain::unsavedResultsButton() const
+{
+    // A save button is enabled exactly while its result waits to be saved.
+    QPushButton* saves[] = {ButtonSaveSpline, ButtonSaveFermiLevel, stage(0).save, stage(1).save,
+                            stage(2).save, ButtonSaveSimulation};
+    for (QPushButton* b : saves)
+        if (b->isEnabled())
+            return b;
+    return nullptr;
+}
+
+bool TFormMain::confirmReplaceAnalysis()
+{
+    QPushButton* save = unsavedResultsButton();
+    if (!save)
+        return true;
+    int pageIndex = -1;
+    for (int i = 0; i < PageControl1->count(); ++i)
+        if (PageControl1->widget(i)->isAncestorOf(save))
+            pageIndex = i;
+    const QString page = pageIndex >= 0 ? PageControl1->tabText(pageIndex) : QString();
+    const ModalInterface::Unsaved answer = modal().unsavedWork(
+        this, "The results on the page \"" + page + "\" have not been saved.\nSave them before they are replaced?");
+    if (answer == ModalInterface::Unsaved::Cancel)
+        return false;
+    if (answer == ModalInterface::Unsaved::Discard)
+        return true;
+    if (pageIndex >= 0)
+        PageControl1->setCurrentIndex(pageIndex);
+    save->click();
+    // A cancelled or failed save keeps the button enabled: nothing replaced.
+    return !save->isEnabled();
 }
 
 void TFormMain::showSplineDeviation(const SplineOutcome& out)
@@ -311,12 +357,21 @@ void TFormMain::dropEvent(QDropEvent* event)
 
 void TFormMain::closeEvent(QCloseEvent* event)
 {
+    if (!confirmReplaceAnalysis()) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     if (!event->isAccepted())
         return;
     for (int i = 0; i < static_cast<int>(WindowId::Count); ++i)
         if (ManagedWindow* w = windows().find(static_cast<WindowId>(i)))
-            w->widget()->close();
+            if (!w->widget()->close()) {
+                // A window kept its unsaved text (the file viewer): the
+                // program goes on.
+                event->ignore();
+                return;
+            }
     // A window left open elsewhere (a modal one's parent chain, a progress
     // window) must not keep the program running.
     QCoreApplication::quit();

@@ -13,7 +13,9 @@
 
 // The download page of the program's web site, opened by "Information on
 // Latest Version".
-const QString DownloadPageUrl = "https://vorn.example.org/download/";
+// The program has no web site of its own: the page says which version this
+// is and where its manual is.
+const QString DownloadPageUrl = "qrc:/manual/version.html";
 
 void TFormMain::refreshSampleCondition() { windows().prepare(WindowId::SampleCondition); }
 

@@ -575,15 +575,16 @@ std::string formatBatchTable(const BatchResult& r)
     }
     if (r.dhes) {
         char line[200];
-        std::snprintf(line, sizeof line, "  %-5s %-10s %-10s %-10s %-10s %-8s\n", "DHES", "E_F[eV]",
-                      "T_peak[K]", "peak", "N[cm^-3]", "E[eV]");
+        std::snprintf(line, sizeof line, "  %-5s %-10s %-10s %-10s %-10s %-8s %s\n", "DHES", "E_F[eV]",
+                      "T_peak[K]", "peak", "N[cm^-3]", "E[eV]", "where");
         out << line;
         for (std::size_t i = 0; i < r.dhesPeaks.size(); ++i) {
             const BatchDhesPeak& p = r.dhesPeaks[i];
-            std::snprintf(line, sizeof line, "  %-5zu %-10s %-10s %-10s %-10s %-8s\n", i + 1,
+            std::snprintf(line, sizeof line, "  %-5zu %-10s %-10s %-10s %-10s %-8s %s\n", i + 1,
                           pattern(p.fermiLevel, "0.####").c_str(), numfmt::general(p.temperature).c_str(),
                           pattern(p.peakValue, "0.00E+00").c_str(), pattern(p.density, "0.00E+00").c_str(),
-                          pattern(p.energyLevel, "0.####").c_str());
+                          pattern(p.energyLevel, "0.####").c_str(),
+                          !p.edge ? "inside" : p.evaluated ? "EDGE" : "EDGE, not evaluated");
             out << line;
         }
         if (r.dhesPeaks.empty())
@@ -749,7 +750,8 @@ std::string formatBatchJsonEntry(const BatchResult& r)
                 jsonNumber(out, p.density);
                 out << ", \"energyLevel\": ";
                 jsonNumber(out, p.energyLevel);
-                out << "}";
+                out << ", \"edge\": " << (p.edge ? "true" : "false")
+                    << ", \"evaluated\": " << (p.evaluated ? "true" : "false") << "}";
             }
             out << "],";
         }

@@ -173,6 +173,8 @@ struct BatchDhesPeak {
     double peakValue = 0;             // DHES at the marker, cm^-3
     double energyLevel = 0;           // eV
     double density = 0;               // cm^-3
+    bool edge = false;                // at the first or last sample of the signal
+    bool evaluated = true;            // false: an edge the search ran into, not evaluated
 };
 
 struct BatchMessage {

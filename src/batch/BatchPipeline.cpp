@@ -291,14 +291,23 @@ private:
         step("DHES");
         r.dhes = true;
         dhes::State st = dhes::open(C);
-        dhes::workPeaks(st);
+        const int found = dhes::workPeaks(st);
         if (!st.refusal.empty())
             record("error", st.refusal);
-        for (const dhes::Peak& p : st.peaks) {
-            if (!p.evaluated())
-                break;
+        for (int s = 0; s < found; ++s) {
+            const dhes::Peak& p = st.peaks[s];
             r.dhesPeaks.push_back({st.abscissa[p.index], st.temperature[p.index], st.dhes[p.index],
-                                   p.energyLevel, p.density});
+                                   p.energyLevel, p.density, p.edge, true});
+        }
+        // A search that ran into the last sample is reported, marked and
+        // left out of the evaluated peaks, the sum and the file.
+        dhes::Peak edge;
+        if (dhes::edgePeak(st, found, edge)) {
+            r.dhesPeaks.push_back({st.abscissa[edge.index], st.temperature[edge.index], st.dhes[edge.index],
+                                   edge.energyLevel, edge.density, true, false});
+            dhes::State shown = st;
+            shown.peaks[found] = edge;
+            record("warning", dhes::edgeWarning(shown, found) + " It was not evaluated.");
         }
         if (st.controls.sum) {
             dhes::sumPressed(st);
@@ -471,7 +480,7 @@ private:
         std::vector<modelsel::Model> extra;
         modelsel::Model dhesPeaks;
         for (const BatchDhesPeak& p : r.dhesPeaks)
-            if (p.density > 0 && p.energyLevel > 0)
+            if (p.evaluated && !p.edge && p.density > 0 && p.energyLevel > 0)
                 dhesPeaks.species.push_back({p.density, p.energyLevel, 1});
         if (!dhesPeaks.species.empty())
             extra.push_back(dhesPeaks);

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
@@ -149,6 +150,10 @@ void TFormConventionalAnalysis::buildLayout()
     rangeGrid->addWidget(ButtonIncreaseLow, 1, 1);
     rangeGrid->addWidget(ButtonDecreaseHigh, 1, 3);
     rangeGrid->addWidget(ButtonIncreaseHigh, 1, 4);
+    const conventionalui::TypedRange typed = conventionalui::typedRange(this, rangeGrid, 2);
+    EditRangeLowT = typed.low;
+    EditRangeHighT = typed.high;
+    ButtonSetRange = typed.set;
     ag->addLayout(rangeGrid);
     ag->addWidget(ButtonAnalysis);
 
@@ -225,6 +230,8 @@ void TFormConventionalAnalysis::buildLayout()
     layout->addLayout(left);
     layout->addLayout(right, 1);
 
+    connect(ButtonSetRange, &QPushButton::clicked, this, &TFormConventionalAnalysis::ButtonSetRangeClick);
+    connect(ChartConventionalAnalysis1, &ChartPlot::clicked, this, &TFormConventionalAnalysis::chartClicked);
     connect(ButtonDecreaseLow, &QPushButton::clicked, this, &TFormConventionalAnalysis::ButtonDecreaseLowClick);
     connect(ButtonIncreaseLow, &QPushButton::clicked, this, &TFormConventionalAnalysis::ButtonIncreaseLowClick);
     connect(ButtonDecreaseHigh, &QPushButton::clicked, this, &TFormConventionalAnalysis::ButtonDecreaseHighClick);
@@ -305,6 +312,31 @@ void TFormConventionalAnalysis::pressBound(FitRange::Button button)
         placeMarker(lowLabel ? LowBoundSeries : HighBoundSeries,
                     lowLabel ? state_.range.IndexHighestT : state_.range.IndexLowestT);
     showResultsReset();
+}
+
+void TFormConventionalAnalysis::showRange()
+{
+    placeMarker(LowBoundSeries, state_.range.IndexHighestT);
+    placeMarker(HighBoundSeries, state_.range.IndexLowestT);
+    showResultsReset();
+}
+
+void TFormConventionalAnalysis::ButtonSetRangeClick()
+{
+    double low = 0, high = 0;
+    if (state_.temperature.size() < 2 || !conventionalui::readTypedRange({EditRangeLowT, EditRangeHighT, ButtonSetRange}, low, high))
+        return;
+    if (!state_.selectTemperatures(low, high)) {
+        modal().error(this, conventionalui::typedRangeRefused);
+        return;
+    }
+    showRange();
+}
+
+void TFormConventionalAnalysis::chartClicked(const QPointF& value)
+{
+    if (state_.temperature.size() >= 2 && state_.pickPoint(value.x()))
+        showRange();
 }
 
 void TFormConventionalAnalysis::ButtonDecreaseLowClick() { pressBound(FitRange::Button::DecreaseLow); }

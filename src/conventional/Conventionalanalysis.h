@@ -13,6 +13,8 @@
 class ChartPlot;
 class QAction;
 class QLabel;
+class QPointF;
+class QLineEdit;
 class QPrinter;
 class QPushButton;
 
@@ -56,6 +58,12 @@ public:
     QLabel* LabelConductionType = nullptr;
     QLabel* LabelEnergyLevelSymbol = nullptr;
     QLabel* LabelDensitySymbol = nullptr;
+    // The range typed as temperatures, and a point clicked on the chart.
+    void ButtonSetRangeClick();
+    void chartClicked(const QPointF& value);
+    QLineEdit* EditRangeLowT = nullptr;
+    QLineEdit* EditRangeHighT = nullptr;
+    QPushButton* ButtonSetRange = nullptr;
     QLabel* LabelLow = nullptr;
     QLabel* LabelHigh = nullptr;
     QPushButton* ButtonDecreaseLow = nullptr;
@@ -80,6 +88,8 @@ private:
     void pressBound(conventional::FitRange::Button button);
     void showResultsReset();
     void placeMarker(int series, int index);
+    // Both bound markers and labels after the range changed.
+    void showRange();
 
     conventional::OneImpurity state_;
     QString fileName_;

@@ -120,8 +120,12 @@ void TFormConventionalAnalysis2::buildLayout()
     net->addWidget(label("=", "LabelEqualsNet"));
     net->addWidget(EditNetDensity);
     net->addWidget(picture("cm<sup>-3</sup>", "LabelCm3Net", this));
-    fg->addLayout(net, 3, 0, 1, 5);
-    fg->addWidget(ButtonEvaluation, 4, 0, 1, 5);
+    const conventionalui::TypedRange typed = conventionalui::typedRange(this, fg, 3);
+    EditRangeLowT = typed.low;
+    EditRangeHighT = typed.high;
+    ButtonSetRange = typed.set;
+    fg->addLayout(net, 5, 0, 1, 5);
+    fg->addWidget(ButtonEvaluation, 6, 0, 1, 5);
 
     // ---- results
     LabelDonorDensity = label("0", "LabelDonorDensity");
@@ -200,6 +204,8 @@ void TFormConventionalAnalysis2::buildLayout()
     layout->addLayout(left);
     layout->addLayout(right, 1);
 
+    connect(ButtonSetRange, &QPushButton::clicked, this, &TFormConventionalAnalysis2::ButtonSetRangeClick);
+    connect(ChartCAWithCom1, &ChartPlot::clicked, this, &TFormConventionalAnalysis2::chartClicked);
     connect(ButtonDecreaseLow, &QPushButton::clicked, this, &TFormConventionalAnalysis2::ButtonDecreaseLowClick);
     connect(ButtonIncreaseLow, &QPushButton::clicked, this, &TFormConventionalAnalysis2::ButtonIncreaseLowClick);
     connect(ButtonDecreaseHigh, &QPushButton::clicked, this, &TFormConventionalAnalysis2::ButtonDecreaseHighClick);
@@ -298,6 +304,31 @@ void TFormConventionalAnalysis2::pressBound(FitRange::Button button)
         placeMarker(lowLabel ? LowBoundSeries : HighBoundSeries,
                     lowLabel ? state_.range.IndexHighestT : state_.range.IndexLowestT);
     showResultsReset();
+}
+
+void TFormConventionalAnalysis2::showRange()
+{
+    placeMarker(LowBoundSeries, state_.range.IndexHighestT);
+    placeMarker(HighBoundSeries, state_.range.IndexLowestT);
+    showResultsReset();
+}
+
+void TFormConventionalAnalysis2::ButtonSetRangeClick()
+{
+    double low = 0, high = 0;
+    if (state_.temperature.size() < 2 || !conventionalui::readTypedRange({EditRangeLowT, EditRangeHighT, ButtonSetRange}, low, high))
+        return;
+    if (!state_.selectTemperatures(low, high)) {
+        modal().error(this, conventionalui::typedRangeRefused);
+        return;
+    }
+    showRange();
+}
+
+void TFormConventionalAnalysis2::chartClicked(const QPointF& value)
+{
+    if (state_.temperature.size() >= 2 && state_.pickPoint(value.x()))
+        showRange();
 }
 
 void TFormConventionalAnalysis2::ButtonDecreaseLowClick() { pressBound(FitRange::Button::DecreaseLow); }

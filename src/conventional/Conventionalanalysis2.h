@@ -12,6 +12,7 @@
 
 class ChartPlot;
 class QLabel;
+class QPointF;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
@@ -53,6 +54,12 @@ public:
     QWidget* PanelMinima = nullptr;
     QLabel* ImageNetDensityN = nullptr;
     QLabel* ImageNetDensityP = nullptr;
+    // The range typed as temperatures, and a point clicked on the chart.
+    void ButtonSetRangeClick();
+    void chartClicked(const QPointF& value);
+    QLineEdit* EditRangeLowT = nullptr;
+    QLineEdit* EditRangeHighT = nullptr;
+    QPushButton* ButtonSetRange = nullptr;
     QLabel* LabelLow = nullptr;
     QLabel* LabelHigh = nullptr;
     QLineEdit* EditNetDensity = nullptr;
@@ -85,6 +92,8 @@ private:
     void pressBound(conventional::FitRange::Button button);
     void showResultsReset();
     void placeMarker(int series, int index);
+    // Both bound markers and labels after the range changed.
+    void showRange();
     void fillY();
 
     conventional::DonorAcceptor state_;

@@ -277,8 +277,13 @@ void TFormDHES::render()
         ButtonEvaluation[s]->setEnabled(c.evaluation[s]);
         ButtonClear[s]->setEnabled(c.clear[s]);
         ButtonDraw[s]->setEnabled(c.draw[s]);
-        LabelEnergy[s]->setText(p.evaluated() ? QString::fromStdString(numfmt::pattern(p.energyLevel, "0.####"))
+        const bool edge = p.evaluated() && p.edge;
+        LabelEnergy[s]->setText(p.evaluated() ? QString::fromStdString(numfmt::pattern(p.energyLevel, "0.####")) +
+                                                    (edge ? "  (edge)" : "")
                                               : QString("0"));
+        LabelEnergy[s]->setStyleSheet(edge ? "color: rgb(200, 0, 0); font-weight: bold;" : "");
+        LabelEnergy[s]->setToolTip(edge ? "Evaluated at an end of the DHES signal: the level and density are doubtful"
+                                        : QString());
         LabelDensity[s]->setText(p.evaluated() ? QString::fromStdString(numfmt::pattern(p.density, "0.00E+00"))
                                                : QString("0"));
         showCurve(SeriesTheoretical + s, p.theoretical);
@@ -313,6 +318,8 @@ void TFormDHES::ButtonEvaluationClick(int peak)
     render();
     if (!refusal.empty())
         modal().error(this, QString::fromStdString(refusal));
+    else if (state_.peaks[peak].edge)
+        modal().error(this, QString::fromStdString(dhes::edgeWarning(state_, peak)));
 }
 
 void TFormDHES::ButtonClearClick(int peak)

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -124,10 +125,56 @@ void TFormDataSheet::prepare()
         emptySheetRequested = false;
         clearSampleFields();
         showSheet({});
+        markUnchanged();
         return;
     }
     showSampleForm(sampleFormOf(C));
     showSheet(dataentry::sheetFromAnalysis(C));
+    markUnchanged();
+}
+
+void TFormDataSheet::markUnchanged()
+{
+    shownSheet_ = sheet();
+    shownForm_ = sampleForm();
+}
+
+bool TFormDataSheet::typedDataChanged() const
+{
+    if (sampleForm() != shownForm_)
+        return true;
+    const dataentry::Sheet now = sheet();
+    // Rows added by a paste count only when they hold something.
+    for (std::size_t r = 0; r < std::max(now.size(), shownSheet_.size()); ++r) {
+        const dataentry::SheetRow empty{};
+        const dataentry::SheetRow& a = r < now.size() ? now[r] : empty;
+        const dataentry::SheetRow& b = r < shownSheet_.size() ? shownSheet_[r] : empty;
+        if (a != b)
+            return true;
+    }
+    return false;
+}
+
+void TFormDataSheet::reject()
+{
+    if (typedDataChanged()) {
+        const auto answer = modal().unsavedWork(
+            this, "The data in the data sheet have not been saved.\nSave them before the sheet closes?");
+        if (answer == ModalInterface::Unsaved::Cancel)
+            return;
+        if (answer == ModalInterface::Unsaved::Save) {
+            // The save closes the sheet when it worked.
+            ButtonSaveExperimentalDataClick();
+            return;
+        }
+    }
+    QDialog::reject();
+}
+
+QString TFormDataSheet::proposedFileName(int filterIndex) const
+{
+    return QString::fromStdString(dataentry::sampleProposal(EditSampleNumber->text().toStdString(),
+                                                            C.experimentalDataFileName, filterIndex));
 }
 
 void TFormDataSheet::ButtonSortClick()
@@ -145,6 +192,9 @@ void TFormDataSheet::ButtonSaveExperimentalDataClick()
 {
     dataentry::Sheet sorted;
     const dataentry::SaveCheck checked = dataentry::checkSheet(sheet(), sampleForm(), sorted);
+    // The rows an error names are the sorted rows shown.
+    if (!sorted.empty())
+        showSheet(sorted);
     if (checked.kind == dataentry::SaveCheck::Kind::ConversionError) {
         modal().conversionError(this, QString::fromStdString(checked.message));
         return;
@@ -153,9 +203,10 @@ void TFormDataSheet::ButtonSaveExperimentalDataClick()
         modal().error(this, QString::fromStdString(checked.message));
         return;
     }
-    showSheet(sorted);
+    if (!windows().mayReplaceAnalysis())
+        return;
     int filter = checked.filterIndex;
-    QString name = filter == 1 ? "*.nT" : "*.pT";
+    QString name = proposedFileName(filter);
     if (!modal().saveFile(this, DataSheetSaveFilter, filter, name))
         return;
     const FileOutcome saved = dataentry::saveNewData(
@@ -166,13 +217,33 @@ void TFormDataSheet::ButtonSaveExperimentalDataClick()
         return;
     }
     windows().notify(WindowEvent::DataSheetSaved);
+    markUnchanged();
     accept();
 }
 
-void TFormDataSheet::ButtonClearDataClick() { showSheet({}); }
+namespace {
+bool holdsPoints(const dataentry::Sheet& rows)
+{
+    for (const dataentry::SheetRow& row : rows)
+        for (const std::string& c : row)
+            if (!dataentry::cellEmpty(c))
+                return true;
+    return false;
+}
+} // namespace
+
+void TFormDataSheet::ButtonClearDataClick()
+{
+    if (holdsPoints(sheet()) && !modal().yesNo(this, "Clear every point of the data sheet?"))
+        return;
+    showSheet({});
+}
 
 void TFormDataSheet::ButtonClearAllDataClick()
 {
+    if ((holdsPoints(sheet()) || sampleForm() != dataentry::SampleForm{}) &&
+        !modal().yesNo(this, "Clear every point and the sample description of the data sheet?"))
+        return;
     clearSampleFields();
     showSheet({});
 }

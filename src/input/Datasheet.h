@@ -44,6 +44,14 @@ public:
     QString cell(int column, int row) const; // row 1 on, as the sheet counts
 
     bool emptySheetRequested = false;
+    // The grid or the form differ from what the sheet showed when it was
+    // prepared (typed data that closing would drop).
+    bool typedDataChanged() const;
+    // The name the save dialog proposes: the sample number with the
+    // extension of the conduction type, in the folder of the data in use.
+    QString proposedFileName(int filterIndex) const;
+    // Esc and the window frame: typed data are not dropped without a question.
+    void reject() override;
 
     QTableWidget* StringGridData = nullptr;
     QPushButton* ButtonSaveExperimentalData = nullptr; // "Save (*.nT or *.pT)"
@@ -57,5 +65,8 @@ protected:
 private:
     // The sheet shows a new sample: its save starts from the general reset.
     bool newSample_ = false;
+    dataentry::Sheet shownSheet_;
+    dataentry::SampleForm shownForm_;
+    void markUnchanged();
     void setCell(int column, int row, const QString& text);
 };

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -148,10 +149,40 @@ void TFormConvert::prepare()
     ComboBoxFieldUnit->setCurrentIndex(0);
     clearSampleFields();
     RichEditConvert->clear();
+    shown_ = shown();
+}
+
+TFormConvert::Shown TFormConvert::shown() const
+{
+    return {RichEditConvert->toPlainText(), ComboBoxColumnT->currentIndex(), ComboBoxColumnC->currentIndex(),
+            sampleForm()};
+}
+
+bool TFormConvert::typedDataChanged() const { return !(shown() == shown_); }
+
+bool TFormConvert::mayDropTypedData(const QString& when)
+{
+    if (!typedDataChanged())
+        return true;
+    const auto answer = modal().unsavedWork(
+        this, "The data in this window have not been saved.\nSave them before " + when + "?");
+    if (answer == ModalInterface::Unsaved::Discard)
+        return true;
+    if (answer == ModalInterface::Unsaved::Save)
+        ButtonSaveDataClick();
+    return false;
+}
+
+void TFormConvert::reject()
+{
+    if (mayDropTypedData("the window closes"))
+        QDialog::reject();
 }
 
 void TFormConvert::ButtonLoadAnotherDataClick()
 {
+    if (!mayDropTypedData("another file is loaded"))
+        return;
     prepare();
     int filter = 1;
     QString name;
@@ -166,6 +197,7 @@ void TFormConvert::ButtonLoadAnotherDataClick()
     RichEditConvert->setPlainText(QString::fromLocal8Bit(text.data(), qsizetype(text.size())));
     RichEditConvert->document()->setModified(false);
     setWindowTitle(name);
+    shown_ = shown();
 }
 
 void TFormConvert::ButtonSaveDataClick()
@@ -195,11 +227,13 @@ void TFormConvert::ButtonSaveDataClick()
         modal().confirmation(this, QString::fromStdString(checked.leftOutNote));
     if (!checked.signChangeNote.empty())
         modal().confirmation(this, QString::fromStdString("Warning: " + checked.signChangeNote));
+    if (!windows().mayReplaceAnalysis())
+        return;
     int filter = checked.filterIndex;
-    QString name = sourceFileName.isEmpty()
-                       ? QString(filter == 1 ? "*.nT" : "*.pT")
-                       : QString::fromStdString(
-                             dataentry::conversionProposal(sourceFileName.toStdString(), filter));
+    QString name = QString::fromStdString(
+        sourceFileName.isEmpty()
+            ? dataentry::sampleProposal(EditSampleNumber->text().toStdString(), std::string(), filter)
+            : dataentry::conversionProposal(sourceFileName.toStdString(), filter));
     if (!modal().saveFile(this, ConvertSaveFilter, filter, name))
         return;
     const FileOutcome saved =
@@ -209,6 +243,7 @@ void TFormConvert::ButtonSaveDataClick()
         return;
     }
     windows().notify(WindowEvent::ConversionSaved);
+    shown_ = shown();
     accept();
 }
 

@@ -49,4 +49,21 @@ public:
     QAction* Copy1 = nullptr;
     QAction* Paste1 = nullptr;
     QString sourceFileName;
+
+    // Text, columns or form differ from what was loaded or prepared.
+    bool typedDataChanged() const;
+    // Esc and the window frame: typed data are not dropped without a question.
+    void reject() override;
+
+private:
+    struct Shown {
+        QString text;
+        int columnT = -1, columnC = -1;
+        dataentry::SampleForm form;
+        bool operator==(const Shown&) const = default;
+    };
+    Shown shown() const;
+    Shown shown_;
+    // Save / discard / cancel before typed data are dropped; true to go on.
+    bool mayDropTypedData(const QString& when);
 };

@@ -1,6 +1,9 @@
 #include "input/Howtoinputdata.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QPushButton>
+#include <algorithm>
 #include <QVBoxLayout>
 
 TFormHowToInput::TFormHowToInput(QWidget* parent) : QDialog(parent)
@@ -11,6 +14,11 @@ TFormHowToInput::TFormHowToInput(QWidget* parent) : QDialog(parent)
     Button1->setObjectName("Button1");
     Button2 = new QPushButton("Use Data File with Aonther Format File", this);
     Button2->setObjectName("Button2");
+    // Wide enough for the caption in the title bar beside the frame's own
+    // buttons, not only for the two button texts.
+    const int titleWidth = QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(windowTitle());
+    for (QPushButton* b : {Button1, Button2})
+        b->setMinimumWidth(std::max({Button1->sizeHint().width(), Button2->sizeHint().width(), titleWidth + 160}));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Button1);
     layout->addWidget(Button2);

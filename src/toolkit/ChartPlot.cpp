@@ -6,7 +6,10 @@
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QGraphicsLayout>
+#include <QGraphicsItem>
+#include <QLegend>
 #include <QLegendMarker>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPdfWriter>
@@ -58,7 +61,149 @@ bool drawnPoint(const QPointF& p, bool xLog, bool yLog)
 {
     return drawable(p.x(), xLog) && drawable(p.y(), yLog);
 }
+
+// About 6 % of a decade around the data of a logarithmic axis.
+constexpr double kLogMargin = 1.15;
+// At most this many labelled steps on a logarithmic axis: a wider span is
+// labelled every few decades, so that no label is squeezed to "...".
+constexpr int kLogSteps = 10;
+
+// Whole steps of the base (a decade or several), so that the axis always
+// shows labels, and few enough of them to read.
+void setLogRange(QLogValueAxis* axis, double lo, double hi)
+{
+    double a = std::floor(std::log10(lo));
+    double b = std::ceil(std::log10(hi));
+    if (b <= a)
+        b = a + 1;
+    const double step = std::max(1.0, std::ceil((b - a) / kLogSteps));
+    a = std::floor(a / step) * step;
+    b = std::ceil(b / step) * step;
+    axis->setBase(std::pow(10.0, step));
+    axis->setRange(std::pow(10.0, a), std::pow(10.0, b));
+}
+
+// A step of 1, 2 or 5 times a power of ten near `raw`.
+double niceStep(double raw)
+{
+    const double e = std::pow(10.0, std::floor(std::log10(raw)));
+    const double f = raw / e;
+    return (f < 1.5 ? 1 : f < 3.5 ? 2 : f < 7.5 ? 5 : 10) * e;
+}
+
+// A zoomed axis keeps the reader's range with round ticks: multiples of a
+// nice step on a linear axis, whole steps of the base on a logarithmic one.
+void roundZoomedAxis(QAbstractAxis* axis)
+{
+    if (auto* v = qobject_cast<QValueAxis*>(axis)) {
+        const double span = v->max() - v->min();
+        if (!(span > 0) || !std::isfinite(span))
+            return;
+        const double step = niceStep(span / 5);
+        v->setTickAnchor(std::ceil(v->min() / step) * step);
+        v->setTickInterval(step);
+        v->setTickType(QValueAxis::TicksDynamic);
+    } else if (auto* l = qobject_cast<QLogValueAxis*>(axis)) {
+        if (l->min() > 0 && l->max() > l->min())
+            setLogRange(l, l->min(), l->max());
+    }
+}
 } // namespace
+
+// The legend below the plot: its entries wrap into rows, so that none is cut
+// short and no marker is drawn over another (the toolkit's legend keeps one
+// row and elides what does not fit). Part of the chart's scene, so figures
+// draw it too.
+class ChartLegend : public QGraphicsItem {
+public:
+    struct Entry {
+        QString name;
+        ChartPlot::Kind kind;
+        QColor color;
+    };
+    std::vector<Entry> entries;
+    QFont font;
+
+    // Places the entries in rows of at most `width`; returns the height.
+    double layout(double width)
+    {
+        prepareGeometryChange();
+        places_.clear();
+        const QFontMetricsF fm(font);
+        const double h = fm.height() + 3;
+        std::vector<std::vector<std::pair<int, double>>> rows(1);
+        double x = 0;
+        for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+            const double w = kMarker + 5 + fm.horizontalAdvance(entries[i].name);
+            if (x > 0 && x + w > width) {
+                rows.emplace_back();
+                x = 0;
+            }
+            rows.back().push_back({i, w});
+            x += w + kGap;
+        }
+        double widest = 0;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            double rowWidth = -kGap;
+            for (const auto& [i, w] : rows[r])
+                rowWidth += w + kGap;
+            double at = std::max(0.0, (width - rowWidth) / 2);
+            for (const auto& [i, w] : rows[r]) {
+                places_.push_back({i, QPointF(at, r * h)});
+                at += w + kGap;
+            }
+            widest = std::max(widest, rowWidth);
+        }
+        bounds_ = entries.empty() ? QRectF() : QRectF(0, 0, std::max(width, widest), rows.size() * h);
+        return bounds_.height();
+    }
+    QRectF boundingRect() const override { return bounds_; }
+    void paint(QPainter* p, const QStyleOptionGraphicsItem*, QWidget*) override
+    {
+        p->setFont(font);
+        const QFontMetricsF fm(font);
+        for (const auto& [i, at] : places_) {
+            const Entry& e = entries[i];
+            const QPointF mid = at + QPointF(kMarker / 2, fm.height() / 2);
+            p->save();
+            p->setRenderHint(QPainter::Antialiasing);
+            QPen pen(e.color, 1.5);
+            p->setBrush(Qt::NoBrush);
+            switch (e.kind) {
+            case ChartPlot::Kind::Circles:
+                p->setPen(pen);
+                p->drawEllipse(mid, 3.5, 3.5);
+                break;
+            case ChartPlot::Kind::Squares:
+                p->setPen(pen);
+                p->setBrush(e.color);
+                p->drawRect(QRectF(mid - QPointF(4, 4), QSizeF(8, 8)));
+                break;
+            case ChartPlot::Kind::Crosses:
+                p->setPen(pen);
+                p->drawLine(mid + QPointF(-4, -4), mid + QPointF(4, 4));
+                p->drawLine(mid + QPointF(-4, 4), mid + QPointF(4, -4));
+                break;
+            default:
+                pen.setWidthF(2);
+                if (e.kind == ChartPlot::Kind::DottedLine)
+                    pen.setStyle(Qt::DotLine);
+                p->setPen(pen);
+                p->drawLine(mid - QPointF(kMarker / 2, 0), mid + QPointF(kMarker / 2, 0));
+                break;
+            }
+            p->restore();
+            p->setPen(Qt::black);
+            p->drawText(QPointF(at.x() + kMarker + 5, at.y() + fm.ascent()), e.name);
+        }
+    }
+
+private:
+    static constexpr double kMarker = 16;
+    static constexpr double kGap = 14;
+    std::vector<std::pair<int, QPointF>> places_;
+    QRectF bounds_;
+};
 
 ChartPlot::ChartPlot(const QString& title, QWidget* parent) : QChartView(parent)
 {
@@ -71,7 +216,53 @@ ChartPlot::ChartPlot(const QString& title, QWidget* parent) : QChartView(parent)
     setMouseTracking(true);
     axisX_ = makeAxis(false, Qt::AlignBottom, QString(), false);
     axisY_ = makeAxis(false, Qt::AlignLeft, QString(), true);
+    titleFont_ = axisY_->titleFont();
+    legend_ = new ChartLegend;
+    legend_->font = chart()->legend()->font();
+    legend_->setParentItem(chart());
+    legend_->setZValue(10);
+    baseMargins_ = chart()->margins();
     setMinimumSize(260, 200);
+}
+
+ChartPlot::~ChartPlot() = default;
+
+void ChartPlot::resizeEvent(QResizeEvent* event)
+{
+    QChartView::resizeEvent(event);
+    fitTexts();
+}
+
+void ChartPlot::fitTexts()
+{
+    const QSizeF size = chart()->size();
+    const double legendHeight = legend_->layout(size.width() - 24);
+    QMargins margins = baseMargins_;
+    if (legendHeight > 0)
+        margins.setBottom(margins.bottom() + int(std::ceil(legendHeight)) + 6);
+    if (chart()->margins() != margins)
+        chart()->setMargins(margins);
+    legend_->setPos(12, size.height() - legendHeight - 8);
+    // The room of each title: the plot's side less the margins, the other
+    // axis and, below the plot, the legend.
+    // The plot area of the last layout, where there was one, is the better
+    // measure (the tick labels take their share).
+    const QRectF plot = chart()->plotArea();
+    const auto within = [](double estimate, double laidOut) {
+        return laidOut > 20 ? std::min(estimate, laidOut - 4) : estimate;
+    };
+    const std::pair<QAbstractAxis*, double> titles[] = {
+        {axisY_, within(size.height() - 90 - legendHeight - (chart()->title().isEmpty() ? 0 : 25), plot.height())},
+        {axisX_, within(size.width() - 110, plot.width())}};
+    for (const auto& [axis, room] : titles) {
+        QFont f = titleFont_;
+        f.setBold(axis->titleFont().bold());
+        const double full = QFontMetricsF(f).horizontalAdvance(axis->titleText());
+        if (full > room && room > 0 && f.pointSizeF() > 0)
+            f.setPointSizeF(std::max(6.0, f.pointSizeF() * room / full));
+        if (axis->titleFont() != f)
+            axis->setTitleFont(f);
+    }
 }
 
 QAbstractAxis* ChartPlot::makeAxis(bool log, Qt::Alignment alignment, const QString& title, bool left)
@@ -153,8 +344,16 @@ int ChartPlot::addSeries(Kind kind, const QColor& color, const QString& name)
     return seriesCount() - 1;
 }
 
-void ChartPlot::setBottomTitle(const QString& title) { axisX_->setTitleText(title); }
-void ChartPlot::setLeftTitle(const QString& title) { axisY_->setTitleText(title); }
+void ChartPlot::setBottomTitle(const QString& title)
+{
+    axisX_->setTitleText(title);
+    fitTexts();
+}
+void ChartPlot::setLeftTitle(const QString& title)
+{
+    axisY_->setTitleText(title);
+    fitTexts();
+}
 QString ChartPlot::bottomTitle() const { return axisX_->titleText(); }
 QString ChartPlot::leftTitle() const { return axisY_->titleText(); }
 
@@ -266,12 +465,12 @@ void ChartPlot::updateRanges()
             return;
         applied = {true, lo, hi};
         if (log) {
-            // Whole decades, so that the axis always shows labels.
-            lo = std::pow(10.0, std::floor(std::log10(lo)));
-            hi = std::pow(10.0, std::ceil(std::log10(hi)));
-            if (hi <= lo)
-                hi = lo * 10;
-            static_cast<QLogValueAxis*>(axis)->setRange(lo, hi);
+            if (markers) {
+                // A marker exactly on a decade would sit on the axis line.
+                lo /= kLogMargin;
+                hi *= kLogMargin;
+            }
+            setLogRange(static_cast<QLogValueAxis*>(axis), lo, hi);
         } else {
             if (hi <= lo) {
                 double pad = lo == 0 ? 1 : std::fabs(lo) * 0.1;
@@ -358,14 +557,21 @@ bool ChartPlot::inLegend(int i) const
 
 void ChartPlot::updateLegend()
 {
-    bool any = false;
-    for (const Entry& e : series_) {
-        const bool shown = inLegend(int(&e - series_.data()));
+    // The toolkit's markers keep the names (legendNames); the chart shows
+    // its own legend.
+    legend_->entries.clear();
+    for (int i = 0; i < seriesCount(); ++i) {
+        const Entry& e = series_[i];
+        const bool shown = inLegend(i);
         for (QLegendMarker* m : chart()->legend()->markers(e.series))
             m->setVisible(shown);
-        any = any || shown;
+        if (!shown)
+            continue;
+        const auto* scatter = qobject_cast<QScatterSeries*>(e.series);
+        legend_->entries.push_back({e.series->name(), e.kind, scatter ? scatter->borderColor() : e.series->pen().color()});
     }
-    chart()->legend()->setVisible(any);
+    legend_->update();
+    fitTexts();
 }
 
 QStringList ChartPlot::legendNames() const
@@ -434,6 +640,7 @@ void ChartPlot::paintScaled(QPainter& painter, const QSize& pixels)
     QChart* c = chart();
     const QRectF shown = c->geometry();
     c->setGeometry(QRectF(QPointF(0, 0), logical));
+    fitTexts();
     if (c->layout())
         c->layout()->activate();
     painter.save();
@@ -442,6 +649,7 @@ void ChartPlot::paintScaled(QPainter& painter, const QSize& pixels)
     scene()->render(&painter, QRectF(QPointF(0, 0), logical), QRectF(QPointF(0, 0), logical));
     painter.restore();
     c->setGeometry(shown);
+    fitTexts();
     if (c->layout())
         c->layout()->activate();
 }
@@ -475,11 +683,18 @@ bool ChartPlot::saveFigure(const QString& path, const FigureSize& size, QString&
         img.setDotsPerMeterY(dotsPerMetre);
         drawn = img.save(&buffer, "PNG");
     } else if (suffix == "svg") {
+        // Texts are sized in points through the device's resolution; the
+        // chart was laid out at the screen's. Drawn at that resolution into
+        // a view box of the figure's pixels, they keep the layout's
+        // proportions, and the width and height still give the chosen
+        // physical size.
+        const int layoutDpi = logicalDpiY() > 0 ? logicalDpiY() : 96;
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
-        svg.setSize(pixels);
+        svg.setResolution(layoutDpi);
+        svg.setSize(QSize(int(std::lround(pixels.width() * double(layoutDpi) / size.dpi)),
+                          int(std::lround(pixels.height() * double(layoutDpi) / size.dpi))));
         svg.setViewBox(QRect(QPoint(0, 0), pixels));
-        svg.setResolution(size.dpi);
         svg.setTitle(chart()->title());
         QPainter p;
         if (p.begin(&svg)) {
@@ -524,6 +739,8 @@ void ChartPlot::zoomTo(const QRectF& values)
     const auto setAxis = [](QAbstractAxis* axis, double lo, double hi) { axis->setRange(lo, hi); };
     setAxis(axisX_, v.left(), v.right());
     setAxis(axisY_, v.top(), v.bottom());
+    roundZoomedAxis(axisX_);
+    roundZoomedAxis(axisY_);
     zoomed_ = true;
 }
 
@@ -531,6 +748,9 @@ void ChartPlot::resetZoom()
 {
     chart()->zoomReset();
     zoomed_ = false;
+    for (QAbstractAxis* axis : {axisX_, axisY_})
+        if (auto* v = qobject_cast<QValueAxis*>(axis))
+            v->setTickType(QValueAxis::TicksFixed);
     appliedX_ = appliedY_ = AppliedRange{};
     updateRanges();
 }
@@ -597,6 +817,8 @@ void ChartPlot::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    if (event->button() == Qt::LeftButton)
+        pressedAt_ = event->position().toPoint();
     QChartView::mousePressEvent(event);
 }
 
@@ -609,8 +831,16 @@ void ChartPlot::mouseReleaseEvent(QMouseEvent* event)
     const QRectF before(QPointF(bottomMin(), leftMin()), QPointF(bottomMax(), leftMax()));
     QChartView::mouseReleaseEvent(event);
     const QRectF after(QPointF(bottomMin(), leftMin()), QPointF(bottomMax(), leftMax()));
-    if (after != before)
+    if (after != before) {
+        roundZoomedAxis(axisX_);
+        roundZoomedAxis(axisY_);
         zoomed_ = true;
+    } else if (event->button() == Qt::LeftButton &&
+               (event->position().toPoint() - pressedAt_).manhattanLength() <= 4) {
+        const QPointF chartPos = chart()->mapFromScene(mapToScene(event->position().toPoint()));
+        if (chart()->plotArea().contains(chartPos))
+            emit clicked(chart()->mapToValue(chartPos));
+    }
 }
 
 void ChartPlot::mouseDoubleClickEvent(QMouseEvent* event)

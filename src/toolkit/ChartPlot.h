@@ -13,6 +13,7 @@
 
 #include <QChartView>
 #include <QColor>
+#include <QMargins>
 #include <QPointF>
 #include <QRectF>
 #include <QString>
@@ -29,6 +30,7 @@ public:
     enum class Kind { Circles, Squares, Crosses, Line, DottedLine, FastLine };
 
     explicit ChartPlot(const QString& title = QString(), QWidget* parent = nullptr);
+    ~ChartPlot() override;
 
     // Adds a series (numbered from 0 in the order added).
     int addSeries(Kind kind, const QColor& color = Qt::black, const QString& name = QString());
@@ -88,6 +90,9 @@ public:
 signals:
     // The data coordinates under the cursor (empty outside the plot area).
     void coordinatesChanged(const QString& text);
+    // A click (press and release without dragging) in the plot area, in
+    // data coordinates.
+    void clicked(const QPointF& value);
 
 private:
     struct Entry {
@@ -110,6 +115,14 @@ private:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void updateLegend();
+    // The legend and the axis titles fitted to the chart's size: the legend
+    // in rows below the plot (room kept in the chart's margin), an axis
+    // title too long for its side in a smaller font.
+    void fitTexts();
+    void resizeEvent(QResizeEvent* event) override;
+    QFont titleFont_;
+    class ChartLegend* legend_ = nullptr; // owned by the chart's scene
+    QMargins baseMargins_;
     // A visible series with a name and points to draw.
     bool inLegend(int series) const;
     // Draws the chart's scene at `pixels` into `painter`.
@@ -132,6 +145,7 @@ private:
     QString leftFormat_;
     bool zoomed_ = false;
     QString lastReadOut_;
+    QPoint pressedAt_{-1000, -1000};
 };
 
 // "Save Figure" of every window: the save dialog with the window's own filter

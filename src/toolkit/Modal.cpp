@@ -163,6 +163,14 @@ bool WidgetModal::yesNo(QWidget* parent, const QString& text)
            QMessageBox::Yes;
 }
 
+ModalInterface::Unsaved WidgetModal::unsavedWork(QWidget* parent, const QString& text)
+{
+    const auto b = QMessageBox::warning(parent, "Confirmation", text,
+                                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                        QMessageBox::Save);
+    return b == QMessageBox::Save ? Unsaved::Save : b == QMessageBox::Discard ? Unsaved::Discard : Unsaved::Cancel;
+}
+
 void WidgetModal::conversionError(QWidget* parent, const QString& text)
 {
     QMessageBox::critical(parent, "VORN", text);
@@ -234,6 +242,16 @@ bool ScriptedModal::yesNo(QWidget*, const QString& text)
         return defaultYes;
     bool a = yesNoAnswers.front();
     yesNoAnswers.pop_front();
+    return a;
+}
+
+ModalInterface::Unsaved ScriptedModal::unsavedWork(QWidget*, const QString& text)
+{
+    messages.push_back({Message::UnsavedQuestion, text});
+    if (unsavedAnswers.empty())
+        return Unsaved::Discard;
+    const Unsaved a = unsavedAnswers.front();
+    unsavedAnswers.pop_front();
     return a;
 }
 

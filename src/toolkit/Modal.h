@@ -41,6 +41,10 @@ public:
     virtual void error(QWidget* parent, const QString& text) = 0;
     virtual void confirmation(QWidget* parent, const QString& text) = 0;
     virtual bool yesNo(QWidget* parent, const QString& text) = 0;
+    // Work not yet saved is about to be dropped: save it first, drop it, or
+    // keep everything as it is.
+    enum class Unsaved { Save, Discard, Cancel };
+    virtual Unsaved unsavedWork(QWidget* parent, const QString& text) = 0;
     // The toolkit's box for a typed text that does not convert to a number.
     virtual void conversionError(QWidget* parent, const QString& text) = 0;
     // Printer set-up; true when confirmed (the printer is then configured).
@@ -64,6 +68,7 @@ public:
     void error(QWidget* parent, const QString& text) override;
     void confirmation(QWidget* parent, const QString& text) override;
     bool yesNo(QWidget* parent, const QString& text) override;
+    Unsaved unsavedWork(QWidget* parent, const QString& text) override;
     void conversionError(QWidget* parent, const QString& text) override;
     bool printerSetup(QWidget* parent, QPrinter* printer) override;
     int execWindow(QDialog* window) override;
@@ -71,11 +76,13 @@ public:
 
 // Scripted answers for tests and the batch program. Every message shown is
 // recorded; file dialogs take queued answers (an empty queue cancels), yes/no
-// questions take queued answers (an empty queue answers `defaultYes`).
+// questions take queued answers (an empty queue answers `defaultYes`), and
+// so do the questions on unsaved work (an empty queue discards, as the
+// program did before it asked).
 class ScriptedModal : public ModalInterface {
 public:
     struct Message {
-        enum Kind { Error, Confirmation, Question, ConversionError } kind;
+        enum Kind { Error, Confirmation, Question, ConversionError, UnsavedQuestion } kind;
         QString text;
     };
     struct FileDialog {
@@ -96,6 +103,7 @@ public:
     std::deque<FileAnswer> fileAnswers;
     std::deque<bool> yesNoAnswers;
     bool defaultYes = false;
+    std::deque<Unsaved> unsavedAnswers;
     bool printerAnswer = false;
     int printerDialogs = 0;
     // Called for each modal window; returns its result. Default: rejected.
@@ -117,6 +125,7 @@ public:
     void error(QWidget* parent, const QString& text) override;
     void confirmation(QWidget* parent, const QString& text) override;
     bool yesNo(QWidget* parent, const QString& text) override;
+    Unsaved unsavedWork(QWidget* parent, const QString& text) override;
     void conversionError(QWidget* parent, const QString& text) override;
     bool printerSetup(QWidget* parent, QPrinter* printer) override;
     int execWindow(QDialog* window) override;

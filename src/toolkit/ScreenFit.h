@@ -1,7 +1,8 @@
 // Every top-level window of the program opens within the available area of
 // its screen (a 1280x800 laptop included): a window larger than the area is
-// shrunk to it (never below its minimum size), and one placed partly outside
-// is moved in.
+// shrunk to it (never below its minimum size; a dialog whose contents need
+// more gets them in a scroll area), and one placed partly outside is moved
+// in. A screen that reports no taskbar is taken to have one of 48 pixels.
 #pragma once
 
 #include <QRect>

@@ -100,6 +100,10 @@ public:
     // The main window listens; secondary windows notify.
     std::function<void(WindowEvent)> listener;
     void notify(WindowEvent event) const;
+    // Asked by a window whose save is about to replace the analysis in use
+    // (the data sheet, the converter): false when the user keeps it.
+    std::function<bool()> replaceGuard;
+    bool mayReplaceAnalysis() const { return !replaceGuard || replaceGuard(); }
 
 private:
     std::array<ManagedWindow*, static_cast<int>(WindowId::Count)> windows_{};

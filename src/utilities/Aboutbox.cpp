@@ -85,6 +85,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
                      "Comments", panel);
     Comments->setWordWrap(true);
     LabelAuthor = plain("Written by the VORN developers", "LabelAuthor", panel);
+    LabelManual = plain("The manual is built into the program: Help > Help (F1); Help > Information on "
+                        "Latest Version tells the version and where the manual is installed.",
+                        "LabelManual", panel);
+    LabelManual->setWordWrap(true);
     LabelBuildTool = plain(QString("Built with Qt %1 and %2").arg(QT_VERSION_STR, compilerText()),
                            "LabelBuildTool", panel);
 
@@ -96,6 +100,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     texts->addWidget(Comments);
     texts->addSpacing(8);
     texts->addWidget(LabelAuthor);
+    texts->addWidget(LabelManual);
     texts->addWidget(LabelBuildTool);
     texts->addStretch();
     auto* panelLayout = new QHBoxLayout(panel);

@@ -24,6 +24,7 @@ public:
     QLabel* LabelSince = nullptr;
     QLabel* Comments = nullptr;
     QLabel* LabelAuthor = nullptr;
+    QLabel* LabelManual = nullptr;
     QLabel* LabelBuildTool = nullptr;
     QPushButton* OKButton = nullptr;
 };

@@ -96,8 +96,32 @@ TFormEditor::TFormEditor(QWidget* parent) : QDialog(parent), printer_(std::make_
 
 TFormEditor::~TFormEditor() = default;
 
+bool TFormEditor::edited() const { return currentText() != loadedText_; }
+
+bool TFormEditor::mayDropEdits(const QString& when)
+{
+    if (!edited())
+        return true;
+    const auto answer = modal().unsavedWork(
+        this, "The text in the file viewer has been changed.\nSave it before " + when + "?");
+    if (answer == ModalInterface::Unsaved::Cancel)
+        return false;
+    if (answer == ModalInterface::Unsaved::Save)
+        SaveEditorClick();
+    return !edited() || answer == ModalInterface::Unsaved::Discard;
+}
+
+void TFormEditor::reject()
+{
+    if (mayDropEdits("the window closes"))
+        QDialog::reject();
+}
+
 void TFormEditor::prepare()
 {
+    // Shown again while edits are open: they stay unless the user lets go.
+    if (isVisible() && !mayDropEdits("the text is emptied"))
+        return;
     RichEditEditor->clear();
     RichEditEditor->document()->setModified(false);
     loadedBytes_.clear();
@@ -108,6 +132,12 @@ void TFormEditor::prepare()
 }
 
 void TFormEditor::navigate(const QString& path)
+{
+    if (mayDropEdits("another file is shown"))
+        openPath(path);
+}
+
+void TFormEditor::openPath(const QString& path)
 {
     if (load(path)) {
         fileName_ = path;
@@ -189,11 +219,13 @@ void TFormEditor::saveThroughDialog()
 
 void TFormEditor::OpenEditorClick()
 {
+    if (!mayDropEdits("another file is opened"))
+        return;
     int filterIndex = 1;
     QString name = fileName_;
     if (!modal().openFile(this, OpenDialogFilter, filterIndex, name))
         return;
-    navigate(name);
+    openPath(name);
 }
 
 void TFormEditor::SaveEditorClick()

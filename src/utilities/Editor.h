@@ -40,6 +40,11 @@ public:
     void PasteEditorClick();
 
     QString fileName() const { return fileName_; }
+    // The text differs from the file last loaded or saved (or, after the
+    // text was emptied for a showing, is not empty).
+    bool edited() const;
+    // Esc and the window frame: edits are not dropped without a question.
+    void reject() override;
     QPrinter* printer() const { return printer_.get(); }
 
     QMenuBar* MainMenu = nullptr;
@@ -69,6 +74,10 @@ private:
     bool saveTo(const QString& path);
     void saveThroughDialog();
     QString currentText() const;
+    // Save / discard / cancel when there are edits; true to go on.
+    bool mayDropEdits(const QString& when);
+    // Loads `path` and makes it the current file.
+    void openPath(const QString& path);
 
     QString fileName_;
     bool askBeforeSave_ = false;

@@ -62,7 +62,7 @@ TFormHTML::TFormHTML(QWidget* parent) : QDialog(parent)
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     openExternal = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 
-    ButtonContents = new QPushButton("Contents   (\\VORNWin\\bin\\VORNWinHelp.html)", this);
+    ButtonContents = new QPushButton("Contents", this);
     ButtonContents->setObjectName("ButtonContents");
     ButtonBack = new QPushButton("Back", this);
     ButtonBack->setObjectName("ButtonBack");
@@ -95,6 +95,11 @@ TFormHTML::TFormHTML(QWidget* parent) : QDialog(parent)
     connect(CppWebBrowserHelp, &QTextBrowser::backwardAvailable, ButtonBack, &QWidget::setEnabled);
     connect(CppWebBrowserHelp, &QTextBrowser::forwardAvailable, ButtonForward, &QWidget::setEnabled);
     connect(CppWebBrowserHelp, &QTextBrowser::anchorClicked, this, &TFormHTML::linkClicked);
+    // The button names the page shown, as the address box of a browser.
+    connect(CppWebBrowserHelp, &QTextBrowser::sourceChanged, this, [this](const QUrl& url) {
+        const QString name = url.fileName().isEmpty() ? url.toDisplayString() : url.fileName();
+        ButtonContents->setText("Contents   (" + name + ")");
+    });
 
     CppWebBrowserHelp->setSource(QUrl(helpIndexUrl()));
 }

@@ -128,6 +128,24 @@ TEST(ConventionalFit, BoundButtonsKeepTwoPointsAndRevertAtTheLimits)
     EXPECT_EQ(r.IndexHighestT, 3);
     EXPECT_FALSE(r.selectTemperatures({10, 20, 30}, 15, 25)); // one point only
     EXPECT_EQ(r.IndexLowestT, 1);
+
+    // A point picked on the chart: the nearer end moves there, never through
+    // the other; a pick outside the points or on an end changes nothing.
+    const struct {
+        int lowest, highest, picked, newLowest, newHighest;
+    } picks[] = {
+        {0, 9, 2, 2, 9}, {0, 9, 7, 0, 7}, {3, 6, 9, 3, 9}, {3, 6, 6, 3, 6},
+        {3, 4, 4, 3, 4}, {3, 6, 3, 3, 6}, {3, 6, -1, 3, 6}, {3, 6, 10, 3, 6},
+    };
+    for (const auto& c : picks) {
+        FitRange f{c.lowest, c.highest};
+        EXPECT_EQ(f.takeNearerBound(c.picked, 10), c.newLowest != c.lowest || c.newHighest != c.highest) << c.picked;
+        EXPECT_EQ(f.IndexLowestT, c.newLowest) << c.picked;
+        EXPECT_EQ(f.IndexHighestT, c.newHighest) << c.picked;
+    }
+    // 1000/T of 40 K is 25: the nearest point is the one at 40 K.
+    EXPECT_EQ(FitRange::nearestPoint({10, 20, 40, 80}, 26), 2);
+    EXPECT_EQ(FitRange::nearestPoint({}, 26), -1);
 }
 
 TEST(ConventionalOneImpurity, DensityCommentThresholdAndConductionType)

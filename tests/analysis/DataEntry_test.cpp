@@ -2,6 +2,7 @@
 // how they order and round it, and that nothing is lost before a file exists.
 #include "Analysis.h"
 #include "DataEntry.h"
+#include "NumberFormat.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -98,7 +99,7 @@ TEST(DataEntryConversion, Refusals)
          "temperature and concentration.", 0},
         {"100 1e15\n200 2e15\n", noType, SaveCheck::Kind::Refused, "Please input the conduction type", 0},
         {"100 1e15\n200 2e15\n", badField, SaveCheck::Kind::ConversionError,
-         "'0,5' is not a valid floating point value", 0},
+         "'0,5' is not a valid floating point value\n(field \"Magnetic Field\")", 0},
         {"x\n100 1e15\n200 2e15\n", nType(), SaveCheck::Kind::Ready, "", 1},
     };
     for (const Case& c : cases) {
@@ -118,6 +119,8 @@ TEST(DataEntrySheet, SaveChecks)
 {
     SampleForm noType = nType();
     noType.conductionType = "N";
+    SampleForm badThickness = nType();
+    badThickness.thickness = "35O";
     struct Case {
         const char* what;
         Sheet sheet;
@@ -131,14 +134,19 @@ TEST(DataEntrySheet, SaveChecks)
         {"rows after the first empty temperature ignored, sorted, reliabilities",
          rows({{"200", "2e15", "-0.5"}, {" 100 ", "1e15", "1.5"}, {"", "", ""}, {"50", "x", "1"}}),
          nType(), SaveCheck::Kind::Ready, "", {100, 200}, {1.5, 0}},
-        {"temperature not positive", rows({{"100", "1e15", "1"}, {"0", "1e15", "1"}}), nType(),
-         SaveCheck::Kind::Refused, "Temprature is below 0 K \n Check the Data!", {}, {}},
-        {"concentration not positive", rows({{"100", "-1e15", "1"}}), nType(),
-         SaveCheck::Kind::Refused, "Concentration is zero or negative \n Check the Data!", {}, {}},
+        {"temperature not positive (row of the sorted sheet)", rows({{"100", "1e15", "1"}, {"0", "1e15", "1"}}),
+         nType(), SaveCheck::Kind::Refused,
+         "Temprature is below 0 K \n Check the Data!\n(row 1, column \"Temperature [K]\")", {}, {}},
+        {"concentration not positive", rows({{"100", "2e15", "1"}, {"200", "-1e15", "1"}}), nType(),
+         SaveCheck::Kind::Refused,
+         "Concentration is zero or negative \n Check the Data!\n(row 2, column \"Concentration [cm^-3]\")", {}, {}},
         {"cell not a number", rows({{"100", "1e15", ""}}), nType(), SaveCheck::Kind::ConversionError,
-         "'' is not a valid floating point value", {}, {}},
-        {"temperature not a number", rows({{"100", "1e15", "1"}, {"1OO", "1e15", "1"}}), nType(),
-         SaveCheck::Kind::ConversionError, "'1OO' is not a valid floating point value", {}, {}},
+         "'' is not a valid floating point value\n(row 1, column \"Reliability [0<= r <=1]\")", {}, {}},
+        {"temperature not a number (unsorted row)", rows({{"100", "1e15", "1"}, {"1OO", "1e15", "1"}}), nType(),
+         SaveCheck::Kind::ConversionError,
+         "'1OO' is not a valid floating point value\n(row 2, column \"Temperature [K]\")", {}, {}},
+        {"field not a number", rows({{"100", "1e15", "1"}}), badThickness, SaveCheck::Kind::ConversionError,
+         "'35O' is not a valid floating point value\n(field \"Thickness\")", {}, {}},
         {"no conduction type", rows({{"100", "1e15", "1"}}), noType, SaveCheck::Kind::Refused,
          "Please input the conduction type", {}, {}},
     };
@@ -150,9 +158,12 @@ TEST(DataEntrySheet, SaveChecks)
         if (s.ready()) {
             EXPECT_EQ(s.points.temperature, c.t) << c.what;
             EXPECT_EQ(s.points.reliability, c.r) << c.what;
+        }
+        // The sheet shows the sorted rows whenever the temperatures sort.
+        const bool sorts = std::string(c.what).find("unsorted") == std::string::npos;
+        EXPECT_EQ(sorted[0][0] == "untouched", !sorts) << c.what;
+        if (sorts) {
             EXPECT_EQ(sorted.size(), std::size_t(sheetRows)) << c.what;
-        } else {
-            EXPECT_EQ(sorted[0][0], "untouched") << c.what;
         }
     }
 }
@@ -170,27 +181,43 @@ TEST(DataEntrySheet, SortMovesRowsAsTextUpToTheFirstEmptyTemperature)
     Sheet bad = rows({{"300", "3", "1"}, {"abc", "2", "1"}});
     const Sheet before = bad;
     EXPECT_FALSE(sortSheet(bad, error));
-    EXPECT_EQ(error, "'abc' is not a valid floating point value");
+    EXPECT_EQ(error, "'abc' is not a valid floating point value\n(row 2, column \"Temperature [K]\")");
     EXPECT_EQ(bad, before);
 }
 
-TEST(DataEntrySheet, ChangeDataShowsAndSavesTheDisplayRounding)
+TEST(DataEntrySheet, SavedAndReloadedBitForBit)
 {
+    // Values with more digits than the file's usual 6: editing the loaded
+    // data (sheet) or converting a measurement file writes them unchanged.
+    const DoubleArray t = {0.1 + 0.2, 85.04, 300, 1000.0 / 3};
+    const DoubleArray n = {4.13876543210987e16, 1.0 / 3 * 1e15, 9.995e15, 7e16};
+    const DoubleArray r = {0.987654321, 0.5, 1, 2.0 / 3};
+    testfiles::TempDir dir;
     Analysis a;
-    a.temperature = {85.04, 85.06, 300};
-    a.concentration = {1.23456e15, 9.995e15, 7e16};
-    a.reliability = {0.987, 0.5, 1};
-    a.dataCount = 3;
-    const Sheet s = sheetFromAnalysis(a);
-    ASSERT_EQ(s.size(), 3u);
-    EXPECT_EQ(s[0], (SheetRow{"85.0", "1.23E+15", "0.99"}));
-    EXPECT_EQ(s[1], (SheetRow{"85.1", "1.00E+16", "0.50"}));
+    a.temperature = t;
+    a.concentration = n;
+    a.reliability = r;
+    a.dataCount = 4;
     Sheet sorted;
-    const SaveCheck c = checkSheet(s, nType(), sorted);
+    const SaveCheck c = checkSheet(sheetFromAnalysis(a), nType(), sorted);
     ASSERT_TRUE(c.ready());
-    EXPECT_EQ(c.points.temperature, (DoubleArray{85.0, 85.1, 300}));
-    EXPECT_EQ(c.points.concentration, (DoubleArray{1.23e15, 1.00e16, 7e16}));
-    EXPECT_EQ(c.points.reliability, (DoubleArray{0.99, 0.5, 1}));
+    ASSERT_TRUE(saveNewData(a, c, dir.file("sheet.nT"), "").ok);
+    Analysis back;
+    ASSERT_TRUE(back.loadExperimentalData(dir.file("sheet.nT")).ok);
+    EXPECT_EQ(back.temperature, t);
+    EXPECT_EQ(back.concentration, n);
+    EXPECT_EQ(back.reliability, r);
+
+    const std::string text = "85.123456789, 1.23456789012e15\n30.000000001 7.7777777777e13\n";
+    const SaveCheck conv = checkConversion(text, {0, 1, -1}, nType());
+    ASSERT_TRUE(conv.ready());
+    ASSERT_TRUE(saveNewData(a, conv, dir.file("conv.nT"), "m.txt").ok);
+    ASSERT_TRUE(back.loadExperimentalData(dir.file("conv.nT")).ok);
+    EXPECT_EQ(back.temperature, (DoubleArray{30.000000001, 85.123456789}));
+    EXPECT_EQ(back.concentration, (DoubleArray{7.7777777777e13, 1.23456789012e15}));
+    // Values of the usual 6 digits are written as before.
+    EXPECT_EQ(numfmt::exact(1.5e16), "1.5e+16");
+    EXPECT_EQ(numfmt::exact(4.13876e16), "4.13876e+16");
 
     // More points than the sheet's 299 rows: none is lost by editing.
     for (int i = 0; i < 400; ++i) {
@@ -198,10 +225,10 @@ TEST(DataEntrySheet, ChangeDataShowsAndSavesTheDisplayRounding)
         a.concentration.push_back(1e16);
         a.reliability.push_back(1);
     }
-    a.dataCount = 403;
+    a.dataCount = static_cast<int>(a.temperature.size());
     const SaveCheck big = checkSheet(sheetFromAnalysis(a), nType(), sorted);
     ASSERT_TRUE(big.ready());
-    EXPECT_EQ(big.points.size(), 403u);
+    EXPECT_EQ(big.points.size(), a.temperature.size());
     EXPECT_EQ(big.points.temperature.back(), 700);
 }
 
@@ -214,6 +241,30 @@ TEST(DataEntrySheet, ClipboardBlocks)
     EXPECT_EQ(r[2], (std::vector<std::string>{"95", "3e14", "1"}));
     EXPECT_EQ(r[3], (std::vector<std::string>{"", "", ""}));
     EXPECT_EQ(clipboardBlock({{"85", "1e14"}, {"90", ""}}), "85\t1e14\n90\t\n");
+
+    // A text file's columns: commas, semicolons or blanks (runs count once).
+    const auto t = parseClipboardBlock("30,1.2e12\n40; 2.5e12;0.5\n  50   3e12 \n\n");
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[0], (std::vector<std::string>{"30", "1.2e12", "1"}));
+    EXPECT_EQ(t[1], (std::vector<std::string>{"40", "2.5e12", "0.5"}));
+    EXPECT_EQ(t[2], (std::vector<std::string>{"50", "3e12", "1"}));
+}
+
+TEST(DataEntrySheet, ProposedNameIsTheSampleNumber)
+{
+    const struct {
+        const char* number;
+        const char* beside;
+        int filter;
+        const char* proposal;
+    } cases[] = {
+        {"S-9", "", 1, "S-9.nT"},
+        {" GaN 12 ", "/data/run/old.nT", 2, "/data/run/GaN 12.pT"},
+        {"a/b:c", "", 1, "a_b_c.nT"},
+        {"", "/data/x.pT", 2, "/data/sample.pT"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sampleProposal(c.number, c.beside, c.filter), c.proposal) << c.number;
 }
 
 TEST(DataEntrySave, RoundTripAndNothingLostOnFailure)

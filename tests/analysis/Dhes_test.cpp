@@ -154,6 +154,67 @@ TEST(DhesPhysics, TheoreticalSignalOfTheTruthIsTheMeasuredOne)
     EXPECT_LT(st.dhes[peak], 3e16 / 4);
 }
 
+// A state over a hand-made signal: the grid and Fermi level only have to be
+// positive and rising for the evaluation to run.
+dhes::State stateOver(const DoubleArray& d)
+{
+    dhes::State st;
+    st.dhes = d;
+    for (std::size_t j = 0; j <= d.size(); ++j) {
+        st.temperature.push_back(20 + 0.1 * j);
+        st.fermi.push_back(0.01 + 0.0005 * j);
+    }
+    for (std::size_t j = 0; j < d.size(); ++j)
+        st.abscissa.push_back((st.fermi[j] + st.fermi[j + 1]) / 2);
+    st.controls.previous[0] = st.controls.next[0] = st.controls.evaluation[0] = true;
+    st.markerShown[0] = true;
+    return st;
+}
+
+TEST(DhesEdge, PeaksAtTheEndsOfTheSignalAreMarked)
+{
+    // The search stops short of the last sample; a walk that ran into it
+    // while the signal still rises is an edge, evaluated only on request.
+    const struct {
+        const char* what;
+        DoubleArray d;
+        int found;
+        int edgeIndex; // -1: no edge
+    } cases[] = {
+        {"one peak inside, then a rise to the last sample", signal({{100, 1}, {100, -1}, {80, 1}}), 1, 279},
+        {"peaks inside only", signal({{100, 1}, {100, -1}, {80, 1}, {80, -1}}), 2, -1},
+        {"rising throughout", signal({{120, 1}}), 0, 119},
+    };
+    for (const auto& c : cases) {
+        dhes::State st = stateOver(c.d);
+        ASSERT_EQ(dhes::workPeaks(st), c.found) << c.what;
+        for (int s = 0; s < c.found; ++s)
+            EXPECT_FALSE(st.peaks[s].edge) << c.what << " peak " << s + 1;
+        const dhes::State before = st;
+        dhes::Peak edge;
+        ASSERT_EQ(dhes::edgePeak(st, c.found, edge), c.edgeIndex >= 0) << c.what;
+        if (c.edgeIndex >= 0) {
+            EXPECT_EQ(edge.index, c.edgeIndex) << c.what;
+            EXPECT_TRUE(edge.edge && edge.evaluated()) << c.what;
+            EXPECT_FALSE(st.peaks[c.found].evaluated()) << c.what << ": the state keeps its results";
+            EXPECT_EQ(st.controls.save, before.controls.save) << c.what;
+        }
+    }
+    // "Evaluation" right after opening: the marker stands on the first sample.
+    dhes::State st = stateOver(signal({{100, -1}, {100, 1}, {100, -1}}));
+    dhes::evaluationPressed(st, 0);
+    ASSERT_TRUE(st.peaks[0].evaluated());
+    EXPECT_TRUE(st.peaks[0].edge);
+    const std::string warning = dhes::edgeWarning(st, 0);
+    EXPECT_NE(warning.find("first peak lies at the first point"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("T = 20 K"), std::string::npos) << warning;
+    // Moving the marker inside clears the mark.
+    dhes::nextPeakPressed(st, 0);
+    dhes::evaluationPressed(st, 0);
+    EXPECT_FALSE(st.peaks[0].edge);
+    EXPECT_TRUE(dhes::atEdge(st.dhes, 0) && dhes::atEdge(st.dhes, 299) && !dhes::atEdge(st.dhes, 298));
+}
+
 TEST(DhesWindowState, ButtonsOfThePeaks)
 {
     const Analysis a = sample({{3e16, 0.05}, {5e16, 0.20}}, 2, 1e14);

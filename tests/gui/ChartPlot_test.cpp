@@ -15,9 +15,14 @@ TEST(ChartPlot, LogAxisDropsNonPositiveValuesButKeepsTheRest)
     plot.setData(s, {{100, 1e15}, {200, 0}, {300, -5}, {400, 3e16}});
     EXPECT_EQ(plot.count(s), 4);
     EXPECT_EQ(plot.drawnCount(s), 2);
-    // Range rounded outward to whole decades.
-    EXPECT_DOUBLE_EQ(plot.leftMin(), 1e15);
+    // Range rounded outward to whole decades, with a margin: a point on a
+    // decade is not drawn on the axis line.
+    EXPECT_DOUBLE_EQ(plot.leftMin(), 1e14);
     EXPECT_DOUBLE_EQ(plot.leftMax(), 1e17);
+    // A span of many decades is labelled every few of them.
+    plot.setData(s, {{100, 1e-40}, {400, 1e17}});
+    EXPECT_DOUBLE_EQ(plot.leftMin(), 1e-42);
+    EXPECT_DOUBLE_EQ(plot.leftMax(), 1e18);
 }
 
 TEST(ChartPlot, SwitchingAxisToLogKeepsSeriesAndTitles)

@@ -4,6 +4,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFontMetricsF>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTransform>
+#include <QValueAxis>
+#include <cmath>
+#include <QXmlStreamReader>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QImage>
@@ -14,6 +21,58 @@
 #include <gtest/gtest.h>
 
 namespace {
+struct TextBox {
+    QString text;
+    QRectF box;
+};
+
+// The boxes of the texts of an SVG drawing, in view-box units: each text's
+// advance and its font's ascent and descent at its font size, through the
+// transforms of the groups around it.
+std::vector<TextBox> svgTextBoxes(const QByteArray& svg)
+{
+    std::vector<TextBox> boxes;
+    std::vector<QTransform> stack{QTransform()};
+    std::vector<QString> fonts{QString()};
+    std::vector<double> sizes{12};
+    QXmlStreamReader xml(svg);
+    const auto matrix = [](const QString& t) {
+        const QRegularExpressionMatch m =
+            QRegularExpression(R"(matrix\(([^,]+),([^,]+),([^,]+),([^,]+),([^,]+),([^)]+)\))").match(t);
+        if (!m.hasMatch())
+            return QTransform();
+        return QTransform(m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3).toDouble(),
+                          m.captured(4).toDouble(), m.captured(5).toDouble(), m.captured(6).toDouble());
+    };
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const auto a = xml.attributes();
+            stack.push_back(matrix(a.value("transform").toString()) * stack.back());
+            fonts.push_back(a.hasAttribute("font-family") ? a.value("font-family").toString() : fonts.back());
+            sizes.push_back(a.hasAttribute("font-size") ? a.value("font-size").toDouble() : sizes.back());
+            if (xml.name() == QLatin1String("text")) {
+                const double x = a.value("x").toDouble(), y = a.value("y").toDouble();
+                const QString text = xml.readElementText().trimmed();
+                QFont f(fonts.back());
+                f.setPixelSize(std::max(1, int(std::lround(sizes.back()))));
+                const QFontMetricsF fm(f);
+                const QRectF local(x, y - fm.ascent(), fm.horizontalAdvance(text), fm.ascent() + fm.descent());
+                if (!text.isEmpty())
+                    boxes.push_back({text, stack.back().mapRect(local)});
+                stack.pop_back();
+                fonts.pop_back();
+                sizes.pop_back();
+            }
+        } else if (xml.isEndElement()) {
+            stack.pop_back();
+            fonts.pop_back();
+            sizes.pop_back();
+        }
+    }
+    return boxes;
+}
+
 // Sends a mouse event to the chart as the window system does.
 void mouse(ChartPlot& plot, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held)
 {
@@ -79,6 +138,13 @@ TEST(ChartReading, RubberBandZoomsAndDoubleClickRestoresTheRanges)
         EXPECT_LT(plot.bottomMax(), before.right());
         EXPECT_NEAR(plot.bottomMin(), 100, 10);
         EXPECT_NEAR(plot.bottomMax(), 200, 10);
+        // Round ticks in the zoomed range: multiples of 1, 2 or 5 times a power of ten.
+        auto* x = qobject_cast<QValueAxis*>(plot.chart()->axes(Qt::Horizontal).first());
+        ASSERT_TRUE(x);
+        EXPECT_EQ(x->tickType(), QValueAxis::TicksDynamic);
+        const double mantissa = x->tickInterval() / std::pow(10, std::floor(std::log10(x->tickInterval())));
+        EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << x->tickInterval();
+        EXPECT_NEAR(std::remainder(x->tickAnchor(), x->tickInterval()), 0, 1e-9) << x->tickAnchor();
 
         // New data while zoomed keep the reader's view.
         plot.addPoint(s, 250, c.log ? 5e16 : 3);
@@ -188,4 +254,67 @@ TEST(ChartReading, FiguresAreDrawnAtTheChosenSizeInEveryFormat)
     EXPECT_FALSE(plot.saveFigure(dir.filePath("tiny.png"), {FigureSize::Pixels, 10, 10, 96}, error));
     EXPECT_TRUE(error.contains("tiny.png"));
     EXPECT_FALSE(QFile::exists(dir.filePath("tiny.png")));
+}
+
+TEST(ChartReading, SvgTextsKeepTheLayoutOfTheChart)
+{
+    QTemporaryDir dir;
+    ChartPlot plot("Semilog");
+    plot.setBottomTitle("Temperature  [K]");
+    plot.setLeftTitle("Majority-Carrier Concentration  [cm^-3]");
+    plot.setLeftLog(true);
+    const int points = plot.addSeries(ChartPlot::Kind::Circles, Qt::blue, "Measured points");
+    const int line = plot.addSeries(ChartPlot::Kind::Line, Qt::red, "Simulated concentration");
+    const int ends = plot.addSeries(ChartPlot::Kind::Crosses, Qt::green, "Low-temperature end of the range");
+    QVector<QPointF> measured, simulated;
+    for (int i = 0; i < 40; ++i) {
+        const double t = 30 + 10 * i;
+        measured.push_back({t, 1e13 * std::exp(i / 4.0)});
+        simulated.push_back({t, 1.1e13 * std::exp(i / 4.0)});
+    }
+    plot.setData(points, measured);
+    plot.setData(line, simulated);
+    plot.setData(ends, {measured[3]});
+    plot.resize(640, 480);
+    for (const FigureSize& size : {FigureSize::defaultPixels(), FigureSize{FigureSize::Pixels, 800, 600, 96},
+                                   FigureSize::defaultCentimetres()}) {
+        const QString path = dir.filePath("figure.svg");
+        QString error;
+        ASSERT_TRUE(plot.saveFigure(path, size, error)) << error.toStdString();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray svg = f.readAll();
+        const QRectF picture(QPointF(0, 0), QSizeF(size.pixels()));
+        const std::vector<TextBox> boxes = svgTextBoxes(svg);
+        ASSERT_GE(boxes.size(), 8u) << "titles, ticks and legend entries";
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_TRUE(picture.contains(boxes[i].box)) << boxes[i].text.toStdString() << " leaves the picture";
+            for (std::size_t j = i + 1; j < boxes.size(); ++j)
+                EXPECT_FALSE(boxes[i].box.adjusted(1, 1, -1, -1).intersects(boxes[j].box.adjusted(1, 1, -1, -1)))
+                    << "\"" << boxes[i].text.toStdString() << "\" overlaps \"" << boxes[j].text.toStdString() << "\"";
+        }
+        // Every text of the chart is in the drawing, none cut short.
+        QStringList texts;
+        for (const TextBox& b : boxes)
+            texts << b.text.simplified();
+        for (const char* t : {"Semilog", "Temperature  [K]", "Majority-Carrier Concentration  [cm^-3]",
+                              "Measured points", "Simulated concentration", "Low-temperature end of the range"})
+            EXPECT_TRUE(texts.contains(QString(t).simplified())) << t << " in " << texts.join(" | ").toStdString();
+
+        // A renderer other than the toolkit's draws it.
+        const QString rsvg = QStandardPaths::findExecutable("rsvg-convert");
+        if (rsvg.isEmpty()) {
+            ADD_FAILURE() << "rsvg-convert (librsvg2-bin) is not installed: run scripts/install-deps";
+            continue;
+        }
+        const QString png = dir.filePath("figure.png");
+        QFile::remove(png);
+        QProcess p;
+        p.start(rsvg, {"-w", QString::number(size.pixels().width()), "-o", png, path});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        const QImage img(png);
+        EXPECT_EQ(img.width(), size.pixels().width());
+        EXPECT_NEAR(img.height(), size.pixels().height(), 1);
+    }
 }

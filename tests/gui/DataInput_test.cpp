@@ -78,7 +78,8 @@ TEST_F(DataInputTest, KeyboardEntryPastedFromASpreadsheetBecomesTheData)
     ASSERT_EQ(script.fileDialogs.size(), 1u);
     EXPECT_EQ(script.fileDialogs[0].filter, DataSheetSaveFilter);
     EXPECT_EQ(script.fileDialogs[0].filterIndex, 1);
-    EXPECT_EQ(script.fileDialogs[0].proposedName, "*.nT");
+    // The sample's name, not a pattern.
+    EXPECT_EQ(script.fileDialogs[0].proposedName, "S-9.nT");
     EXPECT_EQ(C.experimentalDataFileName, target.toStdString());
     EXPECT_EQ(C.temperature, (DoubleArray{100, 150, 200}));
     EXPECT_EQ(C.reliability, (DoubleArray{0.95, 1, 1}));
@@ -108,15 +109,17 @@ TEST_F(DataInputTest, NothingIsLostBeforeANewFileIsWritten)
         FormDataSheet->pasteBlock("100\t1e15\t1\n-5\t1e15\t1\n");
         describe(FormDataSheet, "n-type");
         FormDataSheet->ButtonSaveExperimentalDataClick();
-        EXPECT_EQ(FormDataSheet->cell(0, 2), "-5"); // the sheet as typed
-        FormDataSheet->StringGridData->item(1, 0)->setText("50");
+        // Sorted, so that the row the box names is the row shown.
+        EXPECT_EQ(FormDataSheet->cell(0, 1), "-5");
+        FormDataSheet->StringGridData->item(0, 0)->setText("50");
         script.answerFile(dir.filePath("missing/x.nT"));
         FormDataSheet->ButtonSaveExperimentalDataClick();
-        EXPECT_EQ(FormDataSheet->cell(0, 1), "50"); // sorted once the checks passed
+        EXPECT_EQ(FormDataSheet->cell(0, 1), "50");
     });
     m->ButtonInputDataClick();
     ASSERT_EQ(script.messages.size(), 2u);
-    EXPECT_EQ(script.messages[0].text, "Temprature is below 0 K \n Check the Data!");
+    EXPECT_EQ(script.messages[0].text,
+              "Temprature is below 0 K \n Check the Data!\n(row 1, column \"Temperature [K]\")");
     EXPECT_TRUE(script.messages[1].text.contains("x.nT")) << script.messages[1].text.toStdString();
 
     // The converter closed without saving.
@@ -131,7 +134,7 @@ TEST_F(DataInputTest, NothingIsLostBeforeANewFileIsWritten)
     EXPECT_FALSE(m->PanelSampleNumber->text().isEmpty());
 }
 
-TEST_F(DataInputTest, ChangeDataRoundsToTheSheetAndKeepsTheSample)
+TEST_F(DataInputTest, ChangeDataKeepsEveryDigitAndTheSample)
 {
     TFormMain* m = create(0);
     const std::string data = path("sample.nT");
@@ -141,19 +144,20 @@ TEST_F(DataInputTest, ChangeDataRoundsToTheSheetAndKeepsTheSample)
     script.windowHandler = [&](QDialog*) {
         EXPECT_EQ(FormDataSheet->EditSampleNumber->text(), "SYN-si_p_single");
         EXPECT_EQ(FormDataSheet->EditCurrent->text(), "0.0001");
-        EXPECT_EQ(FormDataSheet->cell(0, 1), "30.0");
-        EXPECT_EQ(FormDataSheet->cell(1, 1), "1.16E+12");
-        EXPECT_EQ(FormDataSheet->cell(2, 1), "1.00");
+        // The values as loaded, not rounded to a display pattern.
+        EXPECT_EQ(FormDataSheet->cell(0, 1), "30");
+        EXPECT_EQ(FormDataSheet->cell(1, 1), "1.16271e+12");
+        EXPECT_EQ(FormDataSheet->cell(2, 1), "1");
         FormDataSheet->StringGridData->setCurrentCell(0, 0);
         FormDataSheet->StringGridData->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, 1), true);
         gridAction("Copy")->trigger();
-        EXPECT_EQ(QApplication::clipboard()->text(), "30.0\t1.16E+12\n35.0\t1.54E+13\n");
+        EXPECT_EQ(QApplication::clipboard()->text(), "30\t1.16271e+12\n35\t1.54171e+13\n");
         script.answerFile(QString::fromStdString(data));
         FormDataSheet->ButtonSaveExperimentalDataClick();
         return 0;
     };
     m->ButtonChangeDataClick();
-    EXPECT_EQ(C.concentration[0], 1.16e12);
+    EXPECT_EQ(C.concentration[0], 1.16271e12);
     EXPECT_EQ(C.originalFileName, "/instrument/run.txt");
     EXPECT_EQ(C.dataCount, 75);
     EXPECT_TRUE(m->ButtonCalcSpline->isEnabled());
@@ -252,7 +256,9 @@ TEST_F(DataInputTest, PastedBlockLongerThanTheSheetKeepsEveryRow)
     FormDataSheet->pasteBlock(block);
     EXPECT_EQ(FormDataSheet->StringGridData->rowCount(), 325);
     EXPECT_EQ(FormDataSheet->cell(0, 325), "339");
+    script.yesNoAnswers = {true};
     FormDataSheet->ButtonClearDataClick();
+    EXPECT_EQ(script.texts(ScriptedModal::Message::Question).size(), 1);
     EXPECT_EQ(FormDataSheet->StringGridData->rowCount(), 299);
     EXPECT_TRUE(FormDataSheet->cell(0, 6).isEmpty());
 }

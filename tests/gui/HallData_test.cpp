@@ -173,19 +173,32 @@ TEST_F(MainWindowTest, NewDataClearEveryLaterStage)
     EXPECT_EQ(m->EditSmoothness->text(), "5000");
 }
 
-TEST_F(MainWindowTest, CancelledLoadLeavesTheResetWindow)
+TEST_F(MainWindowTest, CancelledOrFailedLoadLeavesTheSampleInUse)
 {
     // Advanced mode, so that the loading menu items are visible.
     TFormMain* m = create(0);
-    load(m, example("gaas_n_shallow.nT"));
-    script.cancelFile();
-    m->ButtonLoadExperimentalClick();
-    expectNothingPlotted(m);
-    EXPECT_EQ(C.dataCount, 0);
-    EXPECT_TRUE(C.experimentalDataFileName.empty());
-    EXPECT_TRUE(m->PanelSampleNumber->text().isEmpty());
-    EXPECT_EQ(m->EditGH1->text(), "1");
-    EXPECT_TRUE(script.messages.empty());
+    const QString data = example("gaas_n_shallow.nT");
+    load(m, data);
+    const int count = C.dataCount;
+    const QString sample = m->PanelSampleNumber->text();
+    QTemporaryDir dir;
+    const QString bad = dir.filePath("bad.nT");
+    writeText(bad, dataFile("thick", "n-type", 2, "100 1e15 1\r\n200 2e15 1\r\n"));
+    for (const QString& answer : {QString(), bad}) {
+        script.messages.clear();
+        if (answer.isEmpty())
+            script.cancelFile();
+        else
+            script.answerFile(answer);
+        m->ButtonLoadExperimentalClick();
+        EXPECT_EQ(script.messages.size(), answer.isEmpty() ? 0u : 1u);
+        EXPECT_EQ(C.dataCount, count);
+        EXPECT_EQ(C.experimentalDataFileName, data.toStdString());
+        EXPECT_EQ(m->PanelSampleNumber->text(), sample);
+        EXPECT_EQ(m->ChartExperimentalLog->count(0), count);
+        EXPECT_TRUE(m->ButtonCalcSpline->isEnabled());
+        EXPECT_EQ(m->EditGH1->text(), "2");
+    }
 }
 
 TEST_F(MainWindowTest, UnreadableDataFileShowsTheErrorAndEnablesNothing)

@@ -141,7 +141,7 @@ TEST(HelpViewer, StartsOnTheManualAndFollowsItsLinks)
 {
     TFormHTML v;
     EXPECT_EQ(v.windowTitle(), "Viewer of Hyper Text Markup Language");
-    EXPECT_EQ(v.ButtonContents->text(), "Contents   (\\VORNWin\\bin\\VORNWinHelp.html)");
+    EXPECT_EQ(v.ButtonContents->text(), "Contents   (index.html)");
     EXPECT_EQ(v.ButtonBack->text(), "Back");
     EXPECT_EQ(v.ButtonForward->text(), "Forward");
     EXPECT_EQ(v.currentUrl().toString(), TFormHTML::helpIndexUrl());
