@@ -124,6 +124,30 @@ void jsonNumber(std::ostream& out, double v)
     out << buf;
 }
 
+// A standard error, null where it is not determined (negative).
+void jsonError(std::ostream& out, double e)
+{
+    if (e < 0)
+        out << "null";
+    else
+        jsonNumber(out, e);
+}
+
+// A fitted species without its closing brace: the caller may add fields.
+void jsonSpecies(std::ostream& out, const BatchFitSpecies& s)
+{
+    out << "{\"energyLevel\": ";
+    jsonNumber(out, s.energy);
+    out << ", \"energyLevelError\": ";
+    jsonError(out, s.energyError);
+    out << ", \"density\": ";
+    jsonNumber(out, s.density);
+    out << ", \"densityError\": ";
+    jsonError(out, s.densityError);
+    out << ", \"degeneracy\": ";
+    jsonNumber(out, s.g);
+}
+
 bool parseNumber(const std::string& text, double& v) { return numfmt::parseDouble(text, v); }
 
 std::string joinJson(const std::vector<std::string>& entries)
@@ -790,13 +814,6 @@ std::string formatBatchJsonEntry(const BatchResult& r)
         out << "]";
         if (r.fit.done) {
             const BatchFit& f = r.fit;
-            // A standard error that is not determined is null.
-            auto error = [&](double e) {
-                if (e < 0)
-                    out << "null";
-                else
-                    jsonNumber(out, e);
-            };
             out << ",\n   \"fit\": {\"precise\": " << (f.precise ? "true" : "false")
                 << ", \"presses\": " << f.presses << ", \"times\": " << f.times
                 << ", \"converged\": " << (f.converged ? "true" : "false") << ", \"lowTemperature\": ";
@@ -807,33 +824,18 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             jsonNumber(out, f.sumOfSquares);
             out << ", \"species\": [";
             for (std::size_t k = 0; k < f.species.size(); ++k) {
-                const BatchFitSpecies& s = f.species[k];
-                out << (k ? ", " : "") << "{\"energyLevel\": ";
-                jsonNumber(out, s.energy);
-                out << ", \"energyLevelError\": ";
-                error(s.energyError);
-                out << ", \"density\": ";
-                jsonNumber(out, s.density);
-                out << ", \"densityError\": ";
-                error(s.densityError);
-                out << ", \"degeneracy\": ";
-                jsonNumber(out, s.g);
+                out << (k ? ", " : "");
+                jsonSpecies(out, f.species[k]);
                 out << "}";
             }
             out << "], \"compensatingDensity\": ";
             jsonNumber(out, f.compensatingDensity);
             out << ", \"compensatingDensityError\": ";
-            error(f.compensatingError);
+            jsonError(out, f.compensatingError);
             out << "}";
         }
         if (r.bestModel.done) {
             const BatchBestModel& b = r.bestModel;
-            auto error = [&](double e) {
-                if (e < 0)
-                    out << "null";
-                else
-                    jsonNumber(out, e);
-            };
             out << ",\n   \"bestModel\": {\"distribution\": ";
             jsonString(out, b.distribution);
             if (b.distribution == "excited-states")
@@ -846,23 +848,14 @@ std::string formatBatchJsonEntry(const BatchResult& r)
             jsonNumber(out, b.rms);
             out << ", \"species\": [";
             for (std::size_t k = 0; k < b.species.size(); ++k) {
-                const BatchBestModelSpecies& s = b.species[k];
-                out << (k ? ", " : "") << "{\"energyLevel\": ";
-                jsonNumber(out, s.energy);
-                out << ", \"energyLevelError\": ";
-                error(s.energyError);
-                out << ", \"density\": ";
-                jsonNumber(out, s.density);
-                out << ", \"densityError\": ";
-                error(s.densityError);
-                out << ", \"degeneracy\": ";
-                jsonNumber(out, s.g);
-                out << ", \"determined\": " << (s.determined ? "true" : "false") << "}";
+                out << (k ? ", " : "");
+                jsonSpecies(out, b.species[k]);
+                out << ", \"determined\": " << (b.species[k].determined ? "true" : "false") << "}";
             }
             out << "], \"compensatingDensity\": ";
             jsonNumber(out, b.compensatingDensity);
             out << ", \"compensatingDensityError\": ";
-            error(b.compensatingError);
+            jsonError(out, b.compensatingError);
             out << ", \"alternatives\": [";
             for (std::size_t i = 0; i < b.alternatives.size(); ++i) {
                 const BatchBestModelAlternative& a = b.alternatives[i];

@@ -100,10 +100,7 @@ struct BatchFit {
 
 // The model the data support (--best-model): the chosen species with standard
 // errors (negative: not determined) and the alternatives with their criterion.
-struct BatchBestModelSpecies {
-    double energy = 0, energyError = -1;   // eV
-    double density = 0, densityError = -1; // cm^-3
-    double g = 0;
+struct BatchBestModelSpecies : BatchFitSpecies {
     bool determined = false;
 };
 struct BatchBestModelAlternative {

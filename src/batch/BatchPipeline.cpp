@@ -505,7 +505,7 @@ private:
         b.distribution = modelsel::distributionName(f.model.distribution);
         b.levelCount = f.model.levelCount;
         for (const modelsel::SpeciesResult& s : f.species)
-            b.species.push_back({s.species.level, s.levelError, s.species.density, s.densityError, s.species.g,
+            b.species.push_back({{s.species.level, s.levelError, s.species.density, s.densityError, s.species.g},
                                  s.determined});
         b.compensatingDensity = f.model.compensating;
         b.compensatingError = f.compensatingError;
