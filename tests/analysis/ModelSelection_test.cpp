@@ -257,8 +257,9 @@ TEST(ModelSelection, ExamplesAgainstTheirTruthFiles)
         const Fit& f = s.chosen;
         ASSERT_EQ(f.species.size(), c.species) << c.file;
         EXPECT_EQ(f.model.distribution, c.distribution) << c.file;
-        if (c.distribution == Distribution::ExcitedStates)
+        if (c.distribution == Distribution::ExcitedStates) {
             EXPECT_EQ(f.model.levelCount, 8) << c.file;
+        }
         for (std::size_t k = 0; k < c.species; ++k) {
             EXPECT_NEAR(f.species[k].species.level, species[k].E, 0.001) << c.file << " species " << k;
             EXPECT_NEAR(f.species[k].species.density / species[k].N, 1, 0.03) << c.file << " species " << k;
