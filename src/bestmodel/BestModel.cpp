@@ -53,7 +53,8 @@ QString errorText(double error, bool energy)
 {
     if (error < 0)
         return "not determined";
-    return q(energy ? numfmt::pattern(error, "0.0000") : numfmt::pattern(error, "0.00E+00"));
+    // Errors far below the value's last digit keep their own digits.
+    return q(energy && error >= 0.0001 ? numfmt::pattern(error, "0.0000") : numfmt::pattern(error, "0.0E+00"));
 }
 } // namespace
 
@@ -114,7 +115,7 @@ TFormBestModel::TFormBestModel(QWidget* parent) : QDialog(parent), printer_(std:
     ChartResidual->addSeries(ChartPlot::Kind::Line, Qt::gray, "Zero");
     ChartResidual->setBottomTitle("Temperature [K]");
     ChartResidual->setLeftTitle("Residual [log10 n]");
-    ChartResidual->setLeftLabelFormat("%.4f");
+    ChartResidual->setLeftLabelFormat("%.1e");
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {ButtonSearch, ButtonCancel, ButtonSave, ButtonPrint, ButtonHelp})
@@ -170,7 +171,7 @@ void TFormBestModel::prepare()
     fileName_.clear();
     LabelSampleNumber->setText("Sample: " + q(C.sampleNumber) + "    (" + QString::number(data_.points()) +
                                " measured points with positive reliability)");
-    ChartFit->setLeftTitle(C.isNType() ? "Electron Concentration [cm^-3]" : "Hole Concentration [cm^-3]");
+    ChartFit->setLeftTitle(C.isNType() ? "Electrons [cm^-3]" : "Holes [cm^-3]");
     clearResults();
     ChartFit->clearAll();
     QVector<QPointF> measured;

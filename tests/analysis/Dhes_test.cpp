@@ -200,8 +200,9 @@ TEST(DhesEdge, PeaksAtTheEndsOfTheSignalAreMarked)
             EXPECT_EQ(st.controls.save, before.controls.save) << c.what;
         }
     }
-    // "Evaluation" right after opening: the marker stands on the first sample.
-    dhes::State st = stateOver(signal({{100, -1}, {100, 1}, {100, -1}}));
+    // "Evaluation" right after opening: the marker stands on the first
+    // sample, a positive maximum (a negative one is no physical result).
+    dhes::State st = stateOver(signal({{1, 150}, {99, -1}, {100, 1}, {100, -1}}));
     dhes::evaluationPressed(st, 0);
     ASSERT_TRUE(st.peaks[0].evaluated());
     EXPECT_TRUE(st.peaks[0].edge);

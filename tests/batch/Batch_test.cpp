@@ -136,8 +136,15 @@ TEST_F(BatchRun, SmoothnessChosenByCrossValidation)
     ASSERT_FALSE(r.stages.empty());
     EXPECT_NEAR(r.stages[0].energyLevel, 0.045, 0.0005);
     EXPECT_NEAR(r.stages[0].density / 1e16, 1.0, 0.02);
-    EXPECT_NE(formatBatchTable(r).find("(chosen by cross-validation)"), std::string::npos);
-    EXPECT_NE(formatBatchJson({r}).find("\"smoothnessChosen\": true"), std::string::npos);
+    // Noise-free points: the score is smallest at the interpolating end of
+    // the searched range, which is said instead of presenting it as a choice.
+    EXPECT_TRUE(r.smoothnessAtRangeEnd);
+    EXPECT_EQ(r.smoothness, 0.001);
+    EXPECT_NE(formatBatchTable(r).find("(cross-validation: end of the searched range, no minimum inside)"),
+              std::string::npos);
+    EXPECT_NE(err.str().find("--smoothness auto found no minimum inside the searched range"), std::string::npos);
+    EXPECT_NE(formatBatchJson({r}).find("\"smoothnessChosen\": true, \"smoothnessAtRangeEnd\": true"),
+              std::string::npos);
 }
 
 // Inputs that once ended in a wrong success: a negative density is never an
