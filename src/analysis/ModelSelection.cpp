@@ -47,6 +47,8 @@ Degeneracy excitedDegeneracy(double g, double level, double kT, double rydberg, 
     return {std::log(g) + std::log1p(s1) - mean / kT, ds1 / (1 + s1) - dMean / kT};
 }
 
+bool byLevel(const Species& a, const Species& b) { return a.level < b.level; }
+
 double rydbergOf(const Data& d)
 {
     return d.dielectricConstant > 0 ? 13.6 * d.effectiveMass / d.dielectricConstant / d.dielectricConstant : 0;
@@ -203,7 +205,7 @@ void sortSpecies(Model& m)
 {
     const auto from = m.species.begin() + (m.distribution == Distribution::ExcitedStates ? 1 : 0);
     if (from < m.species.end())
-        std::stable_sort(from, m.species.end(), [](const Species& a, const Species& b) { return a.level < b.level; });
+        std::stable_sort(from, m.species.end(), byLevel);
 }
 
 // Covariance, errors, correlation and verdicts at the optimum.
@@ -473,6 +475,17 @@ double typeDegeneracy(const Analysis& a)
     return 1;
 }
 
+std::array<double, 3> stageDegeneracies(const Analysis& a)
+{
+    const double g = typeDegeneracy(a);
+    std::array<double, 3> out{g, g, g};
+    // A stage evaluated with another factor keeps it.
+    for (std::size_t k = 0; k < 3; ++k)
+        if (a.density[k] > 0 && a.degeneracyFactor[k] > 0)
+            out[k] = a.degeneracyFactor[k];
+    return out;
+}
+
 Data dataFrom(const Analysis& a, const std::array<double, 3>& stageDegeneracy)
 {
     Data d;
@@ -597,7 +610,7 @@ Selection selectModel(const Data& d, const std::vector<Model>& seeds, const Prog
                     t.species[i] = {s.density * 0.5, s.level / 1.5, s.g};
                     t.species.push_back({s.density * 0.5, std::min(s.level * 1.5, maxLevel), s.g});
                     std::sort(t.species.begin(), t.species.end(),
-                              [](const Species& a, const Species& b) { return a.level < b.level; });
+                              byLevel);
                     starts.push_back(t);
                 }
             }
@@ -608,7 +621,7 @@ Selection selectModel(const Data& d, const std::vector<Model>& seeds, const Prog
                     Model t = base.model;
                     t.species.push_back({nMax * 0.5, E, 1});
                     std::sort(t.species.begin(), t.species.end(),
-                              [](const Species& a, const Species& b) { return a.level < b.level; });
+                              byLevel);
                     starts.push_back(t);
                 }
             }
@@ -739,7 +752,7 @@ std::vector<Model> seedsFrom(const Analysis& a, const Data& d)
                                        a.simulationEnergyLevel[static_cast<std::size_t>(k)], 1});
         sim.compensating = a.simulationInclude[4] ? std::max(a.simulationCompensatingDensity, 0.0) : 0;
         std::sort(sim.species.begin(), sim.species.end(),
-                  [](const Species& x, const Species& y) { return x.level < y.level; });
+                  byLevel);
         if (!sim.species.empty())
             seeds.push_back(sim);
     }
@@ -797,12 +810,12 @@ std::string verdictText(const SpeciesResult& s)
     return s.determined ? "determined" : "not determined by these data";
 }
 
-std::string valueWithError(double value, double error, bool energy)
+std::string errorText(double error, bool energy)
 {
-    const std::string v = energy ? numfmt::pattern(value, "0.####") : numfmt::pattern(value, "0.00E+00");
     if (error < 0)
-        return v + " ± not determined";
-    return v + " ± " + (energy ? numfmt::pattern(error, "0.0000") : numfmt::pattern(error, "0.00E+00"));
+        return "not determined";
+    // Errors far below the value's last digit keep their own digits.
+    return energy && error >= 0.0001 ? numfmt::pattern(error, "0.0000") : numfmt::pattern(error, "0.0E+00");
 }
 
 std::string saveProposal(const Analysis& a)

@@ -69,6 +69,8 @@ Data dataFrom(const Analysis& a, const std::array<double, 3>& stageDegeneracy);
 
 // The degeneracy factor a stage page shows for the conduction type.
 double typeDegeneracy(const Analysis& a);
+// Those of the three stages: an evaluated stage's own, else the type's.
+std::array<double, 3> stageDegeneracies(const Analysis& a);
 
 // Depth of the Fermi level [eV] and the concentration of the model at T.
 double fermiLevel(const Model& m, const Data& d, double T);
@@ -157,6 +159,7 @@ bool save(const Analysis& a, const Selection& s, const std::string& path, std::s
 
 // Display texts.
 std::string verdictText(const SpeciesResult& s); // "determined" / "not determined by these data"
-std::string valueWithError(double value, double error, bool energy);
+// A standard error as the tables show it: "not determined" when negative.
+std::string errorText(double error, bool energy);
 
 } // namespace modelsel

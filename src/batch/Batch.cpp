@@ -566,6 +566,18 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
     return 0;
 }
 
+namespace {
+// A standard error of the tables with two digits; -1 stands for "not determined".
+std::string errorCell(double e, const char* fmt)
+{
+    if (e < 0)
+        return "not determined";
+    char b[40];
+    std::snprintf(b, sizeof b, fmt, e);
+    return b;
+}
+} // namespace
+
 std::string formatBatchTable(const BatchResult& r)
 {
     using numfmt::pattern;
@@ -649,14 +661,6 @@ std::string formatBatchTable(const BatchResult& r)
     }
     if (r.fit.done) {
         const BatchFit& f = r.fit;
-        // Errors with two digits; -1 stands for "not determined".
-        auto err = [](double e, const char* fmt) {
-            if (e < 0)
-                return std::string("not determined");
-            char b[40];
-            std::snprintf(b, sizeof b, fmt, e);
-            return std::string(b);
-        };
         out << "  curve fitting" << (f.precise ? " (precise)" : "") << ": " << f.presses << " press"
             << (f.presses == 1 ? "" : "es") << ", " << f.times << " times"
             << (f.converged ? "" : " (still improving)") << ", " << numfmt::general(f.lowTemperature)
@@ -668,25 +672,18 @@ std::string formatBatchTable(const BatchResult& r)
         for (std::size_t k = 0; k < f.species.size(); ++k) {
             const BatchFitSpecies& s = f.species[k];
             std::snprintf(line, sizeof line, "  %-7zu %-10s %-16s %-12s %-16s %s\n", k + 1,
-                          pattern(s.energy, "0.######").c_str(), err(s.energyError, "%.2g").c_str(),
-                          pattern(s.density, "0.000E+00").c_str(), err(s.densityError, "%.2e").c_str(),
+                          pattern(s.energy, "0.######").c_str(), errorCell(s.energyError, "%.2g").c_str(),
+                          pattern(s.density, "0.000E+00").c_str(), errorCell(s.densityError, "%.2e").c_str(),
                           numfmt::general(s.g).c_str());
             out << line;
         }
         std::snprintf(line, sizeof line, "  %-7s %-10s %-16s %-12s %-16s\n", "N_com", "", "",
                       pattern(f.compensatingDensity, "0.000E+00").c_str(),
-                      err(f.compensatingError, "%.2e").c_str());
+                      errorCell(f.compensatingError, "%.2e").c_str());
         out << line;
     }
     if (r.bestModel.done) {
         const BatchBestModel& b = r.bestModel;
-        auto err = [](double e, const char* fmt) {
-            if (e < 0)
-                return std::string("not determined");
-            char buf[40];
-            std::snprintf(buf, sizeof buf, fmt, e);
-            return std::string(buf);
-        };
         out << "  best model: " << b.species.size() << " species, " << b.distribution;
         if (b.distribution == "excited-states")
             out << " (r = " << b.levelCount << ")";
@@ -699,13 +696,13 @@ std::string formatBatchTable(const BatchResult& r)
         for (std::size_t k = 0; k < b.species.size(); ++k) {
             const BatchBestModelSpecies& s = b.species[k];
             std::snprintf(line, sizeof line, "  %-7zu %-10s %-12s %-12s %-12s %-5s %s\n", k + 1,
-                          pattern(s.energy, "0.######").c_str(), err(s.energyError, "%.2g").c_str(),
-                          pattern(s.density, "0.000E+00").c_str(), err(s.densityError, "%.2e").c_str(),
+                          pattern(s.energy, "0.######").c_str(), errorCell(s.energyError, "%.2g").c_str(),
+                          pattern(s.density, "0.000E+00").c_str(), errorCell(s.densityError, "%.2e").c_str(),
                           numfmt::general(s.g).c_str(), s.determined ? "determined" : "not determined by these data");
             out << line;
         }
         std::snprintf(line, sizeof line, "  %-7s %-10s %-12s %-12s %-12s\n", "N_com", "", "",
-                      pattern(b.compensatingDensity, "0.000E+00").c_str(), err(b.compensatingError, "%.2e").c_str());
+                      pattern(b.compensatingDensity, "0.000E+00").c_str(), errorCell(b.compensatingError, "%.2e").c_str());
         out << line;
         out << "  alternatives (" << b.criterionName << "):";
         for (const BatchBestModelAlternative& a : b.alternatives) {

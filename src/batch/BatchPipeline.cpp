@@ -577,11 +577,7 @@ private:
         if (o_.degeneracy.size() == 3)
             return typed(o_.degeneracy[k]);
         // What the stage pages show for the conduction type.
-        if (C.conductionType == "n-type")
-            return 2;
-        if (C.conductionType == "p-type")
-            return 4;
-        return 1;
+        return modelsel::typeDegeneracy(C);
     }
 
     // Calculation, Evaluation and Save of one stage, following every

@@ -49,13 +49,7 @@ void setRow(QTableWidget* t, int row, const QStringList& cells)
         t->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
 
-QString errorText(double error, bool energy)
-{
-    if (error < 0)
-        return "not determined";
-    // Errors far below the value's last digit keep their own digits.
-    return q(energy && error >= 0.0001 ? numfmt::pattern(error, "0.0000") : numfmt::pattern(error, "0.0E+00"));
-}
+QString errorText(double error, bool energy) { return q(modelsel::errorText(error, energy)); }
 } // namespace
 
 TFormBestModel::TFormBestModel(QWidget* parent) : QDialog(parent), printer_(std::make_unique<QPrinter>())
@@ -160,13 +154,7 @@ void TFormBestModel::prepare()
 {
     if (searching_)
         return;
-    const double g = modelsel::typeDegeneracy(C);
-    std::array<double, 3> stageG{g, g, g};
-    // A stage evaluated with another factor keeps it.
-    for (int k = 0; k < 3; ++k)
-        if (C.density[static_cast<std::size_t>(k)] > 0 && C.degeneracyFactor[static_cast<std::size_t>(k)] > 0)
-            stageG[static_cast<std::size_t>(k)] = C.degeneracyFactor[static_cast<std::size_t>(k)];
-    data_ = modelsel::dataFrom(C, stageG);
+    data_ = modelsel::dataFrom(C, modelsel::stageDegeneracies(C));
     selection_ = {};
     fileName_.clear();
     LabelSampleNumber->setText("Sample: " + q(C.sampleNumber) + "    (" + QString::number(data_.points()) +
