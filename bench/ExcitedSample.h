@@ -3,7 +3,7 @@
 // fingerprint share it).
 #pragma once
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 
 #include <filesystem>
 #include <string>

@@ -2,8 +2,8 @@
 // (runBatchFile, the analysis and the files), the program as a subprocess on
 // one file, and the program's start-up alone (--version), so that the cost
 // per file beyond the analysis can be read off.
-#include "Analysis.h"
-#include "Batch.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
 // The model selection per sample (seeds from the pipeline, then every model
 // of one to four species and, for p-type samples, the excited states), on the
 // examples from the state the batch pipeline leaves.
-#include "Analysis.h"
-#include "Batch.h"
-#include "ModelSelection.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
+#include "analysis/modelselection/ModelSelection.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,8 +5,8 @@
 // before left it (copied outside the timed region), because most steps change
 // the state they read: a second evaluation of H1, for instance, would find the
 // compensating density already fixed and take the short route.
-#include "Analysis.h"
-#include "Physics.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/Physics.h"
 
 #include <benchmark/benchmark.h>
 

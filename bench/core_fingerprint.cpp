@@ -6,8 +6,8 @@
 // grids with both function types, the four evaluation types, three
 // degeneracy factors and the fixed-compensation route of the later stages;
 // curves are summarised by a hash of their bits.
-#include "Analysis.h"
-#include "Physics.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/Physics.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The excited-states evaluation (18 trials, R = 2..10 at two check points)
 // on the examples, from the state the H1 evaluation leaves.
 #include "ExcitedSample.h"
-#include "ExcitedStates.h"
+#include "analysis/excited/ExcitedStates.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 // the chosen result and the simulation are printed, over the examples and
 // three dielectric constants.
 #include "ExcitedSample.h"
-#include "ExcitedStates.h"
+#include "analysis/excited/ExcitedStates.h"
 
 #include <cstdint>
 #include <cstdio>

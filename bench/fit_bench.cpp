@@ -2,9 +2,9 @@
 // on the grid and the standard errors) on the examples, from the state the
 // window opens with after the batch pipeline saved the simulation. Default
 // (15 halvings) and precise (30).
-#include "Analysis.h"
-#include "Batch.h"
-#include "CurveFitting.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
+#include "analysis/curvefit/CurveFitting.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,7 @@
 // Runs on the offscreen platform. `gui_bench --startup-probe` is the cold
 // start-up measured in a fresh process: it prints the milliseconds from
 // process start to the first processed event loop round and exits.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
 

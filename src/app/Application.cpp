@@ -1,5 +1,5 @@
 #include "app/Application.h"
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
 #include "dhes/Dhes.h"

@@ -2,7 +2,7 @@
 // menu actions that only open other windows or print.
 #include "app/Hall.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
 #include "toolkit/PrintWindow.h"

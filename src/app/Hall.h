@@ -8,7 +8,7 @@
 // constructor connects every control to its handler.
 #pragma once
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 
 #include <QMainWindow>
 #include <QString>

@@ -1,6 +1,6 @@
 // Main window: bringing experimental data in (load, keyboard entry,
 // conversion, change) and drawing the measured points.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"

@@ -4,7 +4,7 @@
 // dropped on the window, and closing it ending the program.
 #include "app/Hall.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
 #include "toolkit/WindowRegistry.h"

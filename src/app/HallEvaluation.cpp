@@ -2,8 +2,8 @@
 // caution windows they lead to, and the negative-compensation toggle of the
 // H2 page. The evaluation itself and its bookkeeping live in C
 // (runEvaluation); this file shows what came out.
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"

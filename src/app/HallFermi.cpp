@@ -2,8 +2,8 @@
 // (table lookup or a typed effective mass), the Fermi level on the grid and
 // at the measured points, its *.fl / *.flE files, and in Advanced mode
 // loading a *.fl file back.
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "app/Hall.h"
 #include "toolkit/Modal.h"

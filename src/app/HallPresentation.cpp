@@ -1,6 +1,6 @@
 // Main window: page resets, presentation by conduction type and function
 // type, and saving charts as figures.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "app/Hall.h"
 #include "toolkit/Modal.h"

@@ -5,10 +5,10 @@
 // The handlers only move values between the controls and the analysis
 // object and draw; the file contents, proposals and decisions live in the
 // analysis object.
-#include "Analysis.h"
-#include "NumberFormat.h"
-#include "Report.h"
-#include "Warnings.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/workflow/Report.h"
+#include "analysis/workflow/Warnings.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"

@@ -1,8 +1,8 @@
 // Main window: the data for analysis. "Calculation" fits the smoothing spline
 // to the measured points, "Save (*.spl)" writes it and opens the Fermi stage,
 // and in Advanced mode a *.spl file can be loaded instead.
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "app/Hall.h"
 #include "toolkit/Modal.h"

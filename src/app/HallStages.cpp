@@ -3,8 +3,8 @@
 // recalculation chain, the manual E_ref of the H1 page and the peak steps.
 // The decisions are C's (calculateStage and its outcome); these handlers
 // reset the pages, ask the questions and draw what came out.
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"

@@ -1,7 +1,7 @@
 // Main window: the menu actions that open, refresh or close other windows.
 // Every other window is reached through the window registry; one that this
 // build does not have is not registered, and its call does nothing.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "app/Hall.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"

@@ -1,12 +1,12 @@
 // The command line of vorn-batch: options, the tables and the JSON summary,
 // and the files analysed side by side in worker processes.
-#include "Batch.h"
-#include "ExcitedStates.h"
+#include "batch/Batch.h"
+#include "analysis/excited/ExcitedStates.h"
 
-#include "Analysis.h"
-#include "Deviation.h"
-#include "NumberFormat.h"
-#include "TextFile.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/Deviation.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/base/TextFile.h"
 
 #include <poll.h>
 #include <signal.h>

@@ -1,11 +1,11 @@
 // The conventional analyses of vorn-batch: the windows' opening defaults, the
 // fitting range from the temperatures given, "Evaluation" and the save.
-#include "Batch.h"
+#include "batch/Batch.h"
 
-#include "Analysis.h"
-#include "Conventional.h"
-#include "NumberFormat.h"
-#include "PhysicalResult.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/conventional/Conventional.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/base/PhysicalResult.h"
 
 namespace {
 

@@ -3,16 +3,16 @@
 // every save dialog is answered with the proposed name (moved to the output
 // folder when one is given), "No" (or "Yes") to the recalculation question,
 // "OK" on the caution window and "Continue" on the remarks window.
-#include "Batch.h"
+#include "batch/Batch.h"
 
-#include "Analysis.h"
-#include "DhesSpectrum.h"
-#include "CurveFitting.h"
-#include "DataEntry.h"
-#include "ExcitedStates.h"
-#include "ModelSelection.h"
-#include "NumberFormat.h"
-#include "TextFile.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/dhes/DhesSpectrum.h"
+#include "analysis/curvefit/CurveFitting.h"
+#include "analysis/data/DataEntry.h"
+#include "analysis/excited/ExcitedStates.h"
+#include "analysis/modelselection/ModelSelection.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/base/TextFile.h"
 
 #include <array>
 #include <filesystem>

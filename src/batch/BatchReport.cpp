@@ -1,11 +1,11 @@
 // The report of one batch run: the page the core writes from the analysis
 // object, with the options and the further analyses of the run added.
-#include "Batch.h"
+#include "batch/Batch.h"
 
-#include "Analysis.h"
-#include "NumberFormat.h"
-#include "Report.h"
-#include "Warnings.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/workflow/Report.h"
+#include "analysis/workflow/Warnings.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "Batch.h"
+#include "batch/Batch.h"
 
 int main(int argc, char** argv)
 {

@@ -1,7 +1,7 @@
 #include "bestmodel/BestModel.h"
 
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"

@@ -6,7 +6,7 @@
 // selection; a search can be cancelled and then leaves the results shown.
 #pragma once
 
-#include "ModelSelection.h"
+#include "analysis/modelselection/ModelSelection.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QDialog>

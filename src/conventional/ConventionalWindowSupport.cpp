@@ -1,6 +1,6 @@
 #include "conventional/ConventionalWindowSupport.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
 

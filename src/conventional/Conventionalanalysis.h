@@ -3,7 +3,7 @@
 // and density from it, their simulated concentration and the *.CNO file.
 #pragma once
 
-#include "Conventional.h"
+#include "analysis/conventional/Conventional.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "conventional/Conventionalanalysis2.h"
 
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 #include "conventional/ConventionalWindowSupport.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"

@@ -4,7 +4,7 @@
 // the simulated concentration and the *.CNC file.
 #pragma once
 
-#include "Conventional.h"
+#include "analysis/conventional/Conventional.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "conventional/Onedonoroneacceptorconfirmation.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "conventional/ConventionalWindowSupport.h"
 
 #include <QHBoxLayout>

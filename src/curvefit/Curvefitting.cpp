@@ -1,7 +1,7 @@
 #include "curvefit/Curvefitting.h"
 
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
 #include "toolkit/SaveResults.h"

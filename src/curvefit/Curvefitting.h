@@ -4,7 +4,7 @@
 // the core's curvefit::Session; this window renders it.
 #pragma once
 
-#include "CurveFitting.h"
+#include "analysis/curvefit/CurveFitting.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QDialog>

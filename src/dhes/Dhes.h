@@ -4,7 +4,7 @@
 // analysis object only.
 #pragma once
 
-#include "DhesSpectrum.h"
+#include "analysis/dhes/DhesSpectrum.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "excited/Excitedstates.h"
 
-#include "NumberFormat.h"
+#include "analysis/base/NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"

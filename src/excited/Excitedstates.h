@@ -5,7 +5,7 @@
 // in ExcitedStates (core); this window shows them.
 #pragma once
 
-#include "ExcitedStates.h"
+#include "analysis/excited/ExcitedStates.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QDialog>

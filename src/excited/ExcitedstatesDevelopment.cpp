@@ -3,7 +3,7 @@
 // and "Density Dependence". A shipped build never creates these controls.
 #include "excited/Excitedstates.h"
 
-#include "NumberFormat.h"
+#include "analysis/base/NumberFormat.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
 #include "toolkit/SaveResults.h"

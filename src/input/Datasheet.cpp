@@ -1,6 +1,6 @@
 #include "input/Datasheet.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/Modal.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "input/Formatconvert.h"
 
-#include "Analysis.h"
-#include "NumberFormat.h"
-#include "TextFile.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/base/TextFile.h"
 #include "toolkit/Modal.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "input/SampleFields.h"
 
-#include "Analysis.h"
-#include "Material.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/data/Material.h"
+#include "analysis/base/NumberFormat.h"
 
 #include <QComboBox>
 #include <QGridLayout>

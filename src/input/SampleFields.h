@@ -2,7 +2,7 @@
 // the same edits and boxes under the same names in both windows.
 #pragma once
 
-#include "DataEntry.h"
+#include "analysis/data/DataEntry.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "input/Samplecondition.h"
 
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 
 #include <QGridLayout>
 #include <QLabel>

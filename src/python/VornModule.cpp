@@ -6,10 +6,10 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "Analysis.h"
-#include "Batch.h"
-#include "DataEntry.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
+#include "analysis/data/DataEntry.h"
+#include "analysis/base/NumberFormat.h"
 
 #include <memory>
 #include <sstream>

@@ -1,6 +1,6 @@
 #include "spectroscopy/Automaticevaluationtype.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 
 #include <QComboBox>
 #include <QLabel>

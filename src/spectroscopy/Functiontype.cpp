@@ -1,6 +1,6 @@
 #include "spectroscopy/Functiontype.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

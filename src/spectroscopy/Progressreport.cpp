@@ -1,6 +1,6 @@
 #include "spectroscopy/Progressreport.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 
 #include <QCoreApplication>
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "spectroscopy/Remarks.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

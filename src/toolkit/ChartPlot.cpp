@@ -1,6 +1,6 @@
 #include "toolkit/ChartPlot.h"
 
-#include "TextFile.h"
+#include "analysis/base/TextFile.h"
 #include "toolkit/Modal.h"
 
 #include <QBuffer>

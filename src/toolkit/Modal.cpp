@@ -1,7 +1,7 @@
 #include "toolkit/Modal.h"
 
-#include "NumberFormat.h"
-#include "Workflow.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/data/Outcomes.h"
 
 #include <QComboBox>
 #include <QDialog>

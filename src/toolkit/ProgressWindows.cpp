@@ -1,6 +1,6 @@
 #include "toolkit/ProgressWindows.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QCoreApplication>

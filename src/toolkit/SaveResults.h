@@ -2,7 +2,7 @@
 // one writer, one error box.
 #pragma once
 
-#include "Workflow.h"
+#include "analysis/data/Outcomes.h"
 
 #include <QString>
 #include <functional>

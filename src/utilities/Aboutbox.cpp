@@ -1,6 +1,6 @@
 #include "utilities/Aboutbox.h"
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "utilities/Informationsemiconductor.h"
 
-#include "SemiconductorInfo.h"
+#include "analysis/data/SemiconductorInfo.h"
 
 #include <QAbstractItemView>
 #include <QFont>

@@ -1,6 +1,6 @@
-#include "Conventional.h"
-#include "Neutrality.h"
-#include "NumberFormat.h"
+#include "analysis/conventional/Conventional.h"
+#include "analysis/base/Neutrality.h"
+#include "analysis/base/NumberFormat.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

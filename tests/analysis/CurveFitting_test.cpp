@@ -1,7 +1,7 @@
-#include "Analysis.h"
-#include "Batch.h"
-#include "CurveFitting.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
+#include "analysis/curvefit/CurveFitting.h"
+#include "analysis/base/NumberFormat.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Typed-in and converted data: what the sheet and the converter accept,
 // how they order and round it, and that nothing is lost before a file exists.
-#include "Analysis.h"
-#include "DataEntry.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/data/DataEntry.h"
+#include "analysis/base/NumberFormat.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

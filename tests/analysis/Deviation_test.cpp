@@ -1,5 +1,5 @@
-#include "Analysis.h"
-#include "Deviation.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/Deviation.h"
 #include "TestFiles.h"
 
 #include <cmath>

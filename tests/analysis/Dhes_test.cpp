@@ -1,10 +1,10 @@
 // Differential Hall-effect spectroscopy: the measured signal, the peak walks,
 // the buttons of the four peaks, the *.DHES file, and levels and densities
 // against the truth of synthetic samples.
-#include "DhesSpectrum.h"
-#include "Neutrality.h"
-#include "NumberFormat.h"
-#include "Physics.h"
+#include "analysis/dhes/DhesSpectrum.h"
+#include "analysis/base/Neutrality.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/base/Physics.h"
 #include "TestFiles.h"
 
 #include <algorithm>

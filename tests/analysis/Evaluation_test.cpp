@@ -1,6 +1,6 @@
-#include "Analysis.h"
-#include "NumberFormat.h"
-#include "Physics.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/base/Physics.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "ExcitedStates.h"
-#include "NumberFormat.h"
-#include "Physics.h"
+#include "analysis/excited/ExcitedStates.h"
+#include "analysis/base/NumberFormat.h"
+#include "analysis/base/Physics.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 // in bounded time, refuses with a message or produces finite values. The
 // generator has a fixed seed, so a failure names an input that comes back
 // on every run.
-#include "Analysis.h"
-#include "PhysicalResult.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/PhysicalResult.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "Analysis.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/NumberFormat.h"
 
 namespace {
 

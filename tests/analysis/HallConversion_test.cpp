@@ -1,7 +1,7 @@
 // What instruments write: the Hall coefficient or the Hall voltage per
 // temperature, in K or degrees Celsius and T or G, converted to n = r_H/(q|R_H|)
 // with the conduction type from the sign of R_H.
-#include "DataEntry.h"
+#include "analysis/data/DataEntry.h"
 
 #include <gtest/gtest.h>
 

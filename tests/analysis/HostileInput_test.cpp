@@ -3,9 +3,9 @@
 // the size limit, and saves that cannot succeed. Each is either refused with
 // a message naming the file or handled consistently, promptly and without
 // leaving anything behind.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "TestFiles.h"
-#include "TextFile.h"
+#include "analysis/base/TextFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Analysis.h"
-#include "Material.h"
-#include "SemiconductorInfo.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/data/Material.h"
+#include "analysis/data/SemiconductorInfo.h"
 
 #include <gtest/gtest.h>
 

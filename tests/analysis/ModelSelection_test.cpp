@@ -1,8 +1,8 @@
 // The model selection against truths made here: an independent neutrality
 // solve in long double (its own bisection, its own excited-states sum), noisy
 // replicas with a fixed seed, and the examples' truth files.
-#include "Analysis.h"
-#include "ModelSelection.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/modelselection/ModelSelection.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

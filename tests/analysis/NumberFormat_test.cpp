@@ -1,4 +1,4 @@
-#include "NumberFormat.h"
+#include "analysis/base/NumberFormat.h"
 
 #include <clocale>
 #include <gtest/gtest.h>

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "TestFiles.h"
 
 namespace {

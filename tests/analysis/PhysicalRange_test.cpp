@@ -1,10 +1,10 @@
 // What the readers accept, what counts as a physical result, and that no save
 // replaces an input of the analysis or writes a value that is not a number.
-#include "Analysis.h"
-#include "DataEntry.h"
-#include "PhysicalResult.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/data/DataEntry.h"
+#include "analysis/base/PhysicalResult.h"
 #include "TestFiles.h"
-#include "TextFile.h"
+#include "analysis/base/TextFile.h"
 
 #include <gtest/gtest.h>
 

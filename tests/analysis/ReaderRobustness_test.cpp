@@ -4,7 +4,7 @@
 // into consistent arrays or fail with a message and leave nothing half read.
 // Under the sanitizer build this also proves that no mutation reads out of
 // bounds or asks for absurd amounts of memory.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

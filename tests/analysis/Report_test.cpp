@@ -1,6 +1,6 @@
 // The report page: numbers as the result files write them whatever the
 // locale, and a chart for each thing the analysis object holds.
-#include "Report.h"
+#include "analysis/workflow/Report.h"
 
 #include "TestFiles.h"
 

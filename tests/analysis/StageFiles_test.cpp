@@ -1,4 +1,4 @@
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The reset cascade, the Simulation page's inputs and the one
 // charge-neutrality solver.
-#include "Analysis.h"
-#include "Neutrality.h"
+#include "analysis/data/Analysis.h"
+#include "analysis/base/Neutrality.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // vorn-batch --best-model: the chosen model of a two-donor example in the
 // result, the table, the JSON and the *.mdl file, and the option's parsing.
-#include "Analysis.h"
-#include "Batch.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // vorn-batch's conventional analyses: their options, results and failures.
-#include "Analysis.h"
-#include "Batch.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // vorn-batch on a measurement system's own text file: converted as the
 // converter's "Save" does, written beside the results and analysed as the
 // equivalent data file is.
-#include "Analysis.h"
-#include "Batch.h"
-#include "NumberFormat.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
+#include "analysis/base/NumberFormat.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

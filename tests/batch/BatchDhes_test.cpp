@@ -1,8 +1,8 @@
 // vorn-batch --dhes on the examples: the peaks found against the truth the
 // examples were made from, and how the table and the JSON report them.
-#include "Analysis.h"
-#include "Batch.h"
-#include "Physics.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
+#include "analysis/base/Physics.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // vorn-batch --excited: its options, and what it reports and writes.
-#include "Analysis.h"
-#include "Batch.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

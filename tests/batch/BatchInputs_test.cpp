@@ -1,7 +1,7 @@
 // vorn-batch never writes over one of its inputs, never replaces a data file
 // it was not asked to, and never reports a success it did not have.
-#include "Analysis.h"
-#include "Batch.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

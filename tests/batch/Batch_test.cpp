@@ -1,7 +1,7 @@
 // The batch program on the core alone: options, messages, exit status,
 // parallel runs and materials the table does not know.
-#include "Analysis.h"
-#include "Batch.h"
+#include "analysis/data/Analysis.h"
+#include "batch/Batch.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>

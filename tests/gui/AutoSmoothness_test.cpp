@@ -1,7 +1,7 @@
 // "Auto" beside the smoothness: usable exactly when "Calculation" is, and
 // it puts the cross-validated smoothness into the field.
 #include "HallTestSupport.h"
-#include "NumberFormat.h"
+#include "analysis/base/NumberFormat.h"
 
 class AutoSmoothnessTest : public MainWindowTest {};
 

@@ -1,8 +1,8 @@
 // The batch program writes byte for byte what a user writes by clicking
 // through the windows with the default answers.
 #include "HallTestSupport.h"
-#include "Batch.h"
-#include "NumberFormat.h"
+#include "batch/Batch.h"
+#include "analysis/base/NumberFormat.h"
 #include "TestFiles.h"
 #include "input/Formatconvert.h"
 #include "input/Howtoinputdata.h"

@@ -2,7 +2,7 @@
 // --best-model writes the same bytes, a cancelled search keeps the results
 // shown, and a simulation that misses the points offers the window.
 #include "HallTestSupport.h"
-#include "Batch.h"
+#include "batch/Batch.h"
 #include "bestmodel/BestModel.h"
 
 #include <QTableWidget>

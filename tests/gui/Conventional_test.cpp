@@ -1,8 +1,8 @@
 // The windows of the conventional analyses driven as a user does it, their
 // files compared line by line with those of vorn-batch for the same range.
 #include "HallTestSupport.h"
-#include "Batch.h"
-#include "NumberFormat.h"
+#include "batch/Batch.h"
+#include "analysis/base/NumberFormat.h"
 #include "conventional/Conventionalanalysis.h"
 #include "conventional/Conventionalanalysis2.h"
 #include "conventional/Onedonoroneacceptorconfirmation.h"

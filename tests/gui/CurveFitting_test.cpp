@@ -1,7 +1,7 @@
 // The curve-fitting window driven as a user drives it, and the batch
 // program's --fit writing the same bytes.
 #include "HallTestSupport.h"
-#include "Batch.h"
+#include "batch/Batch.h"
 #include "curvefit/Curvefitting.h"
 
 #include <filesystem>

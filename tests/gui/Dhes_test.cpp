@@ -1,8 +1,8 @@
 // The DHES window driven as a user drives it, and the batch program's
 // --dhes writing the same file for the same presses.
-#include "Batch.h"
+#include "batch/Batch.h"
 #include "HallTestSupport.h"
-#include "NumberFormat.h"
+#include "analysis/base/NumberFormat.h"
 #include "dhes/Dhes.h"
 
 #include <QFileInfo>

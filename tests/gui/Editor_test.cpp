@@ -1,6 +1,6 @@
 // The file viewer: dialogs, captions, saving without losing a file or a
 // byte, and the files named on the command line.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "HallTestSupport.h"
 #include "app/Application.h"
 #include "toolkit/Modal.h"

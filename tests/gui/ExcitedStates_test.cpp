@@ -2,8 +2,8 @@
 // evaluation, "Evaluation", both result files (the same lines as vorn-batch
 // --excited writes), the enabled states and the clearing on close.
 #include "HallTestSupport.h"
-#include "Batch.h"
-#include "NumberFormat.h"
+#include "batch/Batch.h"
+#include "analysis/base/NumberFormat.h"
 #include "excited/Excitedstates.h"
 
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // dialogs, destroyed again after each test.
 #pragma once
 
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "TestFiles.h"
 #include "toolkit/ChartPlot.h"
 #include "app/Forms.h"

@@ -1,6 +1,6 @@
 // The windows of the spectroscopy results: obtained results, remarks and the
 // two progress windows with the progress reporter.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "app/Forms.h"
 #include "toolkit/Modal.h"
 #include "spectroscopy/Detailedprogressreport.h"

@@ -1,6 +1,6 @@
 // The small windows around the main window: sample condition, about box,
 // help viewer, caution, evaluation type and function type.
-#include "Analysis.h"
+#include "analysis/data/Analysis.h"
 #include "app/Forms.h"
 #include "app/Hall.h"
 #include "toolkit/Modal.h"
