@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -110,17 +111,17 @@ protected:
         for (const Stage& s : stages) {
             bool saved = false;
             for (int round = 0; round < 12 && s.calc->isEnabled(); ++round) {
-                (m->*s.calcClick)();
+                std::invoke(s.calcClick, m);
                 if (s.calc->isEnabled() && s.calc->text() == "Calculation again")
                     continue;
                 if (!s.eval->isEnabled())
                     break;
                 chooseEvaluationType();
-                (m->*s.evalClick)();
+                std::invoke(s.evalClick, m);
                 if (s.save->isEnabled()) {
                     chooseEvaluationType();
                     script.acceptProposedFile();
-                    (m->*s.saveClick)();
+                    std::invoke(s.saveClick, m);
                     saved = true;
                     break;
                 }
