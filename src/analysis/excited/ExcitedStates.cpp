@@ -5,6 +5,7 @@
 #include "analysis/base/NumberFormat.h"
 #include "analysis/base/PhysicalResult.h"
 #include "analysis/base/Physics.h"
+#include "analysis/base/Search.h"
 #include "analysis/base/TextFile.h"
 
 #include <algorithm>
@@ -113,37 +114,14 @@ double ExcitedStates::levelFromPeakTemperature(double x, int ja, int jb)
     const double Tpk = a_.splineTemperature[peakIndex()];
     if (cached_)
         prepareCompensationTerms(x, ja, jb);
-    if (Tpk < peakTemperature(x, shallowestLevel, ja, jb)) {
-        rangeMessage = levelShallowText;
-        levelInRange = false;
-        return 0;
-    }
-    double lo = shallowestLevel, hi = 0;
-    for (;;) {
-        const double Ec = lo + levelScanStep;
-        if (Ec >= deepestLevel) {
-            rangeMessage = levelDeepText;
-            levelInRange = false;
-            return deepestLevel;
-        }
-        if (Tpk > peakTemperature(x, Ec, ja, jb)) {
-            lo = Ec;
-            continue;
-        }
-        hi = Ec;
-        break;
-    }
-    rangeMessage = levelInRangeText;
-    levelInRange = true;
-    double m = lo;
-    for (int i = 0; i < levelBisectionSteps; ++i) {
-        m = (lo + hi) / 2;
-        if (Tpk < peakTemperature(x, m, ja, jb))
-            hi = m;
-        else
-            lo = m;
-    }
-    return m;
+    const search::LevelFound found = search::levelForPeakTemperature(
+        Tpk, {shallowestLevel, deepestLevel, levelScanStep, levelBisectionSteps},
+        [&](double level) { return peakTemperature(x, level, ja, jb); });
+    levelInRange = found.place == search::LevelPlace::InRange;
+    rangeMessage = levelInRange ? levelInRangeText
+                   : found.place == search::LevelPlace::Shallow ? levelShallowText
+                                                                : levelDeepText;
+    return found.level;
 }
 
 // ---- the same numbers, cached for the level searches -------------------------
@@ -380,64 +358,27 @@ bool ExcitedStates::evaluateAtCheckPoint(int jc)
     if (!levelInRange)
         return fail();
 
-    double lo = 0, hi = 0, x = 0;
+    // The measured H1 above the uncompensated curve: a negative ratio.
     const bool negative = Hc > S(0);
-    if (negative) {
-        // The measured H1 lies above the uncompensated curve: a negative ratio.
-        x = -1e-10;
-        int decades = 0;
-        for (;;) {
-            if (++decades > decadeLimit)
-                return fail();
-            lo = x;
-            x = 10 * x;
-            levelAt(x);
-            a_.progressStep(Bar::Detailed);
-            if (!levelInRange || !(Hc > S(x)))
-                break;
-        }
-        hi = x;
-        for (int i = 0; i < ratioBisectionSteps; ++i) {
-            x = -std::sqrt(lo * hi);
-            levelAt(x);
-            a_.progressStep(Bar::Detailed);
-            if (!levelInRange)
-                hi = x;
-            else if (Hc > S(x))
-                lo = x;
-            else
-                hi = x;
-        }
-    } else {
-        x = 1e-10;
-        int decades = 0;
-        for (;;) {
-            if (++decades > decadeLimit)
-                return fail();
-            lo = x;
-            x = 10 * x;
-            if (x > 0.9)
-                break;
-            levelAt(x);
-            a_.progressStep(Bar::Detailed);
-            if (!levelInRange || !(Hc < S(x)))
-                break;
-        }
-        hi = x;
-        for (int i = 0; i < ratioBisectionSteps; ++i) {
-            x = std::sqrt(lo * hi);
-            levelAt(x);
-            a_.progressStep(Bar::Detailed);
-            if (!levelInRange)
-                hi = x;
-            else if (Hc < S(x))
-                lo = x;
-            else
-                hi = x;
-        }
-    }
-    if (!levelInRange) {
-        x = lo;
+    search::DecadeWalk walk;
+    walk.start = negative ? -1e-10 : 1e-10;
+    if (!negative)
+        walk.bound = 0.9;
+    walk.maxDecades = decadeLimit;
+    walk.halvings = ratioBisectionSteps;
+    const search::WalkResult r = search::walkDecades(walk, [&](double x) {
+        levelAt(x);
+        a_.progressStep(Bar::Detailed);
+        if (!levelInRange)
+            return search::Trial::Out;
+        const bool short_ = negative ? Hc > S(x) : Hc < S(x);
+        return short_ ? search::Trial::Short : search::Trial::Past;
+    });
+    if (r.failed)
+        return fail();
+    double x = r.ratio;
+    if (r.lastOut) {
+        x = r.inner;
         levelAt(x);
     }
     dopantLevel = level;
