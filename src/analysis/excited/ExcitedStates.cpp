@@ -139,10 +139,19 @@ void ExcitedStates::prepareTerms()
         const double Nc = a_.dos0 * std::pow(T, 1.5);
         t.rho = Nc / a_.splineConcentration[j];
         t.fermi = t.kT * std::log(t.rho);
-        double excited = 0;
-        for (int r = 2; r <= R; ++r)
-            excited += r * r * std::exp((excitedLevels[r - 1] - t.fermi) / t.kT);
+        double excited = 0, weight = 0, levelWeight = 0;
+        for (int r = 2; r <= R; ++r) {
+            const double level = excitedLevels[r - 1];
+            excited += r * r * std::exp((level - t.fermi) / t.kT);
+            const double factor = std::exp(level / t.kT);
+            weight += r * r * factor;
+            levelWeight += r * r * level * factor;
+        }
         t.excited = excited;
+        t.weight = weight;
+        t.levelWeight = levelWeight;
+        t.inverseRho = std::exp(-t.fermi / t.kT);
+        t.factored = std::isfinite(weight) && std::isfinite(levelWeight) && std::isfinite(t.inverseRho);
     }
     termsA_ = std::pow(phys::q / phys::k, 1.5) * a_.dos0;
 
@@ -163,6 +172,24 @@ void ExcitedStates::prepareTerms()
 double ExcitedStates::unitTerm(double dE, int j) const
 {
     const PointTerms& t = terms_[j];
+    // Every exp(-(dE - E_r)/kT) is e^(-dE/kT) times a factor of the point, so
+    // the sums over the excited levels are the point's sums times e^(-dE/kT):
+    // two exp per point and level instead of R + 2. Where e^(-dE/kT)
+    // underflows, the terms are formed one by one.
+    const double E = std::exp(-dE / t.kT);
+    const double ground = t.inverseRho / E;
+    if (t.factored && E >= 1e-290 && std::isfinite(ground)) {
+        const double sum = E * t.weight;
+        const double average = (dE * sum - E * t.levelWeight) / (1 + sum);
+        const double D = 1 + a_.degeneracyFactor[0] * std::exp(-average / t.kT) * (ground + t.excited);
+        return E * t.X * (ground / D);
+    }
+    return directUnitTerm(dE, j);
+}
+
+double ExcitedStates::directUnitTerm(double dE, int j) const
+{
+    const PointTerms& t = terms_[j];
     const int R = std::min(levelCount, static_cast<int>(excitedLevels.size()));
     double weighted = 0, sum = 0;
     for (int r = 2; r <= R; ++r) {
@@ -172,10 +199,10 @@ double ExcitedStates::unitTerm(double dE, int j) const
         sum += r * r * w;
     }
     const double average = weighted / (1 + sum);
-    const double ground = std::exp((dE - t.fermi) / t.kT);
-    const double Z = ground + t.excited;
+    const double directGround = std::exp((dE - t.fermi) / t.kT);
+    const double Z = directGround + t.excited;
     const double D = 1 + a_.degeneracyFactor[0] * std::exp(-average / t.kT) * Z;
-    const double F = ground / D;
+    const double F = directGround / D;
     const double N = 1;
     return N * std::exp(-dE / t.kT) * t.X * F;
 }
@@ -211,14 +238,37 @@ double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb)
     ja = std::clamp(ja, 0, M - 1);
     jb = std::min(jb, M - 1);
     double largest = 0, result = a_.splineTemperature[ja];
+    int best = -1;
     const bool compensationReady = std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(compensationRatio_) &&
                                    compensationFrom_ <= ja && jb <= compensationTo_;
-    auto consider = [&](int j, double unit) {
+    auto value = [&](int j, double unit) {
         // As cachedH1, with the compensation term of this search.
-        const double v = compensationReady ? (unit - compensationTerms_[j]) * termsA_ / terms_[j].kT
-                                           : cachedH1(x, unit, j);
+        return compensationReady ? (unit - compensationTerms_[j]) * termsA_ / terms_[j].kT
+                                 : cachedH1(x, unit, j);
+    };
+    // The factored unit terms differ from the direct ones in the last bits
+    // (below 1e-13 of the term); where two values are closer than 1e-10 of
+    // their terms the direct terms decide, so the peak found is the one the
+    // direct terms give.
+    double bestScale = 0;
+    auto consider = [&](int j, double unit) {
+        double v = value(j, unit);
+        const double scale = std::abs(unit) * termsA_ / terms_[j].kT;
+        if (std::abs(v - largest) <= 1e-10 * (scale + bestScale)) {
+            v = value(j, directUnitTerm(dE, j));
+            const double exactLargest = best < 0 ? 0 : value(best, directUnitTerm(dE, best));
+            if (v > exactLargest) {
+                largest = v;
+                bestScale = scale;
+                best = j;
+                result = a_.splineTemperature[j];
+            }
+            return;
+        }
         if (v > largest) {
             largest = v;
+            bestScale = scale;
+            best = j;
             result = a_.splineTemperature[j];
         }
     };
