@@ -151,6 +151,7 @@ void ExcitedStates::prepareTerms()
         t.weight = weight;
         t.levelWeight = levelWeight;
         t.inverseRho = std::exp(-t.fermi / t.kT);
+        t.inverseKT = 1 / t.kT;
         t.factored = std::isfinite(weight) && std::isfinite(levelWeight) && std::isfinite(t.inverseRho);
     }
     termsA_ = std::pow(phys::q / phys::k, 1.5) * a_.dos0;
@@ -176,12 +177,12 @@ double ExcitedStates::unitTerm(double dE, int j) const
     // the sums over the excited levels are the point's sums times e^(-dE/kT):
     // two exp per point and level instead of R + 2. Where e^(-dE/kT)
     // underflows, the terms are formed one by one.
-    const double E = std::exp(-dE / t.kT);
+    const double E = std::exp(-dE * t.inverseKT);
     const double ground = t.inverseRho / E;
     if (t.factored && E >= 1e-290 && std::isfinite(ground)) {
         const double sum = E * t.weight;
-        const double average = (dE * sum - E * t.levelWeight) / (1 + sum);
-        const double D = 1 + a_.degeneracyFactor[0] * std::exp(-average / t.kT) * (ground + t.excited);
+        const double averageOverKT = (dE * sum - E * t.levelWeight) * t.inverseKT / (1 + sum);
+        const double D = 1 + a_.degeneracyFactor[0] * std::exp(-averageOverKT) * (ground + t.excited);
         return E * t.X * (ground / D);
     }
     return directUnitTerm(dE, j);
@@ -252,8 +253,10 @@ double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb)
     // direct terms give.
     double bestScale = 0;
     auto consider = [&](int j, double unit) {
-        double v = value(j, unit);
-        const double scale = std::abs(unit) * termsA_ / terms_[j].kT;
+        // Multiplied by 1/kT: the near-tie margin covers that rounding too.
+        const double perKT = termsA_ * terms_[j].inverseKT;
+        double v = compensationReady ? (unit - compensationTerms_[j]) * perKT : value(j, unit);
+        const double scale = std::abs(unit) * perKT;
         if (std::abs(v - largest) <= 1e-10 * (scale + bestScale)) {
             v = value(j, directUnitTerm(dE, j));
             const double exactLargest = best < 0 ? 0 : value(best, directUnitTerm(dE, best));

@@ -178,7 +178,7 @@ private:
         double kT = 0, X = 0, rho = 0, fermi = 0, excited = 0;
         // Sums over the excited levels of r^2 e^(E_r/kT) and r^2 E_r e^(E_r/kT),
         // and e^(-E_F/kT); factored when all three are finite.
-        double weight = 0, levelWeight = 0, inverseRho = 0;
+        double weight = 0, levelWeight = 0, inverseRho = 0, inverseKT = 0;
         bool factored = false;
     };
     std::vector<PointTerms> terms_; // per grid point, for the current levels
