@@ -5,6 +5,7 @@
 #include "analysis/base/NumberFormat.h"
 #include "analysis/base/PhysicalResult.h"
 #include "analysis/base/Physics.h"
+#include "analysis/base/Search.h"
 #include "analysis/base/TextFile.h"
 
 #include <algorithm>
@@ -113,37 +114,14 @@ double ExcitedStates::levelFromPeakTemperature(double x, int ja, int jb)
     const double Tpk = a_.splineTemperature[peakIndex()];
     if (cached_)
         prepareCompensationTerms(x, ja, jb);
-    if (Tpk < peakTemperature(x, shallowestLevel, ja, jb)) {
-        rangeMessage = levelShallowText;
-        levelInRange = false;
-        return 0;
-    }
-    double lo = shallowestLevel, hi = 0;
-    for (;;) {
-        const double Ec = lo + levelScanStep;
-        if (Ec >= deepestLevel) {
-            rangeMessage = levelDeepText;
-            levelInRange = false;
-            return deepestLevel;
-        }
-        if (Tpk > peakTemperature(x, Ec, ja, jb)) {
-            lo = Ec;
-            continue;
-        }
-        hi = Ec;
-        break;
-    }
-    rangeMessage = levelInRangeText;
-    levelInRange = true;
-    double m = lo;
-    for (int i = 0; i < levelBisectionSteps; ++i) {
-        m = (lo + hi) / 2;
-        if (Tpk < peakTemperature(x, m, ja, jb))
-            hi = m;
-        else
-            lo = m;
-    }
-    return m;
+    const search::LevelFound found = search::levelForPeakTemperature(
+        Tpk, {shallowestLevel, deepestLevel, levelScanStep, levelBisectionSteps},
+        [&](double level) { return peakTemperature(x, level, ja, jb); });
+    levelInRange = found.place == search::LevelPlace::InRange;
+    rangeMessage = levelInRange ? levelInRangeText
+                   : found.place == search::LevelPlace::Shallow ? levelShallowText
+                                                                : levelDeepText;
+    return found.level;
 }
 
 // ---- the same numbers, cached for the level searches -------------------------
@@ -161,10 +139,20 @@ void ExcitedStates::prepareTerms()
         const double Nc = a_.dos0 * std::pow(T, 1.5);
         t.rho = Nc / a_.splineConcentration[j];
         t.fermi = t.kT * std::log(t.rho);
-        double excited = 0;
-        for (int r = 2; r <= R; ++r)
-            excited += r * r * std::exp((excitedLevels[r - 1] - t.fermi) / t.kT);
+        double excited = 0, weight = 0, levelWeight = 0;
+        for (int r = 2; r <= R; ++r) {
+            const double level = excitedLevels[r - 1];
+            excited += r * r * std::exp((level - t.fermi) / t.kT);
+            const double factor = std::exp(level / t.kT);
+            weight += r * r * factor;
+            levelWeight += r * r * level * factor;
+        }
         t.excited = excited;
+        t.weight = weight;
+        t.levelWeight = levelWeight;
+        t.inverseRho = std::exp(-t.fermi / t.kT);
+        t.inverseKT = 1 / t.kT;
+        t.factored = std::isfinite(weight) && std::isfinite(levelWeight) && std::isfinite(t.inverseRho);
     }
     termsA_ = std::pow(phys::q / phys::k, 1.5) * a_.dos0;
 
@@ -185,6 +173,24 @@ void ExcitedStates::prepareTerms()
 double ExcitedStates::unitTerm(double dE, int j) const
 {
     const PointTerms& t = terms_[j];
+    // Every exp(-(dE - E_r)/kT) is e^(-dE/kT) times a factor of the point, so
+    // the sums over the excited levels are the point's sums times e^(-dE/kT):
+    // two exp per point and level instead of R + 2. Where e^(-dE/kT)
+    // underflows, the terms are formed one by one.
+    const double E = std::exp(-dE * t.inverseKT);
+    const double ground = t.inverseRho / E;
+    if (t.factored && E >= 1e-290 && std::isfinite(ground)) {
+        const double sum = E * t.weight;
+        const double averageOverKT = (dE * sum - E * t.levelWeight) * t.inverseKT / (1 + sum);
+        const double D = 1 + a_.degeneracyFactor[0] * std::exp(-averageOverKT) * (ground + t.excited);
+        return E * t.X * (ground / D);
+    }
+    return directUnitTerm(dE, j);
+}
+
+double ExcitedStates::directUnitTerm(double dE, int j) const
+{
+    const PointTerms& t = terms_[j];
     const int R = std::min(levelCount, static_cast<int>(excitedLevels.size()));
     double weighted = 0, sum = 0;
     for (int r = 2; r <= R; ++r) {
@@ -194,10 +200,10 @@ double ExcitedStates::unitTerm(double dE, int j) const
         sum += r * r * w;
     }
     const double average = weighted / (1 + sum);
-    const double ground = std::exp((dE - t.fermi) / t.kT);
-    const double Z = ground + t.excited;
+    const double directGround = std::exp((dE - t.fermi) / t.kT);
+    const double Z = directGround + t.excited;
     const double D = 1 + a_.degeneracyFactor[0] * std::exp(-average / t.kT) * Z;
-    const double F = ground / D;
+    const double F = directGround / D;
     const double N = 1;
     return N * std::exp(-dE / t.kT) * t.X * F;
 }
@@ -233,14 +239,39 @@ double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb)
     ja = std::clamp(ja, 0, M - 1);
     jb = std::min(jb, M - 1);
     double largest = 0, result = a_.splineTemperature[ja];
+    int best = -1;
     const bool compensationReady = std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(compensationRatio_) &&
                                    compensationFrom_ <= ja && jb <= compensationTo_;
-    auto consider = [&](int j, double unit) {
+    auto value = [&](int j, double unit) {
         // As cachedH1, with the compensation term of this search.
-        const double v = compensationReady ? (unit - compensationTerms_[j]) * termsA_ / terms_[j].kT
-                                           : cachedH1(x, unit, j);
+        return compensationReady ? (unit - compensationTerms_[j]) * termsA_ / terms_[j].kT
+                                 : cachedH1(x, unit, j);
+    };
+    // The factored unit terms differ from the direct ones in the last bits
+    // (below 1e-13 of the term); where two values are closer than 1e-10 of
+    // their terms the direct terms decide, so the peak found is the one the
+    // direct terms give.
+    double bestScale = 0;
+    auto consider = [&](int j, double unit) {
+        // Multiplied by 1/kT: the near-tie margin covers that rounding too.
+        const double perKT = termsA_ * terms_[j].inverseKT;
+        double v = compensationReady ? (unit - compensationTerms_[j]) * perKT : value(j, unit);
+        const double scale = std::abs(unit) * perKT;
+        if (std::abs(v - largest) <= 1e-10 * (scale + bestScale)) {
+            v = value(j, directUnitTerm(dE, j));
+            const double exactLargest = best < 0 ? 0 : value(best, directUnitTerm(dE, best));
+            if (v > exactLargest) {
+                largest = v;
+                bestScale = scale;
+                best = j;
+                result = a_.splineTemperature[j];
+            }
+            return;
+        }
         if (v > largest) {
             largest = v;
+            bestScale = scale;
+            best = j;
             result = a_.splineTemperature[j];
         }
     };
@@ -380,64 +411,27 @@ bool ExcitedStates::evaluateAtCheckPoint(int jc)
     if (!levelInRange)
         return fail();
 
-    double lo = 0, hi = 0, x = 0;
+    // The measured H1 above the uncompensated curve: a negative ratio.
     const bool negative = Hc > S(0);
-    if (negative) {
-        // The measured H1 lies above the uncompensated curve: a negative ratio.
-        x = -1e-10;
-        int decades = 0;
-        for (;;) {
-            if (++decades > decadeLimit)
-                return fail();
-            lo = x;
-            x = 10 * x;
-            levelAt(x);
-            a_.progressStep(Bar::Detailed);
-            if (!levelInRange || !(Hc > S(x)))
-                break;
-        }
-        hi = x;
-        for (int i = 0; i < ratioBisectionSteps; ++i) {
-            x = -std::sqrt(lo * hi);
-            levelAt(x);
-            a_.progressStep(Bar::Detailed);
-            if (!levelInRange)
-                hi = x;
-            else if (Hc > S(x))
-                lo = x;
-            else
-                hi = x;
-        }
-    } else {
-        x = 1e-10;
-        int decades = 0;
-        for (;;) {
-            if (++decades > decadeLimit)
-                return fail();
-            lo = x;
-            x = 10 * x;
-            if (x > 0.9)
-                break;
-            levelAt(x);
-            a_.progressStep(Bar::Detailed);
-            if (!levelInRange || !(Hc < S(x)))
-                break;
-        }
-        hi = x;
-        for (int i = 0; i < ratioBisectionSteps; ++i) {
-            x = std::sqrt(lo * hi);
-            levelAt(x);
-            a_.progressStep(Bar::Detailed);
-            if (!levelInRange)
-                hi = x;
-            else if (Hc < S(x))
-                lo = x;
-            else
-                hi = x;
-        }
-    }
-    if (!levelInRange) {
-        x = lo;
+    search::DecadeWalk walk;
+    walk.start = negative ? -1e-10 : 1e-10;
+    if (!negative)
+        walk.bound = 0.9;
+    walk.maxDecades = decadeLimit;
+    walk.halvings = ratioBisectionSteps;
+    const search::WalkResult r = search::walkDecades(walk, [&](double x) {
+        levelAt(x);
+        a_.progressStep(Bar::Detailed);
+        if (!levelInRange)
+            return search::Trial::Out;
+        const bool short_ = negative ? Hc > S(x) : Hc < S(x);
+        return short_ ? search::Trial::Short : search::Trial::Past;
+    });
+    if (r.failed)
+        return fail();
+    double x = r.ratio;
+    if (r.lastOut) {
+        x = r.inner;
         levelAt(x);
     }
     dopantLevel = level;

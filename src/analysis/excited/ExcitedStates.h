@@ -176,6 +176,10 @@ private:
     // them (excited_fingerprint proves it).
     struct PointTerms {
         double kT = 0, X = 0, rho = 0, fermi = 0, excited = 0;
+        // Sums over the excited levels of r^2 e^(E_r/kT) and r^2 E_r e^(E_r/kT),
+        // and e^(-E_F/kT); factored when all three are finite.
+        double weight = 0, levelWeight = 0, inverseRho = 0, inverseKT = 0;
+        bool factored = false;
     };
     std::vector<PointTerms> terms_; // per grid point, for the current levels
     double termsA_ = 0;
@@ -203,6 +207,8 @@ private:
     bool cached_ = false;           // inside evaluateAtCheckPoint: the caches are valid
     void prepareTerms();
     double unitTerm(double dE, int j) const;
+    // The same term with one exp per excited level, as simulatedH1 forms it.
+    double directUnitTerm(double dE, int j) const;
     double cachedH1(double x, double unit, int j) const;
     void prepareCompensationTerms(double x, int ja, int jb);
     double peakTemperature(double x, double dE, int ja, int jb);

@@ -8,6 +8,7 @@
 #include "analysis/data/Analysis.h"
 #include "analysis/base/Neutrality.h"
 #include "analysis/base/Physics.h"
+#include "analysis/base/Search.h"
 
 #include <algorithm>
 #include <bit>
@@ -400,43 +401,25 @@ double Analysis::fitEnergyLevel(int stage, int from, int to, double ratio)
     }
     const double tp = splineTemperature[evaluationPeakIndex(stage)];
     LevelPeakSearch model(*this, stage, from, to, ratio, levelScanStep);
-    if (model.peakTemperature(shallowestLevel) > tp) {
-        stageMessage[stage] = levelShallowText;
-        energyLevelInRange = 0;
-        return 0;
-    }
     // Coarse scan in 10 meV steps for the first level whose model peak is not
     // below the measured one, then bisection inside that step.
-    double lo = shallowestLevel, hi;
-    model.raiseFloor();
-    for (;;) {
-        hi = lo + levelScanStep;
-        if (hi >= deepestLevel) {
-            stageMessage[stage] = levelDeepText;
-            energyLevelInRange = 0;
-            return deepestLevel;
-        }
-        if (model.peakTemperature(hi) >= tp) {
-            model.lowerCeiling();
-            break;
-        }
-        lo = hi;
-        model.raiseFloor();
+    const search::LevelFound found = search::levelForPeakTemperature(
+        tp, {shallowestLevel, deepestLevel, levelScanStep, energyBisectionSteps + 1},
+        [&](double level) { return model.peakTemperature(level); },
+        [&](bool deeper) {
+            if (deeper)
+                model.lowerCeiling();
+            else
+                model.raiseFloor();
+        });
+    if (found.place != search::LevelPlace::InRange) {
+        stageMessage[stage] = found.place == search::LevelPlace::Shallow ? levelShallowText : levelDeepText;
+        energyLevelInRange = 0;
+        return found.level;
     }
     stageMessage[stage] = levelInRangeText;
     energyLevelInRange = 1;
-    double mid = (lo + hi) / 2;
-    for (int i = 0; i < energyBisectionSteps + 1; ++i) {
-        mid = (lo + hi) / 2;
-        if (tp < model.peakTemperature(mid)) {
-            hi = mid;
-            model.lowerCeiling();
-        } else {
-            lo = mid;
-            model.raiseFloor();
-        }
-    }
-    return mid;
+    return found.level;
 }
 
 int Analysis::fitBoundTowards(int stage, int direction) const
@@ -535,67 +518,26 @@ bool Analysis::fitWithCompensation(int stage, int start)
     if (!trial.run(0))
         return false;
 
-    double t = 0;
-    bool lastOut = false;
-    if (h0 <= trial.value) {
-        // The uncompensated model lies above the curve at the range start:
-        // positive compensation. Decades from 1e-10 until the model drops to
-        // the curve, then geometric bisection inside the decade.
-        double u = 1e-10, w = u;
-        for (;;) {
-            w = 10 * u;
-            if (w > 0.9)
-                break;
-            if (!trial.run(w))
-                break;
-            if (h0 < trial.value)
-                u = w;
-            else
-                break;
-        }
-        for (int i = 0; i < ratioBisectionSteps; ++i) {
-            t = std::sqrt(u * w);
-            lastOut = !trial.run(t);
-            if (lastOut)
-                w = t;
-            else if (h0 < trial.value)
-                u = t;
-            else
-                w = t;
-        }
-        if (lastOut) {
-            trial.fallBack(u);
-            t = u;
-        }
-    } else {
-        // Negative compensation: the same on the negative axis, without a
-        // bound on the ratio; a ratio that overflows ends the decades.
-        double u = -1e-10, w = u;
-        for (;;) {
-            w = 10 * u;
-            if (!std::isfinite(w))
-                break;
-            if (!trial.run(w))
-                break;
-            if (trial.value < h0)
-                u = w;
-            else
-                break;
-        }
-        for (int i = 0; i < ratioBisectionSteps; ++i) {
-            t = -std::sqrt(u * w);
-            lastOut = !trial.run(t);
-            if (lastOut)
-                w = t;
-            else if (trial.value < h0)
-                u = t;
-            else
-                w = t;
-        }
-        if (lastOut) {
-            trial.fallBack(u);
-            t = u;
-        }
+    // Above the curve at the range start (uncompensated model): positive
+    // compensation, decades from 1e-10 until the model drops to the curve,
+    // then geometric bisection inside the decade. Below it: the same on the
+    // negative axis without a bound; a ratio that overflows ends the decades.
+    const bool positive = h0 <= trial.value;
+    search::DecadeWalk walk;
+    walk.start = positive ? 1e-10 : -1e-10;
+    if (positive)
+        walk.bound = 0.9;
+    walk.halvings = ratioBisectionSteps;
+    const search::WalkResult r = search::walkDecades(walk, [&](double x) {
+        if (!trial.run(x))
+            return search::Trial::Out;
+        const bool above = positive ? h0 < trial.value : trial.value < h0;
+        return above ? search::Trial::Short : search::Trial::Past;
+    });
+    double t = r.ratio;
+    if (r.lastOut) {
+        trial.fallBack(r.inner);
+        t = r.inner;
     }
 
     storeRatioFit(stage, t, trial.level);
@@ -624,33 +566,19 @@ bool Analysis::fitSecondSolution(int stage, int start, double ratio)
     }
     // Above the first solution the model lies below the curve; the second
     // crossing is where it comes back up to it.
-    double u = ratio, w = u;
-    for (;;) {
-        w = 10 * u;
-        if (w > 0.9)
-            break;
-        if (!trial.run(w))
-            break;
-        if (trial.value < h0)
-            u = w;
-        else
-            break;
-    }
-    double t = 0;
-    bool lastOut = false;
-    for (int i = 0; i < ratioBisectionSteps; ++i) {
-        t = std::sqrt(u * w);
-        lastOut = !trial.run(t);
-        if (lastOut)
-            w = t;
-        else if (h0 > trial.value)
-            u = t;
-        else
-            w = t;
-    }
-    if (lastOut) {
-        trial.fallBack(u);
-        t = u;
+    search::DecadeWalk walk;
+    walk.start = ratio;
+    walk.bound = 0.9;
+    walk.halvings = ratioBisectionSteps;
+    const search::WalkResult r = search::walkDecades(walk, [&](double x) {
+        if (!trial.run(x))
+            return search::Trial::Out;
+        return trial.value < h0 ? search::Trial::Short : search::Trial::Past;
+    });
+    double t = r.ratio;
+    if (r.lastOut) {
+        trial.fallBack(r.inner);
+        t = r.inner;
     }
     if (energyLevelInRange == 0) {
         energyLevelInRange = 1;
@@ -685,33 +613,19 @@ bool Analysis::fitPeakPosition(int stage)
     const double tp = splineTemperature[p];
     const int a = lowerFitBound(stage);
     const int b = upperFitBound(stage);
-    double lo = shallowestLevel, hi = deepestLevel;
-
     progressShow(ProgressReporter::Main, 14);
-    for (int i = 0; i < 14; ++i) {
-        progressStep(ProgressReporter::Main);
-        const double mid = (lo + hi) / 2;
-        if (tp < peakTemperatureOf(stage, a, b, 0, lo)) {
-            trialMessage[stage] = levelShallowText;
-            energyLevelInRange = 0;
-            break;
-        }
-        if (tp > peakTemperatureOf(stage, a, b, 0, hi)) {
-            trialMessage[stage] = levelDeepText;
-            energyLevelInRange = 0;
-            break;
-        }
-        trialMessage[stage] = levelInRangeText;
-        energyLevelInRange = 1;
-        if (tp < peakTemperatureOf(stage, a, b, 0, mid))
-            hi = mid;
-        else
-            lo = mid;
-    }
+    const search::LevelFound found = search::levelByHalving(
+        tp, shallowestLevel, deepestLevel, 14,
+        [&](double level) { return peakTemperatureOf(stage, a, b, 0, level); },
+        [&] { progressStep(ProgressReporter::Main); });
     progressClose(ProgressReporter::Main);
+    trialMessage[stage] = found.place == search::LevelPlace::InRange ? levelInRangeText
+                          : found.place == search::LevelPlace::Shallow ? levelShallowText
+                                                                       : levelDeepText;
+    energyLevelInRange = found.place == search::LevelPlace::InRange ? 1 : 0;
 
     if (energyLevelInRange == 1) {
-        const double level = (lo + hi) / 2;
+        const double level = found.level;
         trialEnergyLevel[stage] = level;
         // The density that gives the model its measured height at the model's
         // own peak temperature.
