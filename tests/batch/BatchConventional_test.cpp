@@ -4,6 +4,7 @@
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <sstream>
@@ -77,9 +78,13 @@ TEST(BatchConventionalRun, ReportsBothAnalysesAndFailsAnEmptyRange)
     const std::string table = formatBatchTable(r);
     EXPECT_NE(table.find("  one impurity: 45 - 75 K, level "), std::string::npos) << table;
     EXPECT_NE(table.find("compensating density 9.90E+13 cm^-3"), std::string::npos) << table;
-    const std::string json = formatBatchJsonEntry(r);
-    EXPECT_NE(json.find("\"conventional\": [\n     {\"analysis\": \"one impurity\", \"done\": true"), std::string::npos)
-        << json;
+    const nlohmann::json json = nlohmann::json::parse(formatBatchJsonEntry(r))["conventional"];
+    ASSERT_EQ(json.size(), 2u);
+    EXPECT_EQ(json[0]["analysis"], "one impurity");
+    EXPECT_EQ(json[0]["done"], true);
+    EXPECT_EQ(json[0]["lowestTemperature"], 45);
+    EXPECT_EQ(json[1]["compensatingDensity"], two.compensatingDensity);
+    EXPECT_EQ(json[1]["file"], two.file);
 
     // No two points in the range: the analysis fails the file, the rest runs.
     o.oneImpurityRange = {true, 46, 49};

@@ -4,6 +4,7 @@
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <sstream>
@@ -87,10 +88,12 @@ TEST(BatchExcitedRun, ReportsAndWritesTheExcitedStatesResult)
     EXPECT_NE(table.find("excited states (no caution, run always, dielectric constant 9.66): R 8, N "), std::string::npos)
         << table;
     EXPECT_NE(table.find("    Fermi-Dirac: N "), std::string::npos) << table;
-    const std::string json = formatBatchJsonEntry(r);
-    EXPECT_NE(json.find("\"excitedStates\": {\"caution\": false, \"evaluated\": true, \"dielectricConstant\": 9.66"),
-              std::string::npos)
-        << json;
-    BatchResult plain;
-    EXPECT_NE(formatBatchJsonEntry(plain).find("\"excitedStates\": null"), std::string::npos);
+    const nlohmann::json json = nlohmann::json::parse(formatBatchJsonEntry(r))["excitedStates"];
+    EXPECT_EQ(json["caution"], false);
+    EXPECT_EQ(json["evaluated"], true);
+    EXPECT_EQ(json["dielectricConstant"], 9.66);
+    EXPECT_EQ(json["levelCount"], 8);
+    EXPECT_EQ(json["energyLevel"], r.excited.energyLevel);
+    EXPECT_EQ(json["fermiDirac"]["energyLevel"], r.excited.fermiDiracEnergyLevel);
+    EXPECT_TRUE(nlohmann::json::parse(formatBatchJsonEntry(BatchResult{}))["excitedStates"].is_null());
 }

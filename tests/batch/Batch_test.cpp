@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -143,8 +144,11 @@ TEST_F(BatchRun, SmoothnessChosenByCrossValidation)
     EXPECT_NE(formatBatchTable(r).find("(cross-validation: end of the searched range, no minimum inside)"),
               std::string::npos);
     EXPECT_NE(err.str().find("--smoothness auto found no minimum inside the searched range"), std::string::npos);
-    EXPECT_NE(formatBatchJson({r}).find("\"smoothnessChosen\": true, \"smoothnessAtRangeEnd\": true"),
-              std::string::npos);
+    const nlohmann::json json = nlohmann::json::parse(formatBatchJson({r}));
+    ASSERT_EQ(json.size(), 1u);
+    EXPECT_EQ(json[0]["smoothnessChosen"], true);
+    EXPECT_EQ(json[0]["smoothnessAtRangeEnd"], true);
+    EXPECT_EQ(json[0]["smoothness"], 0.001);
 }
 
 // Inputs that once ended in a wrong success: a negative density is never an
@@ -308,14 +312,18 @@ TEST_F(BatchRun, TrueReports)
               std::string::npos)
         << err.str();
     // A byte that is not UTF-8 is no character: U+FFFD, and the exact bytes beside.
-    EXPECT_NE(json.find("caf\\ufffd \\u0001.nT"), std::string::npos) << json;
+    const nlohmann::json entries = nlohmann::json::parse(json);
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[2]["input"], (dir.path() / "caf\xef\xbf\xbd \x01.nT").string());
     std::string hex;
     for (unsigned char c : (dir.path() / odd).string()) {
         char two[3];
         std::snprintf(two, sizeof two, "%02x", c);
         hex += two;
     }
-    EXPECT_NE(json.find("\"inputBytes\": \"" + hex + "\""), std::string::npos) << json;
+    EXPECT_EQ(entries[2]["inputBytes"], hex);
+    EXPECT_FALSE(entries[0].contains("inputBytes"));
+    EXPECT_EQ(entries[1]["status"], 2);
     // Valid UTF-8: no byte above 0x7f outside a well-formed sequence.
     for (unsigned char c : json)
         EXPECT_LT(c, 0x80) << "the summary holds only ASCII here";
