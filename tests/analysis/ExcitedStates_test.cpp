@@ -522,13 +522,11 @@ TEST(ExcitedStates, NotANumberIsNeverAResult)
     ExcitedStates e(a);
     e.prepare();
     const ExcitedStates::EvaluationOutcome out = e.evaluate(9.66);
-    if (out.evaluated) {
-        EXPECT_TRUE(std::isfinite(e.dopantLevel));
-        EXPECT_TRUE(std::isfinite(e.dopantDensity));
-        EXPECT_TRUE(std::isfinite(e.dopantCompensatingDensity));
-        EXPECT_FALSE(std::isnan(e.trialDeviation[(e.levelCount - 2) * 2]) &&
-                     std::isnan(e.trialDeviation[(e.levelCount - 2) * 2 + 1]));
-    } else {
-        EXPECT_EQ(out.messages.back().text, "First density and energy level could not be evaluated.");
-    }
+    // The points above the spoiled ones still give a result, and it is finite.
+    ASSERT_TRUE(out.evaluated);
+    EXPECT_TRUE(std::isfinite(e.dopantLevel));
+    EXPECT_TRUE(std::isfinite(e.dopantDensity));
+    EXPECT_TRUE(std::isfinite(e.dopantCompensatingDensity));
+    EXPECT_FALSE(std::isnan(e.trialDeviation[(e.levelCount - 2) * 2]) &&
+                 std::isnan(e.trialDeviation[(e.levelCount - 2) * 2 + 1]));
 }
