@@ -1,6 +1,6 @@
 #include "analysis/conventional/Conventional.h"
-#include "analysis/base/Neutrality.h"
 #include "analysis/base/NumberFormat.h"
+#include "NeutralityTruth.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +18,7 @@ namespace {
 double kTof(double T) { return T * 1.38054e-23 / 1.6021e-19; }
 
 // A sample of one majority species (density N, level dE, degeneracy g) with
-// compensation nComp, its points solved from charge neutrality at full
-// precision.
+// compensation nComp, its points solved from charge neutrality in long double.
 struct Species {
     bool nType;
     double dos0, N, dE, g, nComp;
@@ -33,12 +32,12 @@ Analysis synthetic(const Species& s, double tFrom, double tTo, double tStep)
     a.dos0 = s.dos0;
     a.fermiLevelComment = "synthetic sample";
     for (double T = tFrom; T <= tTo + 1e-9; T += tStep) {
-        const double kT = kTof(T), Nc = s.dos0 * std::pow(T, 1.5);
-        const double E = neutrality::solveFermiLevel(
-            [&](double e) { return s.N / (1 + s.g * std::exp((s.dE - e) / kT)) - (Nc * std::exp(-e / kT) + s.nComp); },
-            60);
+        const long double kT = kTof(T), Nc = s.dos0 * std::pow(T, 1.5);
+        const long double E = neutralDepth([&](long double e) {
+            return s.N / (1 + s.g * std::exp((s.dE - e) / kT)) - (Nc * std::exp(-e / kT) + s.nComp);
+        });
         a.temperature.push_back(T);
-        a.concentration.push_back(Nc * std::exp(-E / kT));
+        a.concentration.push_back(static_cast<double>(Nc * std::exp(-E / kT)));
     }
     a.dataCount = static_cast<int>(a.temperature.size());
     return a;
@@ -300,9 +299,10 @@ TEST(ConventionalDonorAcceptor, PTypeFileAndTrialRange)
     d.open(a);
     EXPECT_EQ(d.g, 4);
     ASSERT_EQ(d.evaluate(2e17 - 1e15), "");
-    // Trials run from N_net/1000 to N_net*1000.
-    EXPECT_GE(d.compensatingDensity, 1.99e14 * 0.999);
-    EXPECT_LE(d.compensatingDensity, 1.99e20 * 1.001);
+    // The trial nearest the truth, on the search's grid of 0.01 decade.
+    const double step = std::pow(10, 0.005) * (1 + 1e-9);
+    EXPECT_LE(d.compensatingDensity / 1e15, step);
+    EXPECT_GE(d.compensatingDensity / 1e15, 1 / step);
     const std::vector<std::string> ls = lines(d.fileText(a, "/tmp/s.CNC"));
     const auto at = [&](const std::string& s) { return std::find(ls.begin(), ls.end(), s) - ls.begin(); };
     const auto acceptor = std::find_if(ls.begin(), ls.end(), [](const std::string& l) {

@@ -342,10 +342,23 @@ TEST(CurveFitting, FileLayoutAndFailedSave)
     EXPECT_EQ(testfiles::readAll(path), previous);
 }
 
+// The batch runs work on the global analysis object; it is restored even
+// when an assertion ends a test early.
+class CurveFittingBatch : public ::testing::Test {
+protected:
+    void SetUp() override { saved = C; }
+    void TearDown() override { C = saved; }
+    Analysis saved;
+};
+
 // vorn-batch --fit on the examples against the truth they were made from.
 // The default fit (15 halvings) stops where the quantised Fermi level ends
-// the press; the precise one reaches the optimum.
-TEST(CurveFitting, BatchFitReachesTheTruth)
+// the press: its results lie within three of the standard errors it reports
+// (the compensation of the deep-level sample is fixed only to about 100 %).
+// The precise one reaches the optimum: levels within 0.1 meV, densities
+// within 2 %, compensation within 5 %; the 6 meV donor of GaAs, with ten
+// points below 10 K, sets these bounds.
+TEST_F(CurveFittingBatch, FitReachesTheTruth)
 {
     struct Truth {
         double energy, density;
@@ -358,19 +371,18 @@ TEST(CurveFitting, BatchFitReachesTheTruth)
         double levelTolerance, densityTolerance, compensatingTolerance; // eV, relative, relative
     } cases[] = {
         {"sic4h_n_deep_visible.nT", false, {{0.055, 2e16}, {0.11, 4e16}, {0.26, 1e16}}, 5e14, 5e-3, 0.1, 3},
-        {"sic4h_n_deep_visible.nT", true, {{0.055, 2e16}, {0.11, 4e16}, {0.26, 1e16}}, 5e14, 1e-3, 0.02, 0.3},
+        {"sic4h_n_deep_visible.nT", true, {{0.055, 2e16}, {0.11, 4e16}, {0.26, 1e16}}, 5e14, 1e-4, 0.02, 0.05},
         {"sic4h_n_two_donors.nT", false, {{0.06, 3e16}, {0.12, 5e16}}, 2e14, 5e-3, 0.1, 3},
-        {"sic4h_n_two_donors.nT", true, {{0.06, 3e16}, {0.12, 5e16}}, 2e14, 1e-3, 0.02, 0.3},
+        {"sic4h_n_two_donors.nT", true, {{0.06, 3e16}, {0.12, 5e16}}, 2e14, 1e-4, 0.02, 0.05},
         // A donor 6 meV deep: at 10 K the default fit's Fermi level moves n
         // in 5 % steps, and the press ends 11 % short in density.
         {"gaas_n_shallow.nT", false, {{0.006, 1e15}}, 3e14, 5e-3, 0.12, 0.5},
-        {"gaas_n_shallow.nT", true, {{0.006, 1e15}}, 3e14, 1e-3, 0.02, 0.3},
+        {"gaas_n_shallow.nT", true, {{0.006, 1e15}}, 3e14, 1e-4, 0.02, 0.05},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.example) + (c.precise ? " precise" : ""));
         TempDir dir;
         ASSERT_TRUE(testfiles::exampleReadable(c.example));
-        const Analysis saved = C;
         BatchOptions o;
         o.fit = true;
         o.fitPrecise = c.precise;
@@ -378,7 +390,6 @@ TEST(CurveFitting, BatchFitReachesTheTruth)
         o.quiet = true;
         std::ostringstream err;
         const BatchResult r = runBatchFile(testfiles::examplePath(c.example), o, err);
-        C = saved;
         ASSERT_EQ(r.status, 0) << r.failure << err.str();
         ASSERT_TRUE(r.fit.done);
         EXPECT_TRUE(std::filesystem::exists(r.files.back()) && r.files.back().ends_with(".cft"));
@@ -389,26 +400,31 @@ TEST(CurveFitting, BatchFitReachesTheTruth)
             EXPECT_NEAR(f.density / c.species[k].density, 1, c.densityTolerance) << "species " << k + 1;
             EXPECT_GT(f.energyError, 0);
             EXPECT_GT(f.densityError, 0);
+            if (!c.precise) {
+                EXPECT_LT(std::fabs(f.energy - c.species[k].energy), 3 * f.energyError) << "species " << k + 1;
+                EXPECT_LT(std::fabs(f.density - c.species[k].density), 3 * f.densityError) << "species " << k + 1;
+            }
         }
         EXPECT_NEAR(r.fit.compensatingDensity / c.compensating, 1, c.compensatingTolerance);
+        if (!c.precise) {
+            EXPECT_LT(std::fabs(r.fit.compensatingDensity - c.compensating), 3 * r.fit.compensatingError);
+        }
     }
 }
 
 // With 1 % noise the spectroscopy adds a second donor the data do not hold;
 // the precise fit keeps the real one within two standard errors of the truth
 // and gives the extra one no significance.
-TEST(CurveFitting, NoisySampleTruthWithinTwoStandardErrors)
+TEST_F(CurveFittingBatch, NoisySampleTruthWithinTwoStandardErrors)
 {
     TempDir dir;
     ASSERT_TRUE(testfiles::exampleReadable("si_p_single_noise1.nT"));
-    const Analysis saved = C;
     BatchOptions o;
     o.fitPrecise = o.fit = true;
     o.outputDir = dir.path().string();
     o.quiet = true;
     std::ostringstream err;
     const BatchResult r = runBatchFile(testfiles::examplePath("si_p_single_noise1.nT"), o, err);
-    C = saved;
     ASSERT_EQ(r.status, 0) << r.failure << err.str();
     ASSERT_EQ(r.fit.species.size(), 2u);
     const BatchFitSpecies& d = r.fit.species[0];

@@ -1,35 +1,23 @@
 #include "analysis/base/NumberFormat.h"
 
 #include <clocale>
+#include <utility>
 #include <gtest/gtest.h>
 
 using namespace numfmt;
 
-TEST(GeneralFormat, HeaderNumbersAsWritten)
+// Header numbers as written, with at most fifteen significant digits.
+TEST(GeneralFormat, HeaderNumbersAsWrittenToFifteenDigits)
 {
-    EXPECT_EQ(general(500), "500");
-    EXPECT_EQ(general(0.5), "0.5");
-    EXPECT_EQ(general(1e-6), "1E-6");
-    EXPECT_EQ(general(-2.5e-12), "-2.5E-12");
-    EXPECT_EQ(general(1e20), "1E20");
-    EXPECT_EQ(general(0), "0");
-    EXPECT_EQ(general(5000), "5000");
-    EXPECT_EQ(general(4.8e15), "4.8E15");
-    EXPECT_EQ(general(1e15), "1E15");
-    EXPECT_EQ(general(1e14), "100000000000000");
-    EXPECT_EQ(general(0.0001), "0.0001");
-    EXPECT_EQ(general(0.00001), "1E-5");
-    EXPECT_EQ(general(-3.25), "-3.25");
-    EXPECT_EQ(general(123456.789), "123456.789");
-}
-
-TEST(GeneralFormat, FifteenSignificantDigits)
-{
-    EXPECT_EQ(general(0.1 + 0.2), "0.3");
-    EXPECT_EQ(general(1.0 / 3.0), "0.333333333333333");
-    EXPECT_EQ(general(2.0 / 3.0), "0.666666666666667");
-    EXPECT_EQ(general(999999999999999.9), "1E15");
-    EXPECT_EQ(general(1.23456789012345678e-7), "1.23456789012346E-7");
+    const std::pair<double, const char*> cases[] = {
+        {500, "500"}, {0.5, "0.5"}, {1e-6, "1E-6"}, {-2.5e-12, "-2.5E-12"}, {1e20, "1E20"}, {0, "0"},
+        {5000, "5000"}, {4.8e15, "4.8E15"}, {1e15, "1E15"}, {1e14, "100000000000000"}, {0.0001, "0.0001"},
+        {0.00001, "1E-5"}, {-3.25, "-3.25"}, {123456.789, "123456.789"}, {0.1 + 0.2, "0.3"},
+        {1.0 / 3.0, "0.333333333333333"}, {2.0 / 3.0, "0.666666666666667"}, {999999999999999.9, "1E15"},
+        {1.23456789012345678e-7, "1.23456789012346E-7"},
+    };
+    for (const auto& [value, text] : cases)
+        EXPECT_EQ(general(value), text);
 }
 
 TEST(GFormat, PrintfG)

@@ -2,10 +2,12 @@
 // charge-neutrality solver.
 #include "analysis/data/Analysis.h"
 #include "analysis/base/Neutrality.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -133,4 +135,178 @@ TEST(NeutralitySolver, HalvesTowardsTheRootAndComparesSigns)
     // right half (root at 1.2 eV; balance(0) * balance(0.75) is 5e-401).
     auto tiny = [](double x) { return 1e-200 * (1.2 - x); };
     EXPECT_NEAR(neutrality::solveFermiLevel(tiny, 30), 1.2, 1e-8);
+}
+
+// ---- the operations behind the buttons of the stage pages --------------------------
+
+// "Evaluation again" (and Yes to the recalculation question) fixes the
+// compensating density the stage before found; only the question's Yes also
+// hands it to the Simulation page. H1 has no stage before it.
+TEST(WorkflowOperations, EvaluateAgainFixesTheDensityOfTheStageBefore)
+{
+    struct Case {
+        int stage;
+        bool applied;
+        const char* label; // the density of stage - 1, as the page shows it
+    } cases[] = {{0, false, ""}, {1, true, "1.23E+14"}, {2, true, "-4.57E+13"}, {3, true, "8.00E+12"}, {4, false, ""}};
+    for (const Case& c : cases)
+        for (bool question : {false, true}) {
+            SCOPED_TRACE(std::to_string(c.stage) + (question ? " question" : " button"));
+            Analysis a = filled();
+            a.stageCompensatingDensity = {1.234e14, -4.567e13, 8e12};
+            a.simulationInputs.compensationTicked = false;
+            const int fixedBefore = a.compensationFixed, stageBefore = a.compensationStage;
+            const RecalculationOutcome out =
+                question ? a.answerRecalculationQuestion(c.stage) : a.evaluateAgain(c.stage);
+            EXPECT_EQ(out.applied, c.applied);
+            EXPECT_EQ(out.compensationLabel, c.label);
+            EXPECT_EQ(a.compensationFixed, c.applied ? 1 : fixedBefore);
+            EXPECT_EQ(a.compensationStage, c.applied ? c.stage - 1 : stageBefore);
+            EXPECT_EQ(a.compensatingDensity, c.applied ? a.stageCompensatingDensity[c.stage - 1] : 5e14);
+            EXPECT_EQ(a.simulationInputs.compensationTicked, c.applied);
+            EXPECT_EQ(a.simulationInputs.compensating, question && c.applied ? c.label : "5.00E+14");
+            // Nothing is recalculated by the choice itself.
+            EXPECT_EQ(a.hCurve[2].size(), 3u);
+        }
+}
+
+// The negative compensating density of H1: on, it is fixed and handed over;
+// off, the compensation is released and the page shows 0.
+TEST(WorkflowOperations, NegativeCompensationTogglesBetweenH1sDensityAndNone)
+{
+    Analysis a = filled();
+    a.stageCompensatingDensity = {-2.5e14, 1e13, 1e12};
+    a.useNegativeCompensation = false;
+    struct Step {
+        bool use;
+        int fixed, stage;
+        double density;
+        const char* handedOver;
+    } steps[] = {{true, 1, 0, -2.5e14, "-2.50E+14"}, {false, 0, -1, 0, "0"}, {true, 1, 0, -2.5e14, "-2.50E+14"}};
+    for (const Step& s : steps) {
+        a.toggleNegativeCompensation();
+        EXPECT_EQ(a.useNegativeCompensation, s.use);
+        EXPECT_EQ(a.compensationFixed, s.fixed);
+        EXPECT_EQ(a.compensationStage, s.stage);
+        EXPECT_EQ(a.compensatingDensity, s.density);
+        EXPECT_EQ(a.simulationInputs.compensating, s.handedOver);
+        EXPECT_EQ(a.simulationInputs.compensationTicked, s.use);
+    }
+}
+
+// A new function type clears the spectroscopy from H1 on and says whether
+// H1 can be calculated: more than ten spline points.
+TEST(WorkflowOperations, FunctionTypeChangeClearsTheStagesAndNeedsElevenSplinePoints)
+{
+    for (auto [type, points, ready] : {std::tuple{1, 11, true}, {2, 11, true}, {2, 10, false}, {1, 3, false}}) {
+        Analysis a = filled();
+        a.splineCount = points;
+        EXPECT_EQ(a.changeFunctionType(type), ready);
+        EXPECT_EQ(a.functionType, type);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_TRUE(a.hCurve[k].empty()) << k;
+        EXPECT_EQ(a.compensatingDensity, 0);
+        EXPECT_EQ(a.fermiLevel.size(), 3u); // the Fermi level stays
+        EXPECT_EQ(a.simulationInputs.density[0], "0");
+    }
+}
+
+// The peak steps walk to the next maximum down or up the curve, or to its
+// end; a step on H1, or on the stage whose density is fixed, releases it.
+TEST(WorkflowOperations, PeakStepsReachTheNeighbouringMaximumAndReleaseTheCompensation)
+{
+    // Maxima at 2 and 6 of a curve over 0..9.
+    const DoubleArray h = {1, 2, 5, 3, 2, 4, 7, 6, 5, 4};
+    struct Case {
+        int stage, from;
+        bool up;
+        int to;
+        int fixedAfter; // compensation fixed by stage 1 before the step
+    } cases[] = {
+        {0, 2, true, 6, 0},  {0, 6, false, 2, 0}, {0, 6, true, 9, 0}, {0, 2, false, 0, 0},
+        {1, 2, true, 6, 0},  // the stage that fixed it
+        {2, 6, false, 2, 1}, // another stage keeps it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.stage) + " from " + std::to_string(c.from));
+        Analysis a = filled();
+        a.hCurve[c.stage] = h;
+        a.peakIndex[c.stage] = c.from;
+        a.compensationFixed = 1;
+        a.compensationStage = 1;
+        a.stepPeak(c.stage, c.up);
+        EXPECT_EQ(a.peakIndex[c.stage], c.to);
+        EXPECT_EQ(a.compensationFixed, c.fixedAfter);
+    }
+}
+
+// A saved Fermi level loaded again: the values of kT ln(Nc/n) back to the
+// file's digits, the stages cleared; a missing file names itself and leaves
+// no file name behind.
+TEST(WorkflowOperations, FermiLevelLoadedFromItsFileOrRefused)
+{
+    testfiles::TempDir dir;
+    Analysis a;
+    a.resetAll();
+    a.conductionType = "n-type";
+    a.semiconductor = "Si";
+    a.splineCount = 4;
+    a.splineTemperature = {100, 150, 200, 250};
+    a.splineConcentration = {1e15, 3e15, 6e15, 8e15};
+    a.dos0 = 5.25e15;
+    ASSERT_TRUE(a.computeFermiLevel()) << a.lastError;
+    ASSERT_TRUE(a.saveFermiLevel(dir.file("s.fl")).ok);
+    Analysis b = a;
+    b.fermiLevel.clear();
+    b.hCurve[0] = {1, 2, 3};
+    const FileOutcome loaded = b.loadFermiLevel(dir.file("s.fl"));
+    ASSERT_TRUE(loaded.ok) << loaded.error;
+    EXPECT_EQ(b.fermiLevelFileName, dir.file("s.fl"));
+    EXPECT_TRUE(b.hCurve[0].empty());
+    ASSERT_EQ(b.fermiLevel.size(), 4u);
+    for (int j = 0; j < 4; ++j) {
+        const double T = a.splineTemperature[j];
+        const double truth = 1.38054e-23 / 1.6021e-19 * T * std::log(5.25e15 * std::pow(T, 1.5) / a.splineConcentration[j]);
+        EXPECT_NEAR(b.fermiLevel[j] / truth, 1, 1e-5) << T;
+    }
+
+    const FileOutcome missing = b.loadFermiLevel(dir.file("none.fl"));
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.error.find("none.fl"), std::string::npos) << missing.error;
+    EXPECT_EQ(b.fermiLevelFileName, "");
+    EXPECT_TRUE(b.fermiLevel.empty());
+}
+
+// H1 at a typed E_ref: calculated with its peak offered and the Simulation
+// page cleared, or the core's error as the one message.
+TEST(WorkflowOperations, Stage1AtTypedReferenceEnergy)
+{
+    for (int functionType : {1, 0}) {
+        SCOPED_TRACE(functionType);
+        Analysis a = filled();
+        a.splineCount = 10;
+        a.splineTemperature.clear();
+        a.splineConcentration = {1e14, 3e14, 5e14, 4e14, 3e14, 6e14, 9e14, 8e14, 7e14, 6e14};
+        for (int j = 0; j < 10; ++j)
+            a.splineTemperature.push_back(80.0 + 10.0 * j);
+        a.fermiLevel.assign(10, 0.1);
+        a.functionType = functionType;
+        const StageCalculationOutcome out = a.calculateStage1At(0.002);
+        EXPECT_TRUE(out.calculationEnabled);
+        EXPECT_EQ(a.simulationInputs.density[0], "0");
+        EXPECT_EQ(a.simulationInputs.compensating, "0");
+        if (functionType == 1) {
+            EXPECT_EQ(out.kind, StageCalculationOutcome::Kind::Calculated);
+            EXPECT_TRUE(out.messages.empty());
+            EXPECT_TRUE(out.peakInside);
+            EXPECT_EQ(a.referenceEnergy[0], 0.002);
+            EXPECT_EQ(a.hCurve[0].size(), 10u);
+            EXPECT_EQ(a.peakIndex[0], 2); // n^2/kT^2.5 first falls after 5e14 at 100 K
+        } else {
+            EXPECT_EQ(out.kind, StageCalculationOutcome::Kind::Failed);
+            ASSERT_EQ(out.messages.size(), 1u);
+            EXPECT_TRUE(out.messages[0].error);
+            EXPECT_EQ(out.messages[0].text, "H1 could not be calculated.");
+        }
+    }
 }
