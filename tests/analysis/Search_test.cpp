@@ -48,8 +48,9 @@ TEST(Search, LevelForPeakTemperatureFindsTheAnalyticRoot)
         EXPECT_EQ(f.place, c.place);
         // 10 meV halved 31 times: below 5e-12 eV.
         EXPECT_NEAR(f.level, c.level, 1e-11);
-        if (c.place == LevelPlace::InRange)
+        if (c.place == LevelPlace::InRange) {
             EXPECT_LE(calls, 1 + 150 + 31);
+        }
     }
 }
 
@@ -112,8 +113,9 @@ TEST(Search, WalkDecadesBracketsTheCrossing)
         EXPECT_EQ(r.failed, c.failed);
         if (c.failed)
             continue;
-        if (std::isinf(c.outBeyond))
+        if (std::isinf(c.outBeyond)) {
             EXPECT_FALSE(r.lastOut);
+        }
         const double found = r.lastOut ? r.inner : r.ratio;
         if (std::isinf(c.ratio)) {
             EXPECT_TRUE(std::isinf(found)) << found;
