@@ -3,11 +3,12 @@
 // recalculation chain, the manual E_ref of the H1 page and the peak steps.
 // The decisions are C's (calculateStage and its outcome); these handlers
 // reset the pages, ask the questions and draw what came out.
-#include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/data/Analysis.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
+#include "toolkit/Texts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,8 +19,6 @@
 #include <algorithm>
 
 namespace {
-
-QString densityText(double value) { return QString::fromStdString(numfmt::pattern(value, "0.00E+00")); }
 
 ChartPlot* stageChart(TFormMain& w, int k)
 {

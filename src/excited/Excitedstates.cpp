@@ -4,8 +4,9 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
-#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
+#include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,9 +32,6 @@ namespace {
 
 const char* const caption = "Influence of Excted States of Dopant";
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-QString densityText(double v) { return qs(numfmt::pattern(v, "0.00E+00")); }
-QString energyText(double v) { return qs(numfmt::pattern(v, "0.####")); }
 QString levelText(double v) { return qs(numfmt::pattern(v, "0.#####")); }
 QString sub(const QString& s) { return "<sub>" + s + "</sub>"; }
 QString sup(const QString& s) { return "<sup>" + s + "</sup>"; }
@@ -475,7 +473,7 @@ QVector<QPointF> gridPoints(const DoubleArray& values)
 void TFormExcitedStates::prepareExcitedStatesWindow()
 {
     state.prepare();
-    const bool nType = C.conductionType == "n-type";
+    const bool nType = C.isNType();
     PanelFilename->setText(qs(C.experimentalDataFileName));
     PanelSampleNumber->setText(qs(C.sampleNumber));
     setConductionForms(nType);

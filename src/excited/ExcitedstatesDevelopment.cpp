@@ -7,6 +7,7 @@
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
 #include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -22,8 +23,6 @@ namespace {
 
 const QColor lime(0, 255, 0);
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-QString densityText(double v) { return qs(numfmt::pattern(v, "0.00E+00")); }
 QString levelText(double v) { return qs(numfmt::pattern(v, "0.#####")); }
 
 template <class W> W* named(W* w, const QString& name)
@@ -333,7 +332,7 @@ void TFormExcitedStates::fillExtraPages()
     auto shownLevel = [&](int r) { return r <= R && r <= static_cast<int>(display.size()); };
 
     LabelDensityCFT1->setText(densityText(state.dopantDensity));
-    LabelEnergyLevelCFT1->setText(qs(numfmt::pattern(state.dopantLevel, "0.####")));
+    LabelEnergyLevelCFT1->setText(energyText(state.dopantLevel));
     LabelCompensatingDensityCFT1->setText(densityText(state.dopantCompensatingDensity));
     LabelDensitySIM1->setText(densityText(state.dopantDensity));
     LabelEnergyLevelSIM1->setText(levelText(state.dopantLevel));
@@ -351,7 +350,7 @@ void TFormExcitedStates::fillExtraPages()
         EditESIM[r - 2]->setText(value);
     }
     EditDensityCFT->setText(densityText(state.dopantDensity));
-    EditEnergyLevelCFT->setText(qs(numfmt::pattern(state.dopantLevel, "0.####")));
+    EditEnergyLevelCFT->setText(energyText(state.dopantLevel));
     EditCompensatingDensityCFT->setText(densityText(state.dopantCompensatingDensity));
     CheckBoxCompensatingDensityCFT->setChecked(true);
     CheckBoxHighestLevelSIM->setChecked(R > 10);
@@ -361,7 +360,7 @@ void TFormExcitedStates::fillExtraPages()
     EditCompensatingDensitySIM->setText(densityText(state.dopantCompensatingDensity));
     CheckBoxCompensatingDensitySIM->setChecked(true);
 
-    const bool nType = C.conductionType == "n-type";
+    const bool nType = C.isNType();
     const QString concentrationTitle = nType ? "Electron Concentration  [cm^-3]" : "Hole Concentration  [cm^-3]";
     const int M = state.gridSize();
     double nLo, nHi, hLo, hHi;

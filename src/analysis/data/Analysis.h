@@ -259,6 +259,8 @@ public:
     // True when conductionType is exactly "n-type"; every other text selects
     // the valence-band values (the readers leave only "n-type" or "p-type").
     bool isNType() const;
+    // True when conductionType is exactly "p-type" (an empty type is neither).
+    bool isPType() const;
     // A conduction type as typed or read: surrounding blanks, tabs and CR
     // removed, any case, a hyphen-like dash for the hyphen. True with
     // "n-type" or "p-type" in `canonical`; false for anything else.

@@ -35,7 +35,7 @@ const char* const summaryLabels[21] = {
     "Conpensating Density:            ",
 };
 
-std::string densityText(double value) { return numfmt::pattern(value, "0.00E+00") + " cm^-3"; }
+std::string densityText(double value) { return numfmt::density(value) + " cm^-3"; }
 std::string levelText(double value) { return numfmt::pattern(value, "0.0000") + " eV"; }
 
 } // namespace
@@ -100,7 +100,7 @@ bool Analysis::remarksTexts(int stage, std::array<std::string, 4>& texts) const
     if (stage < 0 || stage > 2)
         return false;
     const std::string reason = "This is because the energy level is lower than " +
-                               numfmt::pattern(lowestThermalEnergy, "0.####") +
+                               numfmt::energy(lowestThermalEnergy) +
                                " eV, which is corresponding to the lowest measurment temperature.";
     if (stage == 0) {
         // H1 has no stage before it: nothing to recommend, only the reason.
@@ -115,9 +115,9 @@ bool Analysis::remarksTexts(int stage, std::array<std::string, 4>& texts) const
                                     "compensating density of "
                                   : "Recommend that you evaluate the third energy level using a "
                                     "compensating density of ") +
-               numfmt::pattern(stageCompensatingDensity[stage - 1], "0.00E+00") + " cm^-3.";
+               numfmt::density(stageCompensatingDensity[stage - 1]) + " cm^-3.";
     texts[3] = "The negative compensating density means that energy levels shallower than " +
-               numfmt::pattern(energyLevel[0], "0.####") + " eV may exist.";
+               numfmt::energy(energyLevel[0]) + " eV may exist.";
     return true;
 }
 
