@@ -4,6 +4,7 @@
 // The decisions are C's (calculateStage and its outcome); these handlers
 // reset the pages, ask the questions and draw what came out.
 #include "analysis/base/NumberFormat.h"
+#include "analysis/base/Reliability.h"
 #include "analysis/data/Analysis.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
@@ -108,7 +109,7 @@ void TFormMain::drawStageExperimental(int k, bool everyPoint)
                                 static_cast<int>(C.temperature.size()),
                                 static_cast<int>(C.reliability.size())});
         for (int i = 0; i < n; ++i)
-            if (everyPoint || C.reliability[i] > 0.95)
+            if (everyPoint || C.reliability[i] > reliability::kTrusted)
                 points.push_back(QPointF(C.temperature[i], h[i]));
     }
     chart->setData(3, points);

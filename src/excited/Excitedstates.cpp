@@ -1,6 +1,7 @@
 #include "excited/Excitedstates.h"
 
 #include "analysis/base/NumberFormat.h"
+#include "analysis/base/Reliability.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
@@ -434,7 +435,7 @@ QVector<QPointF> measuredPoints()
     const std::size_t n = std::min({static_cast<std::size_t>(std::max(C.dataCount, 0)), C.temperature.size(),
                                     C.concentration.size(), C.reliability.size()});
     for (std::size_t i = 0; i < n; ++i)
-        if (C.reliability[i] > 0.9)
+        if (C.reliability[i] > reliability::kPlotted)
             points.push_back(QPointF(C.temperature[i], C.concentration[i]));
     return points;
 }

@@ -4,6 +4,7 @@
 #include "excited/Excitedstates.h"
 
 #include "analysis/base/NumberFormat.h"
+#include "analysis/base/Reliability.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
 #include "toolkit/SaveResults.h"
@@ -371,7 +372,7 @@ void TFormExcitedStates::fillExtraPages()
     const std::size_t points = std::min({static_cast<std::size_t>(std::max(C.dataCount, 0)), C.temperature.size(),
                                          C.concentration.size(), C.reliability.size()});
     for (std::size_t i = 0; i < points; ++i) {
-        if (!(C.reliability[i] > 0.9))
+        if (!(C.reliability[i] > reliability::kPlotted))
             continue;
         if (C.concentration[i] > nLo && C.concentration[i] < nHi)
             measured.push_back(QPointF(C.temperature[i], C.concentration[i]));

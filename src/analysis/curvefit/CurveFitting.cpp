@@ -1,5 +1,6 @@
 #include "analysis/curvefit/CurveFitting.h"
 
+#include "analysis/base/Reliability.h"
 #include "analysis/data/Analysis.h"
 #include "analysis/base/Neutrality.h"
 #include "analysis/base/NumberFormat.h"
@@ -303,7 +304,7 @@ std::vector<OutcomeMessage> Session::open(const Analysis& a, ProgressReporter* p
     const int count = std::min({a.dataCount, static_cast<int>(a.temperature.size()),
                                 static_cast<int>(a.concentration.size()), static_cast<int>(a.reliability.size())});
     for (int i = 0; i < count; ++i)
-        if (a.reliability[i] > 0.95) {
+        if (a.reliability[i] > reliability::kTrusted) {
             T.push_back(a.temperature[i]);
             n.push_back(a.concentration[i]);
         }
@@ -333,7 +334,7 @@ std::vector<OutcomeMessage> Session::open(const Analysis& a, ProgressReporter* p
     if (pointCount() < 2) {
         fitEnabled = false;
         messages.push_back({true, "The curve fitting needs at least two experimental points with a "
-                                  "reliability above 0.95; this sample has " +
+                                  "reliability above " + numfmt::general(reliability::kTrusted) + "; this sample has " +
                                       std::to_string(pointCount()) + "."});
     }
     return messages;
