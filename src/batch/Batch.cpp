@@ -316,8 +316,9 @@ int parseBatchArguments(const std::vector<std::string>& args, BatchOptions& o,
                 return 2;
             if (v == "A" || v == "B" || v == "C" || v == "D")
                 v = "Type-" + v;
-            if (v != "Type-A" && v != "Type-B" && v != "Type-C" && v != "Type-D") {
-                error = "--evaluation-type takes Type-A, Type-B, Type-C or Type-D, not '" + v + "'";
+            EvaluationType type;
+            if (!evaltype::parse(v, type)) {
+                error = "--evaluation-type takes " + evaltype::listText() + ", not '" + v + "'";
                 return 2;
             }
             o.evaluationType = v;

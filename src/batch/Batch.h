@@ -4,6 +4,8 @@
 // clicks in the GUI. Needs the numerical core only: no widgets, no display.
 #pragma once
 
+#include "analysis/base/EvaluationType.h"
+
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -33,7 +35,7 @@ struct BatchOptions {
     double smoothness = 5000;
     bool autoSmoothness = false;      // --smoothness auto: chosen by cross-validation
     int functionType = 2;             // 1 = S, 2 = H
-    std::string evaluationType = "Type-B";
+    std::string evaluationType = evaltype::name(evaltype::kDefault);
     std::vector<double> degeneracy;   // g1, g2, g3; empty = as the conduction type sets them
     bool answerYes = false;           // answer of the recalculation question
     std::string outputDir;            // empty = the input's folder

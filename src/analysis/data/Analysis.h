@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/base/EvaluationType.h"
 #include "analysis/data/Outcomes.h"
 
 using DoubleArray = std::vector<double>;
@@ -55,7 +56,7 @@ public:
     Analysis();
 
     // ---- identity and options -------------------------------------------
-    std::string evaluationType = "Type-B";
+    std::string evaluationType = evaltype::name(evaltype::kDefault); // as typed; see evaltype::of
     int functionType = 2; // 1 = S function, 2 = H function
     std::string versionInformation;
     std::string programTitle;

@@ -157,14 +157,15 @@ double Analysis::deviationOf(int stage, int candidate, int start, int flankStart
         sum += d;
         squares += d * d;
     }
-    if (evaluationType == "Type-A")
+    const EvaluationType type = evaltype::of(evaluationType); // any other text: Type-B
+    if (type == EvaluationType::A)
         return std::fabs(sum) / divisor;
     const double typeB = std::sqrt(squares) / divisor;
-    if (evaluationType == "Type-C")
+    if (type == EvaluationType::C)
         return typeB / (5 - candidate);
-    if (evaluationType == "Type-D")
+    if (type == EvaluationType::D)
         return typeB / ((5 - candidate) * (5 - candidate));
-    return typeB; // "Type-B" and every other text
+    return typeB;
 }
 
 int Analysis::chooseCandidate() const
