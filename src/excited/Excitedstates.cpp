@@ -444,18 +444,12 @@ QVector<QPointF> measuredPoints()
 // range of the chart's first series.
 QVector<QPointF> insideFirstSeries(const ChartPlot* chart, const DoubleArray& values)
 {
+    DoubleArray first;
+    for (const QPointF& p : chart->data(0))
+        first.push_back(p.y());
     QVector<QPointF> points;
-    const QVector<QPointF>& first = chart->data(0);
-    if (first.isEmpty())
-        return points;
-    double lo = first[0].y(), hi = first[0].y();
-    for (const QPointF& p : first) {
-        lo = std::min(lo, p.y());
-        hi = std::max(hi, p.y());
-    }
-    const std::size_t n = std::min(values.size(), C.splineTemperature.size());
-    for (std::size_t j = 0; j < n; ++j)
-        if (values[j] > lo && values[j] < hi)
+    for (int j : Analysis::indicesInsideRangeOf(values, first))
+        if (static_cast<std::size_t>(j) < C.splineTemperature.size())
             points.push_back(QPointF(C.splineTemperature[j], values[j]));
     return points;
 }

@@ -74,13 +74,12 @@ ChartPlot* extraChart(const QString& name, bool concentration, const QString& le
     return c;
 }
 
-// Points (T_j, values[j]) strictly inside (lo, hi).
-QVector<QPointF> inside(const DoubleArray& values, double lo, double hi)
+// Points (T_j, values[j]) strictly inside the range of the chart's first series.
+QVector<QPointF> inside(const DoubleArray& values, const DoubleArray& first)
 {
     QVector<QPointF> points;
-    const std::size_t n = std::min(values.size(), C.splineTemperature.size());
-    for (std::size_t j = 0; j < n; ++j)
-        if (values[j] > lo && values[j] < hi)
+    for (int j : Analysis::indicesInsideRangeOf(values, first))
+        if (static_cast<std::size_t>(j) < C.splineTemperature.size())
             points.push_back(QPointF(C.splineTemperature[j], values[j]));
     return points;
 }
@@ -92,17 +91,6 @@ QVector<QPointF> all(const DoubleArray& values)
     for (std::size_t j = 0; j < n; ++j)
         points.push_back(QPointF(C.splineTemperature[j], values[j]));
     return points;
-}
-
-void range(const DoubleArray& values, std::size_t n, double& lo, double& hi)
-{
-    lo = hi = 0;
-    for (std::size_t j = 0; j < std::min(n, values.size()); ++j) {
-        if (j == 0 || values[j] < lo)
-            lo = values[j];
-        if (j == 0 || values[j] > hi)
-            hi = values[j];
-    }
 }
 
 } // namespace
@@ -364,36 +352,38 @@ void TFormExcitedStates::fillExtraPages()
     const bool nType = C.isNType();
     const QString concentrationTitle = nType ? "Electron Concentration  [cm^-3]" : "Hole Concentration  [cm^-3]";
     const int M = state.gridSize();
-    double nLo, nHi, hLo, hHi;
-    range(C.splineConcentration, static_cast<std::size_t>(M), nLo, nHi);
     const DoubleArray H = C.hCurve.empty() ? DoubleArray() : C.hCurve[0];
-    range(H, static_cast<std::size_t>(M), hLo, hHi);
-    QVector<QPointF> measured, measuredH;
-    const std::size_t points = std::min({static_cast<std::size_t>(std::max(C.dataCount, 0)), C.temperature.size(),
-                                         C.concentration.size(), C.reliability.size()});
-    for (std::size_t i = 0; i < points; ++i) {
-        if (!(C.reliability[i] > reliability::kPlotted))
-            continue;
-        if (C.concentration[i] > nLo && C.concentration[i] < nHi)
-            measured.push_back(QPointF(C.temperature[i], C.concentration[i]));
-        if (!C.experimentalHCurve.empty() && i < C.experimentalHCurve[0].size())
-            measuredH.push_back(QPointF(C.temperature[i], C.experimentalHCurve[0][i]));
-    }
     const DoubleArray grid(C.splineConcentration.begin(),
                            C.splineConcentration.begin() + std::min<std::size_t>(C.splineConcentration.size(), M));
     const DoubleArray h(H.begin(), H.begin() + std::min<std::size_t>(H.size(), M));
+    QVector<QPointF> measured, measuredH;
+    const std::size_t points = std::min({static_cast<std::size_t>(std::max(C.dataCount, 0)), C.temperature.size(),
+                                         C.concentration.size(), C.reliability.size()});
+    std::vector<std::size_t> plotted;
+    DoubleArray plottedConcentration;
+    for (std::size_t i = 0; i < points; ++i) {
+        if (!(C.reliability[i] > reliability::kPlotted))
+            continue;
+        plotted.push_back(i);
+        plottedConcentration.push_back(C.concentration[i]);
+        if (!C.experimentalHCurve.empty() && i < C.experimentalHCurve[0].size())
+            measuredH.push_back(QPointF(C.temperature[i], C.experimentalHCurve[0][i]));
+    }
+    // The measured points inside the range of the grid's concentration.
+    for (int k : Analysis::indicesInsideRangeOf(plottedConcentration, grid))
+        measured.push_back(QPointF(C.temperature[plotted[k]], C.concentration[plotted[k]]));
     for (ChartPlot* c : {ChartConcentrationCurveFitting, ChartConcentrationSimulation}) {
         c->clearAll();
         c->setLeftTitle(concentrationTitle);
         c->setData(0, all(grid));
-        c->setData(1, inside(state.excitedConcentration, nLo, nHi));
+        c->setData(1, inside(state.excitedConcentration, grid));
         c->setData(3, measured);
     }
     for (ChartPlot* c : {ChartH1CurveFitting, ChartH1Simulation}) {
         c->clearAll();
         c->setLeftTitle("H1(T,E_ref)  [cm^-6 eV^-2.5]");
         c->setData(0, all(h));
-        c->setData(1, inside(state.simulatedH1Curve, hLo, hHi));
+        c->setData(1, inside(state.simulatedH1Curve, h));
         c->setData(3, measuredH);
     }
     for (QPushButton* b : {ButtonCurveFitting, ButtonSaveCFT, ButtonSimulation, ButtonSaveSIM})

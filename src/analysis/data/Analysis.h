@@ -543,6 +543,9 @@ public:
     // inside the range of a chart's first series).
     static std::vector<int> indicesStrictlyBetween(const DoubleArray& values, double smallest,
                                                    double largest);
+    // Indices j with values[j] strictly inside the range of `series` (the
+    // values of a chart's first series); none when the series is empty.
+    static std::vector<int> indicesInsideRangeOf(const DoubleArray& values, const DoubleArray& series);
     // The path with its extension (from the last '.' of the file name on)
     // replaced by `extension`, which carries its own dot or is a suffix such
     // as "Con1.bmp"; a name without extension gets it appended.

@@ -113,23 +113,26 @@ std::vector<int> Analysis::indicesStrictlyBetween(const DoubleArray& values, dou
     return out;
 }
 
+std::vector<int> Analysis::indicesInsideRangeOf(const DoubleArray& values, const DoubleArray& series)
+{
+    if (series.empty())
+        return {};
+    double smallest = series[0], largest = series[0];
+    for (double v : series) {
+        smallest = std::min(smallest, v);
+        largest = std::max(largest, v);
+    }
+    return indicesStrictlyBetween(values, smallest, largest);
+}
+
 std::vector<int> Analysis::simulationLinePoints() const
 {
     // The charts' first series: the measured points that are plotted.
-    bool any = false;
-    double smallest = 0, largest = 0;
+    DoubleArray plotted;
     const int n = std::min({dataCount, static_cast<int>(concentration.size()),
                             static_cast<int>(reliability.size())});
-    for (int i = 0; i < n; ++i) {
-        if (reliability[i] < reliability::kPlotted)
-            continue;
-        if (!any || concentration[i] < smallest)
-            smallest = concentration[i];
-        if (!any || concentration[i] > largest)
-            largest = concentration[i];
-        any = true;
-    }
-    if (!any)
-        return {};
-    return indicesStrictlyBetween(simulatedConcentration, smallest, largest);
+    for (int i = 0; i < n; ++i)
+        if (!(reliability[i] < reliability::kPlotted))
+            plotted.push_back(concentration[i]);
+    return indicesInsideRangeOf(simulatedConcentration, plotted);
 }
