@@ -35,7 +35,7 @@ const char* const summaryLabels[21] = {
     "Conpensating Density:            ",
 };
 
-std::string densityText(double value) { return numfmt::density(value) + " cm^-3"; }
+std::string densityWithUnit(double value) { return numfmt::density(value) + " cm^-3"; }
 std::string levelText(double value) { return numfmt::pattern(value, "0.0000") + " eV"; }
 
 } // namespace
@@ -60,13 +60,13 @@ std::vector<std::string> Analysis::obtainedResultsLines() const
     lines[10] += h1FileName;
     lines[11] += h2FileName;
     lines[12] += h3FileName;
-    lines[14] += densityText(density[0]);
+    lines[14] += densityWithUnit(density[0]);
     lines[15] += levelText(energyLevel[0]);
-    lines[16] += densityText(density[1]);
+    lines[16] += densityWithUnit(density[1]);
     lines[17] += levelText(energyLevel[1]);
-    lines[18] += densityText(density[2]);
+    lines[18] += densityWithUnit(density[2]);
     lines[19] += levelText(energyLevel[2]);
-    lines[20] += densityText(compensatingDensity);
+    lines[20] += densityWithUnit(compensatingDensity);
     return lines;
 }
 
