@@ -62,9 +62,7 @@ void TFormMain::followUpAfterIdentity()
     refreshObtainedResults();
     closeOtherAnalyses();
 
-    resetSplineDisplay();
-    resetFermiPage();
-    resetLaterPages();
+    resetPagesFrom(PipelineStage::DataForAnalysis);
 }
 
 void TFormMain::loadExperimental()
@@ -116,7 +114,7 @@ void TFormMain::ButtonInputDataClick()
         return;
     dataSheetSaved = false;
     conversionSaved = false;
-    resetPages();
+    resetPagesFrom(PipelineStage::ExperimentalData);
     plotExperimentalData(true);
     ButtonCalcSpline->setEnabled(true);
     ButtonChangeData->setEnabled(true);

@@ -43,13 +43,7 @@ void TFormMain::evaluateStagePage(int k)
     using Kind = Analysis::EvaluationOutcome::Kind;
 
     if (outcome.kind == Kind::Evaluated) {
-        if (k == 0) {
-            resetStage2Page();
-            resetStage3Page();
-        } else if (k == 1) {
-            resetStage3Page();
-        }
-        resetSimulationPage();
+        resetPagesFrom(stageAfter(k));
         c.density->setText(QString::fromStdString(outcome.densityText));
         c.energy->setText(QString::fromStdString(outcome.energyText));
         c.cdensity->setText(QString::fromStdString(outcome.compensatingText));

@@ -249,8 +249,7 @@ void TFormMain::ButtonSeeResultsClick()
         ChartH2->clearSeries(0);
         LabelEref2->setText("0");
         resetStage2Results();
-        resetStage3Page();
-        resetSimulationPage();
+        resetPagesFrom(stageAfter(r));
         PageControl1->setCurrentWidget(TabSheet4);
     } else {
         ButtonCalcH3->setEnabled(true);
@@ -259,7 +258,7 @@ void TFormMain::ButtonSeeResultsClick()
         ChartH3->clearSeries(0);
         LabelEref3->setText("0");
         resetStage3Results();
-        resetSimulationPage();
+        resetPagesFrom(stageAfter(r));
         PageControl1->setCurrentWidget(TabSheet5);
     }
     renderSimulationInputs();

@@ -147,7 +147,7 @@ void TFormMain::ButtonCalculationH1PreciseClick()
 
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    clearStagePages();
+    resetPagesFrom(PipelineStage::Stage1);
     const StageCalculationOutcome out = C.calculateStage1At(eref);
     busy.done();
     showStageCalculation(0, out, true);
@@ -248,7 +248,7 @@ void TFormMain::ButtonCalcH1Click()
 {
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    clearStagePages();
+    resetPagesFrom(PipelineStage::Stage1);
     const StageCalculationOutcome out = C.calculateStage(0);
     busy.done();
     showStageCalculation(0, out, false);
@@ -261,8 +261,7 @@ void TFormMain::ButtonCalcH2Click()
     for (int s = 0; s <= 2; ++s)
         ChartH2->clearSeries(s);
     resetStage2Results();
-    resetStage3Page();
-    resetSimulationPage();
+    resetPagesFrom(stageAfter(1));
     const StageCalculationOutcome out = C.calculateStage(1);
     busy.done();
     showStageCalculation(1, out, false);
@@ -275,7 +274,7 @@ void TFormMain::ButtonCalcH3Click()
     for (int s = 0; s <= 2; ++s)
         ChartH3->clearSeries(s);
     resetStage3Results();
-    resetSimulationPage();
+    resetPagesFrom(stageAfter(2));
     const StageCalculationOutcome out = C.calculateStage(2);
     busy.done();
     showStageCalculation(2, out, false);

@@ -5,6 +5,7 @@
 #include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
 #include "analysis/base/TextFile.h"
+#include "analysis/workflow/Resets.h"
 #include "analysis/workflow/Warnings.h"
 
 #include <algorithm>
@@ -275,7 +276,7 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
     };
 
     if (stage == 0) {
-        resetFrom(PipelineStage::Stage2);
+        resetFrom(stageAfter(0));
         simulationInputs.resetFromStage(0);
         // A new H1 starts without any compensating density.
         out.laterCaptionsReset = releaseCompensation();
@@ -295,7 +296,7 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
     }
 
     if (stage == 1) {
-        resetFrom(PipelineStage::Stage3);
+        resetFrom(stageAfter(1));
         simulationInputs.resetFromStage(1);
         if (compensationStage > 0) {
             releaseCompensation();
@@ -379,7 +380,7 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
     }
 
     // stage 2
-    resetFrom(PipelineStage::Simulation);
+    resetFrom(stageAfter(2));
     simulationInputs.resetFromStage(2);
     if (compensationStage > 1)
         releaseCompensation();
@@ -504,7 +505,7 @@ RecalculationOutcome Analysis::evaluateAgainFromSimulationPage(int stage)
         return out;
     out.applied = true;
     out.compensationLabel = numfmt::density(compensatingDensity);
-    resetFrom(stage == 1 ? PipelineStage::Stage3 : PipelineStage::Simulation);
+    resetFrom(stageAfter(stage));
     simulationInputs.resetFromStage(stage);
     return out;
 }
