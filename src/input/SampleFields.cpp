@@ -3,6 +3,7 @@
 #include "analysis/data/Analysis.h"
 #include "analysis/data/Material.h"
 #include "analysis/base/NumberFormat.h"
+#include "toolkit/Texts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
