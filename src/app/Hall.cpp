@@ -267,7 +267,7 @@ void TFormMain::windowsRegistered()
 
 void TFormMain::functionTypeChanged()
 {
-    clearStagePages();
+    resetPagesFrom(PipelineStage::Stage1);
     if (C.stage1Ready())
         ButtonCalcH1->setEnabled(true);
     applyFunctionType();
@@ -313,7 +313,7 @@ void TFormMain::showProgramTitle()
 void TFormMain::resetWindow()
 {
     C.resetFrom(PipelineStage::ExperimentalData);
-    resetPages();
+    resetPagesFrom(PipelineStage::ExperimentalData);
 }
 
 void TFormMain::resetPages()

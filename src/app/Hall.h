@@ -9,6 +9,7 @@
 #pragma once
 
 #include "analysis/data/Analysis.h"
+#include "analysis/workflow/Resets.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -580,8 +581,10 @@ private:
     // The pages of stage 1 to the simulation cleared (C was reset by the
     // core operation), stage captions back to "Calculation".
     void resetLaterPages();
-    // The page resets of stages 1 to 3 and the simulation, captions kept.
-    void clearStagePages();
+    // The pages showing what the core's resetFrom(from) cleared: every page
+    // from that stage on (from FermiLevel on also the stage captions and the
+    // simulation inputs). The one place that decides page resets.
+    void resetPagesFrom(PipelineStage from);
     // Stage 1 may start: its calculation, the E_ref steps and the precise
     // calculation.
     void enableStage1Start();

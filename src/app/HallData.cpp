@@ -1,5 +1,6 @@
 // Main window: bringing experimental data in (load, keyboard entry,
 // conversion, change) and drawing the measured points.
+#include "analysis/base/Reliability.h"
 #include "analysis/data/Analysis.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
@@ -12,11 +13,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
-
-namespace {
-// Points below this reliability stay in the data but are not drawn.
-constexpr double kPlotReliability = 0.9;
-} // namespace
 
 void TFormMain::plotExperimentalData(bool presentType)
 {
@@ -31,7 +27,7 @@ void TFormMain::plotExperimentalData(bool presentType)
     const int n = std::min<int>(C.dataCount, int(std::min({C.temperature.size(), C.concentration.size(),
                                                               C.reliability.size()})));
     for (int i = 0; i < n; ++i) {
-        if (!(C.reliability[i] >= kPlotReliability))
+        if (!(C.reliability[i] >= reliability::kPlotted))
             continue;
         const double t = C.temperature[i];
         const double c = C.concentration[i];
@@ -66,9 +62,7 @@ void TFormMain::followUpAfterIdentity()
     refreshObtainedResults();
     closeOtherAnalyses();
 
-    resetSplineDisplay();
-    resetFermiPage();
-    resetLaterPages();
+    resetPagesFrom(PipelineStage::DataForAnalysis);
 }
 
 void TFormMain::loadExperimental()
@@ -120,7 +114,7 @@ void TFormMain::ButtonInputDataClick()
         return;
     dataSheetSaved = false;
     conversionSaved = false;
-    resetPages();
+    resetPagesFrom(PipelineStage::ExperimentalData);
     plotExperimentalData(true);
     ButtonCalcSpline->setEnabled(true);
     ButtonChangeData->setEnabled(true);

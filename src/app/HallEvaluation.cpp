@@ -2,11 +2,12 @@
 // caution windows they lead to, and the negative-compensation toggle of the
 // H2 page. The evaluation itself and its bookkeeping live in C
 // (runEvaluation); this file shows what came out.
-#include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/data/Analysis.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
+#include "toolkit/Texts.h"
 #include "toolkit/WindowRegistry.h"
 
 #include <QAction>
@@ -16,9 +17,6 @@
 #include <QPushButton>
 
 namespace {
-
-QString densityText(double value) { return QString::fromStdString(numfmt::pattern(value, "0.00E+00")); }
-QString energyText(double value) { return QString::fromStdString(numfmt::pattern(value, "0.####")); }
 
 // The remarks window for stage k (1 = H2, 2 = H3), run modally; true when
 // the user chose "Evaluation again".
@@ -45,13 +43,7 @@ void TFormMain::evaluateStagePage(int k)
     using Kind = Analysis::EvaluationOutcome::Kind;
 
     if (outcome.kind == Kind::Evaluated) {
-        if (k == 0) {
-            resetStage2Page();
-            resetStage3Page();
-        } else if (k == 1) {
-            resetStage3Page();
-        }
-        resetSimulationPage();
+        resetPagesFrom(stageAfter(k));
         c.density->setText(QString::fromStdString(outcome.densityText));
         c.energy->setText(QString::fromStdString(outcome.energyText));
         c.cdensity->setText(QString::fromStdString(outcome.compensatingText));

@@ -22,17 +22,37 @@ QString text(double value) { return QString::fromStdString(numfmt::general(value
 
 // ---- shared steps ------------------------------------------------------------
 
-void TFormMain::clearStagePages()
+void TFormMain::resetPagesFrom(PipelineStage from)
 {
-    resetStage1Page();
-    resetStage2Page();
-    resetStage3Page();
-    resetSimulationPage();
+    switch (from) {
+    case PipelineStage::ExperimentalData:
+        resetPages();
+        return;
+    case PipelineStage::DataForAnalysis:
+        resetSplineDisplay();
+        [[fallthrough]];
+    case PipelineStage::FermiLevel:
+        resetFermiPage();
+        resetLaterPages();
+        return;
+    case PipelineStage::Stage1:
+        resetStage1Page();
+        [[fallthrough]];
+    case PipelineStage::Stage2:
+        resetStage2Page();
+        [[fallthrough]];
+    case PipelineStage::Stage3:
+        resetStage3Page();
+        [[fallthrough]];
+    case PipelineStage::Simulation:
+        resetSimulationPage();
+        return;
+    }
 }
 
 void TFormMain::resetLaterPages()
 {
-    clearStagePages();
+    resetPagesFrom(PipelineStage::Stage1);
     resetStageCaptions();
     renderSimulationInputs();
 }
@@ -193,8 +213,7 @@ void TFormMain::LoadFermiLevelClick()
         return;
     openDialogFileName = name;
 
-    resetFermiPage();
-    resetLaterPages();
+    resetPagesFrom(PipelineStage::FermiLevel);
     const FileOutcome out = C.loadFermiLevel(name.toStdString());
     if (!out.ok) {
         const QString error = QString::fromStdString(out.error);

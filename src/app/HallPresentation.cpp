@@ -220,8 +220,8 @@ void TFormMain::resetFermiPage()
 
 void TFormMain::presentFermiPageConductionType()
 {
-    const bool n = C.conductionType == "n-type";
-    const bool p = C.conductionType == "p-type";
+    const bool n = C.isNType();
+    const bool p = C.isPType();
     if (!n && !p)
         return;
     ChartFermiLevel->setLeftTitle(n ? "Fermi Level from Conduction Band  [eV]"
@@ -410,8 +410,8 @@ void TFormMain::showNeutralPresentation()
 
 void TFormMain::applyConductionType()
 {
-    const bool n = C.conductionType == "n-type";
-    const bool p = C.conductionType == "p-type";
+    const bool n = C.isNType();
+    const bool p = C.isPType();
     if (!n && !p)
         return;
     const QString concentration = n ? "Electron Concentration  [cm^-3]" : "Hole Concentration  [cm^-3]";
@@ -435,9 +435,9 @@ void TFormMain::applyConductionType()
 
 void TFormMain::applyFunctionType()
 {
-    const Form form = C.conductionType == "n-type"   ? Form::NType
-                      : C.conductionType == "p-type" ? Form::PType
-                                                     : Form::Generic;
+    const Form form = C.isNType()   ? Form::NType
+                      : C.isPType() ? Form::PType
+                                    : Form::Generic;
     setFormulaForms(form);
     setFunctionCaptions();
 }

@@ -106,16 +106,11 @@ void saveStageExperimental(TFormMain& m, int s)
 void drawSimulatedLine(ChartPlot* chart, bool inverseTemperature)
 {
     chart->clearSeries(1);
-    const QVector<QPointF>& measured = chart->data(0);
-    if (measured.isEmpty())
-        return;
-    double smallest = measured.front().y(), largest = smallest;
-    for (const QPointF& p : measured) {
-        smallest = std::min(smallest, p.y());
-        largest = std::max(largest, p.y());
-    }
+    DoubleArray measured;
+    for (const QPointF& p : chart->data(0))
+        measured.push_back(p.y());
     QVector<QPointF> line;
-    for (int j : Analysis::indicesStrictlyBetween(C.simulatedConcentration, smallest, largest)) {
+    for (int j : Analysis::indicesInsideRangeOf(C.simulatedConcentration, measured)) {
         if (j >= static_cast<int>(C.splineTemperature.size()))
             break;
         const double T = C.splineTemperature[j];
@@ -254,8 +249,7 @@ void TFormMain::ButtonSeeResultsClick()
         ChartH2->clearSeries(0);
         LabelEref2->setText("0");
         resetStage2Results();
-        resetStage3Page();
-        resetSimulationPage();
+        resetPagesFrom(stageAfter(r));
         PageControl1->setCurrentWidget(TabSheet4);
     } else {
         ButtonCalcH3->setEnabled(true);
@@ -264,7 +258,7 @@ void TFormMain::ButtonSeeResultsClick()
         ChartH3->clearSeries(0);
         LabelEref3->setText("0");
         resetStage3Results();
-        resetSimulationPage();
+        resetPagesFrom(stageAfter(r));
         PageControl1->setCurrentWidget(TabSheet5);
     }
     renderSimulationInputs();

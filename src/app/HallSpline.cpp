@@ -53,8 +53,7 @@ void TFormMain::ButtonCalcSplineClick()
     ButtonSaveSpline->setEnabled(computed);
 
     // Every later stage was built on the previous spline.
-    resetFermiPage();
-    resetLaterPages();
+    resetPagesFrom(PipelineStage::FermiLevel);
     ButtonSaveFigureCon1->setEnabled(false);
     ButtonSaveFigureCon2->setEnabled(false);
     MenuLoadFermiLevel->setEnabled(false);
@@ -124,9 +123,7 @@ void TFormMain::LoadSplineClick()
         return;
     openDialogFileName = name;
 
-    resetSplineDisplay();
-    resetFermiPage();
-    resetLaterPages();
+    resetPagesFrom(PipelineStage::DataForAnalysis);
     // The calculated spline that this button would save is gone.
     ButtonSaveSpline->setEnabled(false);
 

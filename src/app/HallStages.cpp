@@ -3,11 +3,13 @@
 // recalculation chain, the manual E_ref of the H1 page and the peak steps.
 // The decisions are C's (calculateStage and its outcome); these handlers
 // reset the pages, ask the questions and draw what came out.
-#include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/base/Reliability.h"
+#include "analysis/data/Analysis.h"
 #include "app/Hall.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
+#include "toolkit/Texts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,8 +20,6 @@
 #include <algorithm>
 
 namespace {
-
-QString densityText(double value) { return QString::fromStdString(numfmt::pattern(value, "0.00E+00")); }
 
 ChartPlot* stageChart(TFormMain& w, int k)
 {
@@ -109,7 +109,7 @@ void TFormMain::drawStageExperimental(int k, bool everyPoint)
                                 static_cast<int>(C.temperature.size()),
                                 static_cast<int>(C.reliability.size())});
         for (int i = 0; i < n; ++i)
-            if (everyPoint || C.reliability[i] > 0.95)
+            if (everyPoint || C.reliability[i] > reliability::kTrusted)
                 points.push_back(QPointF(C.temperature[i], h[i]));
     }
     chart->setData(3, points);
@@ -147,7 +147,7 @@ void TFormMain::ButtonCalculationH1PreciseClick()
 
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    clearStagePages();
+    resetPagesFrom(PipelineStage::Stage1);
     const StageCalculationOutcome out = C.calculateStage1At(eref);
     busy.done();
     showStageCalculation(0, out, true);
@@ -248,7 +248,7 @@ void TFormMain::ButtonCalcH1Click()
 {
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    clearStagePages();
+    resetPagesFrom(PipelineStage::Stage1);
     const StageCalculationOutcome out = C.calculateStage(0);
     busy.done();
     showStageCalculation(0, out, false);
@@ -261,8 +261,7 @@ void TFormMain::ButtonCalcH2Click()
     for (int s = 0; s <= 2; ++s)
         ChartH2->clearSeries(s);
     resetStage2Results();
-    resetStage3Page();
-    resetSimulationPage();
+    resetPagesFrom(stageAfter(1));
     const StageCalculationOutcome out = C.calculateStage(1);
     busy.done();
     showStageCalculation(1, out, false);
@@ -275,7 +274,7 @@ void TFormMain::ButtonCalcH3Click()
     for (int s = 0; s <= 2; ++s)
         ChartH3->clearSeries(s);
     resetStage3Results();
-    resetSimulationPage();
+    resetPagesFrom(stageAfter(2));
     const StageCalculationOutcome out = C.calculateStage(2);
     busy.done();
     showStageCalculation(2, out, false);

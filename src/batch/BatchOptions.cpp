@@ -91,8 +91,9 @@ bool evaluationType(Parse& p, const std::string&, const std::string& given, bool
     std::string v = given;
     if (v == "A" || v == "B" || v == "C" || v == "D")
         v = "Type-" + v;
-    if (v != "Type-A" && v != "Type-B" && v != "Type-C" && v != "Type-D") {
-        p.error = "--evaluation-type takes Type-A, Type-B, Type-C or Type-D, not '" + v + "'";
+    EvaluationType type;
+    if (!evaltype::parse(v, type)) {
+        p.error = "--evaluation-type takes " + evaltype::listText() + ", not '" + v + "'";
         return false;
     }
     p.o.evaluationType = v;

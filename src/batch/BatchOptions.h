@@ -2,6 +2,8 @@
 // command line by one table that also writes the help text.
 #pragma once
 
+#include "analysis/base/EvaluationType.h"
+
 #include <string>
 #include <vector>
 
@@ -27,7 +29,7 @@ struct BatchOptions {
     double smoothness = 5000;
     bool autoSmoothness = false;      // --smoothness auto: chosen by cross-validation
     int functionType = 2;             // 1 = S, 2 = H
-    std::string evaluationType = "Type-B";
+    std::string evaluationType = evaltype::name(evaltype::kDefault);
     std::vector<double> degeneracy;   // g1, g2, g3; empty = as the conduction type sets them
     bool answerYes = false;           // answer of the recalculation question
     std::string outputDir;            // empty = the input's folder

@@ -49,13 +49,13 @@ std::string formatBatchTable(const BatchResult& r)
             std::snprintf(line, sizeof line, "  %-5s %-10s %-10s %-10s %-10s %-8s %-10s\n",
                           s.name.c_str(), pattern(s.referenceEnergy, "0.######").c_str(),
                           numfmt::general(s.peakTemperature).c_str(),
-                          pattern(s.peakValue, "0.00E+00").c_str(),
-                          s.evaluated ? pattern(s.density, "0.00E+00").c_str() : "-",
-                          s.evaluated ? pattern(s.energyLevel, "0.####").c_str() : "-",
-                          s.evaluated ? pattern(s.compensatingDensity, "0.00E+00").c_str() : "-");
+                          numfmt::density(s.peakValue).c_str(),
+                          s.evaluated ? numfmt::density(s.density).c_str() : "-",
+                          s.evaluated ? numfmt::energy(s.energyLevel).c_str() : "-",
+                          s.evaluated ? numfmt::density(s.compensatingDensity).c_str() : "-");
             out << line;
         }
-        out << "  compensating density in use: " << pattern(r.compensatingDensity, "0.00E+00")
+        out << "  compensating density in use: " << numfmt::density(r.compensatingDensity)
             << " cm^-3\n";
     }
     if (r.dhes) {
@@ -66,9 +66,9 @@ std::string formatBatchTable(const BatchResult& r)
         for (std::size_t i = 0; i < r.dhesPeaks.size(); ++i) {
             const BatchDhesPeak& p = r.dhesPeaks[i];
             std::snprintf(line, sizeof line, "  %-5zu %-10s %-10s %-10s %-10s %-8s %s\n", i + 1,
-                          pattern(p.fermiLevel, "0.####").c_str(), numfmt::general(p.temperature).c_str(),
-                          pattern(p.peakValue, "0.00E+00").c_str(), pattern(p.density, "0.00E+00").c_str(),
-                          pattern(p.energyLevel, "0.####").c_str(),
+                          numfmt::energy(p.fermiLevel).c_str(), numfmt::general(p.temperature).c_str(),
+                          numfmt::density(p.peakValue).c_str(), numfmt::density(p.density).c_str(),
+                          numfmt::energy(p.energyLevel).c_str(),
                           !p.edge ? "inside" : p.evaluated ? "EDGE" : "EDGE, not evaluated");
             out << line;
         }
@@ -82,14 +82,14 @@ std::string formatBatchTable(const BatchResult& r)
             << (e.precise ? ", precise mode" : "")
             << (e.levelShift != 0 ? ", level shift " + numfmt::general(e.levelShift) + " meV" : "") << "): ";
         if (e.evaluated)
-            out << "R " << e.levelCount << ", N " << pattern(e.density, "0.00E+00") << " cm^-3, E "
-                << pattern(e.energyLevel, "0.####") << " eV, N_com " << pattern(e.compensatingDensity, "0.00E+00")
+            out << "R " << e.levelCount << ", N " << numfmt::density(e.density) << " cm^-3, E "
+                << numfmt::energy(e.energyLevel) << " eV, N_com " << numfmt::density(e.compensatingDensity)
                 << " cm^-3\n";
         else
             out << "not evaluated\n";
-        out << "    Fermi-Dirac: N " << pattern(e.fermiDiracDensity, "0.00E+00") << " cm^-3, E "
-            << pattern(e.fermiDiracEnergyLevel, "0.####") << " eV, N_com "
-            << pattern(e.fermiDiracCompensatingDensity, "0.00E+00") << " cm^-3\n";
+        out << "    Fermi-Dirac: N " << numfmt::density(e.fermiDiracDensity) << " cm^-3, E "
+            << numfmt::energy(e.fermiDiracEnergyLevel) << " eV, N_com "
+            << numfmt::density(e.fermiDiracCompensatingDensity) << " cm^-3\n";
     }
     if (r.simulated && r.largestDeviation >= 0)
         out << "  simulation: largest deviation from the measured points "
@@ -102,10 +102,10 @@ std::string formatBatchTable(const BatchResult& r)
             continue;
         }
         out << numfmt::general(c.lowestTemperature) << " - " << numfmt::general(c.highestTemperature)
-            << " K, level " << pattern(c.energyLevel, "0.####") << " eV, density "
-            << pattern(c.density, "0.00E+00") << " cm^-3";
+            << " K, level " << numfmt::energy(c.energyLevel) << " eV, density "
+            << numfmt::density(c.density) << " cm^-3";
         if (c.analysis == "donor-acceptor")
-            out << ", compensating density " << pattern(c.compensatingDensity, "0.00E+00") << " cm^-3";
+            out << ", compensating density " << numfmt::density(c.compensatingDensity) << " cm^-3";
         out << ", r " << pattern(c.correlation, "0.######") << "\n";
     }
     if (r.fit.done) {
@@ -137,7 +137,7 @@ std::string formatBatchTable(const BatchResult& r)
         if (b.distribution == "excited-states")
             out << " (r = " << b.levelCount << ")";
         out << ", " << b.criterionName << " " << pattern(b.criterion, "0.00") << ", residual RMS "
-            << pattern(b.rms, "0.00E+00") << " in log10 n\n";
+            << numfmt::density(b.rms) << " in log10 n\n";
         char line[220];
         std::snprintf(line, sizeof line, "  %-7s %-10s %-12s %-12s %-12s %-5s %s\n", "species", "E[eV]", "+-E[eV]",
                       "N[cm^-3]", "+-N[cm^-3]", "g", "verdict");

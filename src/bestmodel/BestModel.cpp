@@ -1,12 +1,13 @@
 #include "bestmodel/BestModel.h"
 
-#include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
 #include "toolkit/PrintWindow.h"
 #include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -25,7 +26,6 @@
 const QString TFormBestModel::SaveFilter = "Best model (*.mdl)|*.mdl|Figure (*.bmp)|*.bmp";
 
 namespace {
-QString q(const std::string& s) { return QString::fromStdString(s); }
 
 // Colours of the species' shares, in order.
 const QColor kSpeciesColours[modelsel::maxSpecies] = {QColor(0, 0, 255), QColor(0, 160, 0), QColor(200, 120, 0),
@@ -49,7 +49,7 @@ void setRow(QTableWidget* t, int row, const QStringList& cells)
         t->setItem(row, c, new QTableWidgetItem(cells[c]));
 }
 
-QString errorText(double error, bool energy) { return q(modelsel::errorText(error, energy)); }
+QString errorText(double error, bool energy) { return qs(modelsel::errorText(error, energy)); }
 } // namespace
 
 TFormBestModel::TFormBestModel(QWidget* parent) : QDialog(parent), printer_(std::make_unique<QPrinter>())
@@ -121,7 +121,7 @@ TFormBestModel::TFormBestModel(QWidget* parent) : QDialog(parent), printer_(std:
     left->addWidget(LabelModel);
     left->addWidget(GridSpecies);
     left->addWidget(new QLabel("Alternatives tried (lowest criterion wins, a model with more parameters only "
-                               "by more than " + q(numfmt::general(modelsel::criterionMargin)) + "):",
+                               "by more than " + qs(numfmt::general(modelsel::criterionMargin)) + "):",
                                this));
     left->addWidget(GridAlternatives);
     left->addWidget(ProgressSearch);
@@ -157,7 +157,7 @@ void TFormBestModel::prepare()
     data_ = modelsel::dataFrom(C, modelsel::stageDegeneracies(C));
     selection_ = {};
     fileName_.clear();
-    LabelSampleNumber->setText("Sample: " + q(C.sampleNumber) + "    (" + QString::number(data_.points()) +
+    LabelSampleNumber->setText("Sample: " + qs(C.sampleNumber) + "    (" + QString::number(data_.points()) +
                                " measured points with positive reliability)");
     ChartFit->setLeftTitle(C.isNType() ? "Electrons [cm^-3]" : "Holes [cm^-3]");
     clearResults();
@@ -219,8 +219,8 @@ void TFormBestModel::ButtonSearchClick()
         return;
     }
     if (!found.ok) {
-        LabelStatus->setText(q(found.message));
-        modal().error(this, q(found.message));
+        LabelStatus->setText(qs(found.message));
+        modal().error(this, qs(found.message));
         return;
     }
     selection_ = found;
@@ -235,23 +235,23 @@ void TFormBestModel::showSelection()
 {
     const modelsel::Fit& f = selection_.chosen;
     QString model = QString::number(f.model.species.size()) + " species, " +
-                    q(modelsel::distributionName(f.model.distribution));
+                    qs(modelsel::distributionName(f.model.distribution));
     if (f.model.distribution == modelsel::Distribution::ExcitedStates)
         model += " (excited levels up to r = " + QString::number(f.model.levelCount) + ")";
-    model += "; " + q(selection_.criterionName) + " " + q(numfmt::pattern(f.criterion, "0.00")) +
-             ", residual RMS " + q(numfmt::pattern(f.rms, "0.00E+00")) + " in log10 n";
+    model += "; " + qs(selection_.criterionName) + " " + qs(numfmt::pattern(f.criterion, "0.00")) +
+             ", residual RMS " + densityText(f.rms) + " in log10 n";
     LabelModel->setText("<b>Chosen model:</b> " + model.toHtmlEscaped());
 
     GridSpecies->setRowCount(static_cast<int>(f.species.size()) + 1);
     for (std::size_t k = 0; k < f.species.size(); ++k) {
         const modelsel::SpeciesResult& s = f.species[k];
         setRow(GridSpecies, static_cast<int>(k),
-               {QString::number(k + 1), q(numfmt::pattern(s.species.level, "0.####")), errorText(s.levelError, true),
-                q(numfmt::pattern(s.species.density, "0.00E+00")), errorText(s.densityError, false),
-                q(numfmt::pattern(s.species.g, "0.##")), q(modelsel::verdictText(s))});
+               {QString::number(k + 1), energyText(s.species.level), errorText(s.levelError, true),
+                densityText(s.species.density), errorText(s.densityError, false),
+                degeneracyText(s.species.g), qs(modelsel::verdictText(s))});
     }
     setRow(GridSpecies, static_cast<int>(f.species.size()),
-           {"compensating", "", "", q(numfmt::pattern(f.model.compensating, "0.00E+00")),
+           {"compensating", "", "", densityText(f.model.compensating),
             errorText(f.compensatingError, false), "",
             f.compensatingDetermined ? "determined" : "not determined by these data"});
 
@@ -259,10 +259,10 @@ void TFormBestModel::showSelection()
     for (std::size_t i = 0; i < selection_.alternatives.size(); ++i) {
         const modelsel::Alternative& a = selection_.alternatives[i];
         setRow(GridAlternatives, static_cast<int>(i),
-               {QString::number(a.speciesCount), q(modelsel::distributionName(a.distribution)),
+               {QString::number(a.speciesCount), qs(modelsel::distributionName(a.distribution)),
                 a.distribution == modelsel::Distribution::ExcitedStates ? QString::number(a.levelCount) : "",
-                QString::number(a.parameters), q(numfmt::pattern(a.criterion, "0.00")),
-                q(numfmt::pattern(a.rms, "0.00E+00")), a.chosen ? "chosen" : ""});
+                QString::number(a.parameters), qs(numfmt::pattern(a.criterion, "0.00")),
+                densityText(a.rms), a.chosen ? "chosen" : ""});
     }
 
     const double tLow = *std::min_element(data_.T.begin(), data_.T.end());
@@ -293,7 +293,7 @@ void TFormBestModel::ButtonSaveClick()
 {
     if (!selection_.ok)
         return;
-    QString path = q(modelsel::saveProposal(C));
+    QString path = qs(modelsel::saveProposal(C));
     if (!saveResultsFile(this, SaveFilter, 1, path,
                          [this](const std::string& p) {
                              FileOutcome out;

@@ -1,13 +1,14 @@
 #include "conventional/Conventionalanalysis.h"
 
-#include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/data/Analysis.h"
 #include "conventional/ConventionalWindowSupport.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
-#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
+#include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -30,7 +31,6 @@ const QString TFormConventionalAnalysis::SaveFilter =
     "No Compensation (*.CNO)|*.CNO|All Files (*.*)|*.*|Figure (*.bmp)|*.bmp";
 
 namespace {
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 QString inverseT(double T) { return qs(numfmt::pattern(1000 / T, "#0.000")); }
 const QColor kRed(Qt::red);
 const QColor kLime(0, 255, 0);
@@ -352,8 +352,8 @@ void TFormConventionalAnalysis::ButtonAnalysisClick()
         modal().error(this, qs(refused));
         return;
     }
-    LabelEnergyLevel->setText(qs(numfmt::pattern(state_.energyLevel, "0.####")));
-    LabelDensity->setText(qs(numfmt::pattern(state_.density, "0.00E+00")));
+    LabelEnergyLevel->setText(energyText(state_.energyLevel));
+    LabelDensity->setText(densityText(state_.density));
     ChartConventionalAnalysis1->clearSeries(FitSeries);
     ChartConventionalAnalysis1->addPoint(FitSeries, state_.xHi, state_.yHi);
     ChartConventionalAnalysis1->addPoint(FitSeries, state_.xLo, state_.yLo);

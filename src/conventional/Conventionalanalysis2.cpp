@@ -1,13 +1,14 @@
 #include "conventional/Conventionalanalysis2.h"
 
-#include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/data/Analysis.h"
 #include "conventional/ConventionalWindowSupport.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
-#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
+#include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -25,7 +26,6 @@ const QString TFormConventionalAnalysis2::SaveFilter =
     "One Donor and One Acceptor (*.CNC)|*.CNC|All Files (*.*)|*.*|Figure (*.bmp)|*.bmp";
 
 namespace {
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 const QColor kRed(Qt::red);
 const QColor kGreen(0, 255, 0);
 const QColor kYellow(Qt::yellow);
@@ -350,10 +350,10 @@ void TFormConventionalAnalysis2::ButtonEvaluationClick()
         modal().error(this, qs(refused));
         return;
     }
-    LabelEnergyLevel->setText(qs(numfmt::pattern(state_.energyLevel, "0.####")));
+    LabelEnergyLevel->setText(energyText(state_.energyLevel));
     LabelDonorDensity->setText(qs(numfmt::pattern(state_.donorDensity(), densityPattern)));
     LabelAcceptorDensity->setText(qs(numfmt::pattern(state_.acceptorDensity(), densityPattern)));
-    LabelG->setText(qs(numfmt::pattern(state_.factorG, "0.00E+00")));
+    LabelG->setText(densityText(state_.factorG));
     fillY();
     ChartCAWithCom2->clearSeries(FitSeries);
     ChartCAWithCom2->addPoint(FitSeries, state_.xHi, state_.yHi);

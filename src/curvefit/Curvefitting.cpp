@@ -1,11 +1,12 @@
 #include "curvefit/Curvefitting.h"
 
-#include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
-#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
+#include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,7 +24,6 @@ const QString TFormCurveFitting::SaveFilter = "Curve fitting data (*.cft)|*.cft|
 
 namespace {
 const QColor kLime(0, 255, 0);
-QString q(const std::string& s) { return QString::fromStdString(s); }
 } // namespace
 
 TFormCurveFitting::TFormCurveFitting(QWidget* parent) : QDialog(parent), printer_(std::make_unique<QPrinter>())
@@ -55,7 +55,7 @@ TFormCurveFitting::TFormCurveFitting(QWidget* parent) : QDialog(parent), printer
     LabelSampleNumber = label(QString(), "LabelSampleNumber");
     LabelFileName = label(QString(), "LabelFileName");
     // The title as it was at start-up; later mode changes do not reach it.
-    LabelProgramTitle = label(q(C.programTitle), "LabelProgramTitle");
+    LabelProgramTitle = label(qs(C.programTitle), "LabelProgramTitle");
 
     auto* vorn = new QGroupBox("Results obtained by VORN", this);
     auto* vornGrid = new QGridLayout;
@@ -234,20 +234,20 @@ void TFormCurveFitting::render()
         const curvefit::Session::Row& row = s.rows[r];
         CheckBoxUse[r]->setChecked(row.ticked);
         CheckBoxUse[r]->setEnabled(row.enabled);
-        EditCFEnergy[r]->setText(q(row.energy));
-        EditCFDensity[r]->setText(q(row.density));
-        EditCFG[r]->setText(q(row.g));
-        LabelErrorEnergy[r]->setText(q(row.energyError));
-        LabelErrorDensity[r]->setText(q(row.densityError));
+        EditCFEnergy[r]->setText(qs(row.energy));
+        EditCFDensity[r]->setText(qs(row.density));
+        EditCFG[r]->setText(qs(row.g));
+        LabelErrorEnergy[r]->setText(qs(row.energyError));
+        LabelErrorDensity[r]->setText(qs(row.densityError));
     }
-    EditCFCDensity->setText(q(s.compensating));
-    LabelErrorCDensity->setText(q(s.compensatingError));
+    EditCFCDensity->setText(qs(s.compensating));
+    LabelErrorCDensity->setText(qs(s.compensatingError));
     ButtonCurveFitting->setEnabled(s.fitEnabled);
-    ButtonCurveFitting->setText(q(s.fitCaption));
+    ButtonCurveFitting->setText(qs(s.fitCaption));
     ButtonSave->setEnabled(s.saveEnabled);
     ButtonSaveFigureSim->setEnabled(s.simFigureEnabled);
     ButtonSaveFigureCurve->setEnabled(s.curveFigureEnabled);
-    LabelFileName->setText(q(s.fileName));
+    LabelFileName->setText(qs(s.fileName));
 }
 
 void TFormCurveFitting::drawMarkers()
@@ -276,7 +276,7 @@ void TFormCurveFitting::prepare()
     const std::vector<OutcomeMessage> messages = session_.open(C, C.progress);
     QApplication::restoreOverrideCursor();
 
-    LabelSampleNumber->setText(q(session_.sampleNumber));
+    LabelSampleNumber->setText(qs(session_.sampleNumber));
     for (QLabel* l : donorPictures)
         l->setVisible(session_.nType);
     for (QLabel* l : acceptorPictures)
@@ -286,11 +286,11 @@ void TFormCurveFitting::prepare()
         c->setLeftTitle(left);
     for (int r = 0; r < 3; ++r) {
         const curvefit::Species& sp = session_.reference[r];
-        LabelEnergy[r]->setText(q(curvefit::energyText(sp.energy)));
-        LabelDensity[r]->setText(q(curvefit::densityText(sp.density)));
-        LabelG[r]->setText(q(numfmt::pattern(sp.g, "0.##")));
+        LabelEnergy[r]->setText(energyText(sp.energy));
+        LabelDensity[r]->setText(densityText(sp.density));
+        LabelG[r]->setText(degeneracyText(sp.g));
     }
-    LabelCDensity->setText(q(curvefit::densityText(session_.referenceCompensating)));
+    LabelCDensity->setText(densityText(session_.referenceCompensating));
 
     QVector<QPointF> measured;
     for (int j = 0; j < session_.pointCount(); ++j)
@@ -315,12 +315,12 @@ void TFormCurveFitting::ButtonCurveFittingClick()
     QApplication::restoreOverrideCursor();
     if (!out.pressed) {
         if (!out.failedText.empty())
-            modal().conversionError(this, q(numfmt::notValidFloat(out.failedText)));
+            modal().conversionError(this, qs(numfmt::notValidFloat(out.failedText)));
         return;
     }
     if (!out.refusal.empty()) {
         render();
-        modal().error(this, q(out.refusal));
+        modal().error(this, qs(out.refusal));
         return;
     }
     drawFitLine();
@@ -366,7 +366,7 @@ void TFormCurveFitting::ButtonIncreaseHighClick()
 
 void TFormCurveFitting::ButtonSaveClick()
 {
-    QString path = q(curvefit::Session::saveProposal(C));
+    QString path = qs(curvefit::Session::saveProposal(C));
     if (!saveResultsFile(this, SaveFilter, 1, path, [this](const std::string& p) { return session_.save(C, p); }))
         return;
     render();

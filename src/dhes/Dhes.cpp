@@ -1,12 +1,13 @@
 #include "dhes/Dhes.h"
 
-#include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/data/Analysis.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
-#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
+#include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -278,13 +279,13 @@ void TFormDHES::render()
         ButtonClear[s]->setEnabled(c.clear[s]);
         ButtonDraw[s]->setEnabled(c.draw[s]);
         const bool edge = p.evaluated() && p.edge;
-        LabelEnergy[s]->setText(p.evaluated() ? QString::fromStdString(numfmt::pattern(p.energyLevel, "0.####")) +
+        LabelEnergy[s]->setText(p.evaluated() ? energyText(p.energyLevel) +
                                                     (edge ? "  (edge)" : "")
                                               : QString("0"));
         LabelEnergy[s]->setStyleSheet(edge ? "color: rgb(200, 0, 0); font-weight: bold;" : "");
         LabelEnergy[s]->setToolTip(edge ? "Evaluated at an end of the DHES signal: the level and density are doubtful"
                                         : QString());
-        LabelDensity[s]->setText(p.evaluated() ? QString::fromStdString(numfmt::pattern(p.density, "0.00E+00"))
+        LabelDensity[s]->setText(p.evaluated() ? densityText(p.density)
                                                : QString("0"));
         showCurve(SeriesTheoretical + s, p.theoretical);
         showCurve(SeriesApproximate + s, p.approximate);

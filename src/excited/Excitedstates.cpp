@@ -1,11 +1,13 @@
 #include "excited/Excitedstates.h"
 
 #include "analysis/base/NumberFormat.h"
+#include "analysis/base/Reliability.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Help.h"
 #include "toolkit/Modal.h"
-#include "toolkit/SaveResults.h"
 #include "toolkit/PrintWindow.h"
+#include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,9 +33,6 @@ namespace {
 
 const char* const caption = "Influence of Excted States of Dopant";
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-QString densityText(double v) { return qs(numfmt::pattern(v, "0.00E+00")); }
-QString energyText(double v) { return qs(numfmt::pattern(v, "0.####")); }
 QString levelText(double v) { return qs(numfmt::pattern(v, "0.#####")); }
 QString sub(const QString& s) { return "<sub>" + s + "</sub>"; }
 QString sup(const QString& s) { return "<sup>" + s + "</sup>"; }
@@ -436,7 +435,7 @@ QVector<QPointF> measuredPoints()
     const std::size_t n = std::min({static_cast<std::size_t>(std::max(C.dataCount, 0)), C.temperature.size(),
                                     C.concentration.size(), C.reliability.size()});
     for (std::size_t i = 0; i < n; ++i)
-        if (C.reliability[i] > 0.9)
+        if (C.reliability[i] > reliability::kPlotted)
             points.push_back(QPointF(C.temperature[i], C.concentration[i]));
     return points;
 }
@@ -445,18 +444,12 @@ QVector<QPointF> measuredPoints()
 // range of the chart's first series.
 QVector<QPointF> insideFirstSeries(const ChartPlot* chart, const DoubleArray& values)
 {
+    DoubleArray first;
+    for (const QPointF& p : chart->data(0))
+        first.push_back(p.y());
     QVector<QPointF> points;
-    const QVector<QPointF>& first = chart->data(0);
-    if (first.isEmpty())
-        return points;
-    double lo = first[0].y(), hi = first[0].y();
-    for (const QPointF& p : first) {
-        lo = std::min(lo, p.y());
-        hi = std::max(hi, p.y());
-    }
-    const std::size_t n = std::min(values.size(), C.splineTemperature.size());
-    for (std::size_t j = 0; j < n; ++j)
-        if (values[j] > lo && values[j] < hi)
+    for (int j : Analysis::indicesInsideRangeOf(values, first))
+        if (static_cast<std::size_t>(j) < C.splineTemperature.size())
             points.push_back(QPointF(C.splineTemperature[j], values[j]));
     return points;
 }
@@ -475,7 +468,7 @@ QVector<QPointF> gridPoints(const DoubleArray& values)
 void TFormExcitedStates::prepareExcitedStatesWindow()
 {
     state.prepare();
-    const bool nType = C.conductionType == "n-type";
+    const bool nType = C.isNType();
     PanelFilename->setText(qs(C.experimentalDataFileName));
     PanelSampleNumber->setText(qs(C.sampleNumber));
     setConductionForms(nType);

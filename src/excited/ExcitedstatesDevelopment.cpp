@@ -4,9 +4,11 @@
 #include "excited/Excitedstates.h"
 
 #include "analysis/base/NumberFormat.h"
+#include "analysis/base/Reliability.h"
 #include "toolkit/ChartPlot.h"
 #include "toolkit/Modal.h"
 #include "toolkit/SaveResults.h"
+#include "toolkit/Texts.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -22,8 +24,6 @@ namespace {
 
 const QColor lime(0, 255, 0);
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-QString densityText(double v) { return qs(numfmt::pattern(v, "0.00E+00")); }
 QString levelText(double v) { return qs(numfmt::pattern(v, "0.#####")); }
 
 template <class W> W* named(W* w, const QString& name)
@@ -74,13 +74,12 @@ ChartPlot* extraChart(const QString& name, bool concentration, const QString& le
     return c;
 }
 
-// Points (T_j, values[j]) strictly inside (lo, hi).
-QVector<QPointF> inside(const DoubleArray& values, double lo, double hi)
+// Points (T_j, values[j]) strictly inside the range of the chart's first series.
+QVector<QPointF> inside(const DoubleArray& values, const DoubleArray& first)
 {
     QVector<QPointF> points;
-    const std::size_t n = std::min(values.size(), C.splineTemperature.size());
-    for (std::size_t j = 0; j < n; ++j)
-        if (values[j] > lo && values[j] < hi)
+    for (int j : Analysis::indicesInsideRangeOf(values, first))
+        if (static_cast<std::size_t>(j) < C.splineTemperature.size())
             points.push_back(QPointF(C.splineTemperature[j], values[j]));
     return points;
 }
@@ -92,17 +91,6 @@ QVector<QPointF> all(const DoubleArray& values)
     for (std::size_t j = 0; j < n; ++j)
         points.push_back(QPointF(C.splineTemperature[j], values[j]));
     return points;
-}
-
-void range(const DoubleArray& values, std::size_t n, double& lo, double& hi)
-{
-    lo = hi = 0;
-    for (std::size_t j = 0; j < std::min(n, values.size()); ++j) {
-        if (j == 0 || values[j] < lo)
-            lo = values[j];
-        if (j == 0 || values[j] > hi)
-            hi = values[j];
-    }
 }
 
 } // namespace
@@ -333,7 +321,7 @@ void TFormExcitedStates::fillExtraPages()
     auto shownLevel = [&](int r) { return r <= R && r <= static_cast<int>(display.size()); };
 
     LabelDensityCFT1->setText(densityText(state.dopantDensity));
-    LabelEnergyLevelCFT1->setText(qs(numfmt::pattern(state.dopantLevel, "0.####")));
+    LabelEnergyLevelCFT1->setText(energyText(state.dopantLevel));
     LabelCompensatingDensityCFT1->setText(densityText(state.dopantCompensatingDensity));
     LabelDensitySIM1->setText(densityText(state.dopantDensity));
     LabelEnergyLevelSIM1->setText(levelText(state.dopantLevel));
@@ -351,7 +339,7 @@ void TFormExcitedStates::fillExtraPages()
         EditESIM[r - 2]->setText(value);
     }
     EditDensityCFT->setText(densityText(state.dopantDensity));
-    EditEnergyLevelCFT->setText(qs(numfmt::pattern(state.dopantLevel, "0.####")));
+    EditEnergyLevelCFT->setText(energyText(state.dopantLevel));
     EditCompensatingDensityCFT->setText(densityText(state.dopantCompensatingDensity));
     CheckBoxCompensatingDensityCFT->setChecked(true);
     CheckBoxHighestLevelSIM->setChecked(R > 10);
@@ -361,39 +349,41 @@ void TFormExcitedStates::fillExtraPages()
     EditCompensatingDensitySIM->setText(densityText(state.dopantCompensatingDensity));
     CheckBoxCompensatingDensitySIM->setChecked(true);
 
-    const bool nType = C.conductionType == "n-type";
+    const bool nType = C.isNType();
     const QString concentrationTitle = nType ? "Electron Concentration  [cm^-3]" : "Hole Concentration  [cm^-3]";
     const int M = state.gridSize();
-    double nLo, nHi, hLo, hHi;
-    range(C.splineConcentration, static_cast<std::size_t>(M), nLo, nHi);
     const DoubleArray H = C.hCurve.empty() ? DoubleArray() : C.hCurve[0];
-    range(H, static_cast<std::size_t>(M), hLo, hHi);
-    QVector<QPointF> measured, measuredH;
-    const std::size_t points = std::min({static_cast<std::size_t>(std::max(C.dataCount, 0)), C.temperature.size(),
-                                         C.concentration.size(), C.reliability.size()});
-    for (std::size_t i = 0; i < points; ++i) {
-        if (!(C.reliability[i] > 0.9))
-            continue;
-        if (C.concentration[i] > nLo && C.concentration[i] < nHi)
-            measured.push_back(QPointF(C.temperature[i], C.concentration[i]));
-        if (!C.experimentalHCurve.empty() && i < C.experimentalHCurve[0].size())
-            measuredH.push_back(QPointF(C.temperature[i], C.experimentalHCurve[0][i]));
-    }
     const DoubleArray grid(C.splineConcentration.begin(),
                            C.splineConcentration.begin() + std::min<std::size_t>(C.splineConcentration.size(), M));
     const DoubleArray h(H.begin(), H.begin() + std::min<std::size_t>(H.size(), M));
+    QVector<QPointF> measured, measuredH;
+    const std::size_t points = std::min({static_cast<std::size_t>(std::max(C.dataCount, 0)), C.temperature.size(),
+                                         C.concentration.size(), C.reliability.size()});
+    std::vector<std::size_t> plotted;
+    DoubleArray plottedConcentration;
+    for (std::size_t i = 0; i < points; ++i) {
+        if (!(C.reliability[i] > reliability::kPlotted))
+            continue;
+        plotted.push_back(i);
+        plottedConcentration.push_back(C.concentration[i]);
+        if (!C.experimentalHCurve.empty() && i < C.experimentalHCurve[0].size())
+            measuredH.push_back(QPointF(C.temperature[i], C.experimentalHCurve[0][i]));
+    }
+    // The measured points inside the range of the grid's concentration.
+    for (int k : Analysis::indicesInsideRangeOf(plottedConcentration, grid))
+        measured.push_back(QPointF(C.temperature[plotted[k]], C.concentration[plotted[k]]));
     for (ChartPlot* c : {ChartConcentrationCurveFitting, ChartConcentrationSimulation}) {
         c->clearAll();
         c->setLeftTitle(concentrationTitle);
         c->setData(0, all(grid));
-        c->setData(1, inside(state.excitedConcentration, nLo, nHi));
+        c->setData(1, inside(state.excitedConcentration, grid));
         c->setData(3, measured);
     }
     for (ChartPlot* c : {ChartH1CurveFitting, ChartH1Simulation}) {
         c->clearAll();
         c->setLeftTitle("H1(T,E_ref)  [cm^-6 eV^-2.5]");
         c->setData(0, all(h));
-        c->setData(1, inside(state.simulatedH1Curve, hLo, hHi));
+        c->setData(1, inside(state.simulatedH1Curve, h));
         c->setData(3, measuredH);
     }
     for (QPushButton* b : {ButtonCurveFitting, ButtonSaveCFT, ButtonSimulation, ButtonSaveSIM})

@@ -3,6 +3,7 @@
 #include "analysis/data/Analysis.h"
 #include "analysis/data/Material.h"
 #include "analysis/base/NumberFormat.h"
+#include "toolkit/Texts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -30,7 +31,6 @@ QComboBox* box(const char* name, const QStringList& items, QWidget* parent)
     return c;
 }
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s(const QString& t) { return t.toStdString(); }
 
 } // namespace
@@ -44,7 +44,7 @@ QGroupBox* SampleFields::createSampleFields(QWidget* parent, const QString& titl
     EditDateOfAnalysis = edit("EditDateOfAnalysis", group);
     QStringList materials;
     for (const std::string& name : material::names())
-        materials << q(name);
+        materials << qs(name);
     materials << "Input name";
     ComboBoxSemiconductor = box("ComboBoxSemiconductor", materials, group);
     ComboBoxSemiconductor->setMaxVisibleItems(20);
@@ -102,19 +102,19 @@ dataentry::SampleForm SampleFields::sampleForm() const
 
 void SampleFields::showSampleForm(const dataentry::SampleForm& f)
 {
-    EditNameOfMeasurement->setText(q(f.measurementName));
-    EditDateOfMeasurement->setText(q(f.measurementDate));
-    EditNameOfAnalysis->setText(q(f.analysisName));
-    EditDateOfAnalysis->setText(q(f.analysisDate));
+    EditNameOfMeasurement->setText(qs(f.measurementName));
+    EditDateOfMeasurement->setText(qs(f.measurementDate));
+    EditNameOfAnalysis->setText(qs(f.analysisName));
+    EditDateOfAnalysis->setText(qs(f.analysisDate));
     ComboBoxSemiconductor->setCurrentIndex(-1);
-    ComboBoxSemiconductor->setEditText(q(f.semiconductor));
+    ComboBoxSemiconductor->setEditText(qs(f.semiconductor));
     ComboBoxConductionType->setCurrentIndex(-1);
-    ComboBoxConductionType->setEditText(q(f.conductionType));
-    EditSampleNumber->setText(q(f.sampleNumber));
-    EditComment->setText(q(f.comment));
-    EditThickness->setText(q(f.thickness));
-    EditMagneticField->setText(q(f.magneticField));
-    EditCurrent->setText(q(f.current));
+    ComboBoxConductionType->setEditText(qs(f.conductionType));
+    EditSampleNumber->setText(qs(f.sampleNumber));
+    EditComment->setText(qs(f.comment));
+    EditThickness->setText(qs(f.thickness));
+    EditMagneticField->setText(qs(f.magneticField));
+    EditCurrent->setText(qs(f.current));
 }
 
 void SampleFields::clearSampleFields() { showSampleForm(dataentry::SampleForm{}); }

@@ -25,7 +25,8 @@ TFormAutomaticEvaluationType::TFormAutomaticEvaluationType(QWidget* parent) : QD
     ComboBoxAutomaticEvaluationType->setEditable(true);
     // A typed name is used as it stands but does not join the list.
     ComboBoxAutomaticEvaluationType->setInsertPolicy(QComboBox::NoInsert);
-    ComboBoxAutomaticEvaluationType->addItems({"Type-A", "Type-B", "Type-C", "Type-D"});
+    for (const char* name : evaltype::kNames)
+        ComboBoxAutomaticEvaluationType->addItem(name);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Label1);

@@ -227,6 +227,9 @@ TEST(Simulation, LinePointsLieStrictlyInsideTheMeasuredRange)
 {
     EXPECT_EQ(Analysis::indicesStrictlyBetween({1, 2, 3, 4, 5}, 2, 4), (std::vector<int>{2}));
     EXPECT_TRUE(Analysis::indicesStrictlyBetween({1, 2}, 3, 0).empty());
+    // The range of an unordered first series, ends excluded; no series, no line.
+    EXPECT_EQ(Analysis::indicesInsideRangeOf({0, 1, 1.5, 2.5, 3, 4}, {3, 1, 2}), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(Analysis::indicesInsideRangeOf({1, 2}, {}).empty());
 
     Analysis a;
     a.resetAll();

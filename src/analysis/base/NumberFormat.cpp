@@ -143,6 +143,10 @@ std::string exact(double value)
     return std::string(buf, res.ptr);
 }
 
+std::string density(double value) { return pattern(value, kDensityPattern); }
+std::string energy(double value) { return pattern(value, kEnergyPattern); }
+std::string degeneracy(double value) { return pattern(value, kDegeneracyPattern); }
+
 std::string pattern(double value, const std::string& pat)
 {
     // Split the pattern into integer placeholders, decimal placeholders and

@@ -24,6 +24,17 @@ std::string exact(double value);
 // "0.####", "#0.000", "000.0". Rounds half away from zero.
 std::string pattern(double value, const std::string& pattern);
 
+// The display patterns of the program, named once so that windows, files and
+// the batch tables cannot drift apart: densities (and peak values, factors in
+// cm^-3) with three significant digits, energies in eV to 0.1 meV, degeneracy
+// factors to two decimals.
+inline constexpr const char* kDensityPattern = "0.00E+00";
+inline constexpr const char* kEnergyPattern = "0.####";
+inline constexpr const char* kDegeneracyPattern = "0.##";
+std::string density(double value);
+std::string energy(double value);
+std::string degeneracy(double value);
+
 // Locale-independent parsing. Leading and trailing blanks are allowed, the
 // rest must be one number. Accepts every form the writers above produce.
 bool parseDouble(const std::string& text, double& value);

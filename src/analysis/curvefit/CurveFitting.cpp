@@ -1,5 +1,6 @@
 #include "analysis/curvefit/CurveFitting.h"
 
+#include "analysis/base/Reliability.h"
 #include "analysis/data/Analysis.h"
 #include "analysis/base/Neutrality.h"
 #include "analysis/base/NumberFormat.h"
@@ -262,14 +263,11 @@ StandardErrors standardErrors(const ParameterSet& p, double dos0, const FitPoint
     return out;
 }
 
-std::string energyText(double v) { return numfmt::pattern(v, "0.####"); }
-std::string densityText(double v) { return numfmt::pattern(v, "0.00E+00"); }
-
 std::string errorText(double v, bool determined, bool energy)
 {
     if (!determined)
         return "not determined";
-    std::string text = energy ? energyText(v) : densityText(v);
+    std::string text = energy ? numfmt::energy(v) : numfmt::density(v);
     // An error below the display's last digit still has a size worth
     // reading: it is shown with its exponent instead of as 0.
     if (energy && v != 0 && std::isfinite(v) && (text == "0" || text == "-0"))
@@ -306,7 +304,7 @@ std::vector<OutcomeMessage> Session::open(const Analysis& a, ProgressReporter* p
     const int count = std::min({a.dataCount, static_cast<int>(a.temperature.size()),
                                 static_cast<int>(a.concentration.size()), static_cast<int>(a.reliability.size())});
     for (int i = 0; i < count; ++i)
-        if (a.reliability[i] > 0.95) {
+        if (a.reliability[i] > reliability::kTrusted) {
             T.push_back(a.temperature[i]);
             n.push_back(a.concentration[i]);
         }
@@ -336,7 +334,7 @@ std::vector<OutcomeMessage> Session::open(const Analysis& a, ProgressReporter* p
     if (pointCount() < 2) {
         fitEnabled = false;
         messages.push_back({true, "The curve fitting needs at least two experimental points with a "
-                                  "reliability above 0.95; this sample has " +
+                                  "reliability above " + numfmt::general(reliability::kTrusted) + "; this sample has " +
                                       std::to_string(pointCount()) + "."});
     }
     return messages;
@@ -345,13 +343,13 @@ std::vector<OutcomeMessage> Session::open(const Analysis& a, ProgressReporter* p
 void Session::showReferenceInFields()
 {
     for (int r = 0; r < 3; ++r) {
-        rows[r].energy = energyText(reference[r].energy);
-        rows[r].density = densityText(reference[r].density);
-        rows[r].g = numfmt::pattern(reference[r].g, "0.##");
+        rows[r].energy = numfmt::energy(reference[r].energy);
+        rows[r].density = numfmt::density(reference[r].density);
+        rows[r].g = numfmt::degeneracy(reference[r].g);
         rows[r].energyError.clear();
         rows[r].densityError.clear();
     }
-    compensating = densityText(referenceCompensating);
+    compensating = numfmt::density(referenceCompensating);
     compensatingError.clear();
 }
 
@@ -523,10 +521,10 @@ Session::PressOutcome Session::press(ProgressReporter* progress)
             working.species[s].energy = working.species[s].density = 0;
     }
     for (int r = 0; r < 3; ++r) {
-        rows[r].energy = energyText(working.species[r].energy);
-        rows[r].density = densityText(working.species[r].density);
+        rows[r].energy = numfmt::energy(working.species[r].energy);
+        rows[r].density = numfmt::density(working.species[r].density);
     }
-    compensating = densityText(working.compensating);
+    compensating = numfmt::density(working.compensating);
 
     errors = standardErrors(working, dos0, pts, sOld);
     for (int r = 0; r < 3; ++r) {

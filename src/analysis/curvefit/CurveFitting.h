@@ -167,8 +167,6 @@ private:
 };
 
 // Display texts of the window.
-std::string energyText(double v);   // "0.####"
-std::string densityText(double v);  // "0.00E+00"
 std::string errorText(double v, bool determined, bool energy);
 
 } // namespace curvefit

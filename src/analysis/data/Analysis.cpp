@@ -6,7 +6,7 @@ Analysis::Analysis() = default;
 
 void Analysis::resetAll()
 {
-    evaluationType = "Type-B";
+    evaluationType = evaltype::name(evaltype::kDefault);
     functionType = 2;
     autoCalculation = 1;
     excitedStatesCaution = 0;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/base/EvaluationType.h"
 #include "analysis/data/Outcomes.h"
 
 using DoubleArray = std::vector<double>;
@@ -55,7 +56,7 @@ public:
     Analysis();
 
     // ---- identity and options -------------------------------------------
-    std::string evaluationType = "Type-B";
+    std::string evaluationType = evaltype::name(evaltype::kDefault); // as typed; see evaltype::of
     int functionType = 2; // 1 = S function, 2 = H function
     std::string versionInformation;
     std::string programTitle;
@@ -259,6 +260,8 @@ public:
     // True when conductionType is exactly "n-type"; every other text selects
     // the valence-band values (the readers leave only "n-type" or "p-type").
     bool isNType() const;
+    // True when conductionType is exactly "p-type" (an empty type is neither).
+    bool isPType() const;
     // A conduction type as typed or read: surrounding blanks, tabs and CR
     // removed, any case, a hyphen-like dash for the hyphen. True with
     // "n-type" or "p-type" in `canonical`; false for anything else.
@@ -540,6 +543,9 @@ public:
     // inside the range of a chart's first series).
     static std::vector<int> indicesStrictlyBetween(const DoubleArray& values, double smallest,
                                                    double largest);
+    // Indices j with values[j] strictly inside the range of `series` (the
+    // values of a chart's first series); none when the series is empty.
+    static std::vector<int> indicesInsideRangeOf(const DoubleArray& values, const DoubleArray& series);
     // The path with its extension (from the last '.' of the file name on)
     // replaced by `extension`, which carries its own dot or is a suffix such
     // as "Con1.bmp"; a name without extension gets it appended.

@@ -2,6 +2,7 @@
 // density of states, on the grid and at the measured points, and the *.fl /
 // *.flE files. The *.fl header is read back by position, so its lines must
 // keep their order and label lengths.
+#include "analysis/base/Reliability.h"
 #include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
 #include "analysis/base/Physics.h"
@@ -133,7 +134,7 @@ std::vector<std::pair<double, double>> Analysis::experimentalFermiLevelPoints() 
     for (std::size_t size : {temperature.size(), reliability.size(), experimentalFermiLevel.size()})
         count = std::min(count, size);
     for (std::size_t i = 0; i < count; ++i)
-        if (reliability[i] > 0.95)
+        if (reliability[i] > reliability::kTrusted)
             points.emplace_back(temperature[i], experimentalFermiLevel[i]);
     return points;
 }

@@ -137,7 +137,7 @@ std::vector<std::string> names()
 std::string dosEditText(double dos0, bool fromFermiLevelFile)
 {
     return numfmt::pattern(dos0 / std::pow(phys::k, 1.5),
-                           fromFermiLevelFile ? "0.0E+00" : "0.00E+00");
+                           fromFermiLevelFile ? "0.0E+00" : numfmt::kDensityPattern);
 }
 
 } // namespace material
@@ -145,6 +145,11 @@ std::string dosEditText(double dos0, bool fromFermiLevelFile)
 bool Analysis::isNType() const
 {
     return conductionType == "n-type";
+}
+
+bool Analysis::isPType() const
+{
+    return conductionType == "p-type";
 }
 
 bool Analysis::canonicalConductionType(const std::string& text, std::string& canonical)

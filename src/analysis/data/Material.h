@@ -39,7 +39,7 @@ std::vector<std::string> names();
 
 // Text of the effective-density-of-states edit: N_0 / k^1.5 (k in J/K), that
 // is N_0 per (kT)^1.5 with kT in joules. Computed or looked-up values show
-// with "0.00E+00"; a value restored from a Fermi-level file with "0.0E+00".
+// with numfmt::kDensityPattern; a value restored from a Fermi-level file with "0.0E+00".
 std::string dosEditText(double dos0, bool fromFermiLevelFile = false);
 
 } // namespace material

@@ -23,8 +23,8 @@ struct OutcomeMessage {
 
 // What the Simulation page holds as the user sees it: the ticks and the typed
 // texts of the three species and of the compensating density. The simulation
-// reads these texts, so a value handed over in a display format ("0.00E+00",
-// "0.####", "0.##") is simulated as rounded there, in the window and in the
+// reads these texts, so a value handed over in a display format (numfmt::density,
+// energy, degeneracy) is simulated as rounded there, in the window and in the
 // batch program alike.
 struct SimulationInputs {
     std::array<bool, 3> speciesTicked{};
@@ -118,7 +118,7 @@ struct StageCalculationOutcome {
 // page of stage k: the compensating density now in use.
 struct RecalculationOutcome {
     bool applied = false;
-    std::string compensationLabel; // "0.00E+00"
+    std::string compensationLabel; // numfmt::density
 };
 
 // "Save Obtained Results" of stage s, after the dialog.

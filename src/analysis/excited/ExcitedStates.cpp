@@ -648,11 +648,11 @@ ExcitedStates::EvaluationOutcome ExcitedStates::evaluate(double dielectricConsta
     return out;
 }
 
-std::string ExcitedStates::densityText() const { return numfmt::pattern(dopantDensity, "0.00E+00"); }
-std::string ExcitedStates::energyLevelText() const { return numfmt::pattern(dopantLevel, "0.####"); }
+std::string ExcitedStates::densityText() const { return numfmt::density(dopantDensity); }
+std::string ExcitedStates::energyLevelText() const { return numfmt::energy(dopantLevel); }
 std::string ExcitedStates::compensatingDensityText() const
 {
-    return numfmt::pattern(dopantCompensatingDensity, "0.00E+00");
+    return numfmt::density(dopantCompensatingDensity);
 }
 
 // ---- files -----------------------------------------------------------------------

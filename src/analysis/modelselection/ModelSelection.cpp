@@ -468,9 +468,9 @@ std::string distributionName(Distribution d)
 
 double typeDegeneracy(const Analysis& a)
 {
-    if (a.conductionType == "n-type")
+    if (a.isNType())
         return 2;
-    if (a.conductionType == "p-type")
+    if (a.isPType())
         return 4;
     return 1;
 }

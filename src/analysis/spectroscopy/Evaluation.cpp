@@ -157,14 +157,15 @@ double Analysis::deviationOf(int stage, int candidate, int start, int flankStart
         sum += d;
         squares += d * d;
     }
-    if (evaluationType == "Type-A")
+    const EvaluationType type = evaltype::of(evaluationType); // any other text: Type-B
+    if (type == EvaluationType::A)
         return std::fabs(sum) / divisor;
     const double typeB = std::sqrt(squares) / divisor;
-    if (evaluationType == "Type-C")
+    if (type == EvaluationType::C)
         return typeB / (5 - candidate);
-    if (evaluationType == "Type-D")
+    if (type == EvaluationType::D)
         return typeB / ((5 - candidate) * (5 - candidate));
-    return typeB; // "Type-B" and every other text
+    return typeB;
 }
 
 int Analysis::chooseCandidate() const
@@ -374,9 +375,9 @@ Analysis::EvaluationOutcome Analysis::runEvaluation(int stage)
         if (stage <= 1)
             resetStage3();
         resetSimulation();
-        out.densityText = numfmt::pattern(density[slot], "0.00E+00");
-        out.energyText = numfmt::pattern(energyLevel[slot], "0.####");
-        out.compensatingText = numfmt::pattern(stageCompensatingDensity[slot], "0.00E+00");
+        out.densityText = numfmt::density(density[slot]);
+        out.energyText = numfmt::energy(energyLevel[slot]);
+        out.compensatingText = numfmt::density(stageCompensatingDensity[slot]);
         out.showCaution = stage == 0 && excitedStatesCaution == 1;
         out.levelBelowLowestThermalEnergy = energyLevel[slot] < lowestThermalEnergy;
         return out;
@@ -430,17 +431,17 @@ std::vector<OutcomeMessage> Analysis::plausibilityWarnings(int stage) const
     const std::string which = ordinal[stage];
     if (density[stage] > 100 * largest)
         warnings.push_back({false, "Warning: the density of the " + which + " species (" +
-                           numfmt::pattern(density[stage], "0.00E+00") +
+                           numfmt::density(density[stage]) +
                            " cm^-3) is more than 100 times the largest measured concentration (" +
-                           numfmt::pattern(largest, "0.00E+00") +
+                           numfmt::density(largest) +
                            " cm^-3). The result depends on the smoothness of the spline; try "
                            "another smoothness before relying on it."});
     const double threeKT = 3 * phys::thermalEnergy(lowestT);
     if (energyLevel[stage] < threeKT)
         warnings.push_back({false, "Warning: the energy level of the " + which + " species (" +
-                           numfmt::pattern(energyLevel[stage], "0.####") +
+                           numfmt::energy(energyLevel[stage]) +
                            " eV) is below 3 kT at the lowest measured temperature (" +
-                           numfmt::general(lowestT) + " K, 3 kT = " + numfmt::pattern(threeKT, "0.####") +
+                           numfmt::general(lowestT) + " K, 3 kT = " + numfmt::energy(threeKT) +
                            " eV). The data hardly determine a level this shallow."});
     return warnings;
 }

@@ -1,6 +1,7 @@
 // Simulation of the majority-carrier concentration from the species found by
 // the spectroscopy (or typed on the simulation page), and its *.simH / *.simS
 // file.
+#include "analysis/base/Reliability.h"
 #include "analysis/data/Analysis.h"
 #include "analysis/base/Neutrality.h"
 #include "analysis/base/NumberFormat.h"
@@ -45,7 +46,7 @@ Analysis::SimulationDeviation Analysis::simulationDeviation() const
     const std::size_t n = static_cast<std::size_t>(std::max(dataCount, 0));
     auto first = [n](const DoubleArray& v) { return DoubleArray(v.begin(), v.begin() + std::min(n, v.size())); };
     return largestDeviation(splineTemperature, simulatedConcentration, std::max(splineCount, 0),
-                            first(temperature), first(concentration), first(reliability), 0.9);
+                            first(temperature), first(concentration), first(reliability), reliability::kPlotted);
 }
 
 bool Analysis::writeSimulation()
@@ -112,23 +113,26 @@ std::vector<int> Analysis::indicesStrictlyBetween(const DoubleArray& values, dou
     return out;
 }
 
+std::vector<int> Analysis::indicesInsideRangeOf(const DoubleArray& values, const DoubleArray& series)
+{
+    if (series.empty())
+        return {};
+    double smallest = series[0], largest = series[0];
+    for (double v : series) {
+        smallest = std::min(smallest, v);
+        largest = std::max(largest, v);
+    }
+    return indicesStrictlyBetween(values, smallest, largest);
+}
+
 std::vector<int> Analysis::simulationLinePoints() const
 {
     // The charts' first series: the measured points that are plotted.
-    bool any = false;
-    double smallest = 0, largest = 0;
+    DoubleArray plotted;
     const int n = std::min({dataCount, static_cast<int>(concentration.size()),
                             static_cast<int>(reliability.size())});
-    for (int i = 0; i < n; ++i) {
-        if (reliability[i] < 0.9)
-            continue;
-        if (!any || concentration[i] < smallest)
-            smallest = concentration[i];
-        if (!any || concentration[i] > largest)
-            largest = concentration[i];
-        any = true;
-    }
-    if (!any)
-        return {};
-    return indicesStrictlyBetween(simulatedConcentration, smallest, largest);
+    for (int i = 0; i < n; ++i)
+        if (!(reliability[i] < reliability::kPlotted))
+            plotted.push_back(concentration[i]);
+    return indicesInsideRangeOf(simulatedConcentration, plotted);
 }

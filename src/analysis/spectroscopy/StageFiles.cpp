@@ -214,7 +214,7 @@ bool Analysis::saveStageFile(int stage, StageFile kind, const std::string& path)
         return false;
     }
     if (kind == StageFile::Results)
-        evaluationType = "Type-B";
+        evaluationType = evaltype::name(evaltype::kDefault);
     return true;
 }
 

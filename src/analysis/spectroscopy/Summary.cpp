@@ -35,7 +35,7 @@ const char* const summaryLabels[21] = {
     "Conpensating Density:            ",
 };
 
-std::string densityText(double value) { return numfmt::pattern(value, "0.00E+00") + " cm^-3"; }
+std::string densityWithUnit(double value) { return numfmt::density(value) + " cm^-3"; }
 std::string levelText(double value) { return numfmt::pattern(value, "0.0000") + " eV"; }
 
 } // namespace
@@ -60,13 +60,13 @@ std::vector<std::string> Analysis::obtainedResultsLines() const
     lines[10] += h1FileName;
     lines[11] += h2FileName;
     lines[12] += h3FileName;
-    lines[14] += densityText(density[0]);
+    lines[14] += densityWithUnit(density[0]);
     lines[15] += levelText(energyLevel[0]);
-    lines[16] += densityText(density[1]);
+    lines[16] += densityWithUnit(density[1]);
     lines[17] += levelText(energyLevel[1]);
-    lines[18] += densityText(density[2]);
+    lines[18] += densityWithUnit(density[2]);
     lines[19] += levelText(energyLevel[2]);
-    lines[20] += densityText(compensatingDensity);
+    lines[20] += densityWithUnit(compensatingDensity);
     return lines;
 }
 
@@ -100,7 +100,7 @@ bool Analysis::remarksTexts(int stage, std::array<std::string, 4>& texts) const
     if (stage < 0 || stage > 2)
         return false;
     const std::string reason = "This is because the energy level is lower than " +
-                               numfmt::pattern(lowestThermalEnergy, "0.####") +
+                               numfmt::energy(lowestThermalEnergy) +
                                " eV, which is corresponding to the lowest measurment temperature.";
     if (stage == 0) {
         // H1 has no stage before it: nothing to recommend, only the reason.
@@ -115,9 +115,9 @@ bool Analysis::remarksTexts(int stage, std::array<std::string, 4>& texts) const
                                     "compensating density of "
                                   : "Recommend that you evaluate the third energy level using a "
                                     "compensating density of ") +
-               numfmt::pattern(stageCompensatingDensity[stage - 1], "0.00E+00") + " cm^-3.";
+               numfmt::density(stageCompensatingDensity[stage - 1]) + " cm^-3.";
     texts[3] = "The negative compensating density means that energy levels shallower than " +
-               numfmt::pattern(energyLevel[0], "0.####") + " eV may exist.";
+               numfmt::energy(energyLevel[0]) + " eV may exist.";
     return true;
 }
 

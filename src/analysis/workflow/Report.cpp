@@ -2,6 +2,7 @@
 
 #include "analysis/base/Deviation.h"
 #include "analysis/base/NumberFormat.h"
+#include "analysis/base/Reliability.h"
 #include "analysis/base/TextFile.h"
 
 #include <algorithm>
@@ -475,7 +476,7 @@ std::string html(const Analysis& a, const Content& content)
         // Simulation page compares it (reliability above 0.9).
         res.series.push_back({"spline", "#1f5fbf", Series::Kind::Points, deviations(a.splineConcentration, 0)});
         if (simulated)
-            res.series.push_back({"simulation", "#c62828", Series::Kind::Points, deviations(a.simulatedConcentration, 0.9)});
+            res.series.push_back({"simulation", "#c62828", Series::Kind::Points, deviations(a.simulatedConcentration, reliability::kPlotted)});
         o += "<h2>Residuals</h2>\r\n" + svg(res);
     }
 

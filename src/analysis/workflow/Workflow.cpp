@@ -5,15 +5,12 @@
 #include "analysis/data/Analysis.h"
 #include "analysis/base/NumberFormat.h"
 #include "analysis/base/TextFile.h"
+#include "analysis/workflow/Resets.h"
 #include "analysis/workflow/Warnings.h"
 
 #include <algorithm>
 
 namespace {
-
-std::string densityText(double v) { return numfmt::pattern(v, "0.00E+00"); }
-std::string energyText(double v) { return numfmt::pattern(v, "0.####"); }
-std::string degeneracyText(double v) { return numfmt::pattern(v, "0.##"); }
 
 const char* const kNegativeCompensationNote =
     "  The simulation result might not be in good agreement with the experimental data at lower "
@@ -279,7 +276,7 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
     };
 
     if (stage == 0) {
-        resetFrom(PipelineStage::Stage2);
+        resetFrom(stageAfter(0));
         simulationInputs.resetFromStage(0);
         // A new H1 starts without any compensating density.
         out.laterCaptionsReset = releaseCompensation();
@@ -299,7 +296,7 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
     }
 
     if (stage == 1) {
-        resetFrom(PipelineStage::Stage3);
+        resetFrom(stageAfter(1));
         simulationInputs.resetFromStage(1);
         if (compensationStage > 0) {
             releaseCompensation();
@@ -309,9 +306,9 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
         if (compensationStage == 0) {
             // The H1 compensating density is added to H2 this time.
             compensatingDensity = stageCompensatingDensity[0];
-            simulationInputs.compensating = densityText(compensatingDensity);
+            simulationInputs.compensating = numfmt::density(compensatingDensity);
             simulationInputs.compensationTicked = true;
-            out.compensationLabel = densityText(compensatingDensity);
+            out.compensationLabel = numfmt::density(compensatingDensity);
             out.laterCaptionsReset = true;
         }
 
@@ -338,7 +335,7 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
                 compensationFixed = 1;
                 recalculationRequested = 1;
                 h2WindowHalved = 0;
-                out.compensationLabel = densityText(compensatingDensity);
+                out.compensationLabel = numfmt::density(compensatingDensity);
                 simulationInputs.compensating = out.compensationLabel;
                 simulationInputs.compensationTicked = true;
                 out.laterCaptionsReset = true;
@@ -366,7 +363,7 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
             out.calculationEnabled = true;
             out.calculateAgain = true;
             compensatingDensity = stageCompensatingDensity[0];
-            out.compensationLabel = densityText(compensatingDensity);
+            out.compensationLabel = numfmt::density(compensatingDensity);
             simulationInputs.compensating = out.compensationLabel;
         } else if (!curveFailed && compensationFixed == 1) {
             out.kind = Kind::Finished;
@@ -383,13 +380,13 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
     }
 
     // stage 2
-    resetFrom(PipelineStage::Simulation);
+    resetFrom(stageAfter(2));
     simulationInputs.resetFromStage(2);
     if (compensationStage > 1)
         releaseCompensation();
     if (compensationStage == 1) {
         compensatingDensity = stageCompensatingDensity[1];
-        simulationInputs.compensating = densityText(compensatingDensity);
+        simulationInputs.compensating = numfmt::density(compensatingDensity);
         simulationInputs.compensationTicked = true;
     }
     const bool ok = autoCalculateStage(2);
@@ -399,14 +396,14 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
             out.messages.push_back({false, "Calculation of reasonable H3 is carried out again."});
             out.calculateAgain = true;
             compensatingDensity = stageCompensatingDensity[1];
-            out.compensationLabel = densityText(compensatingDensity);
+            out.compensationLabel = numfmt::density(compensatingDensity);
         } else {
             coreError();
             out.messages.push_back({true, "Reasonable H3 could not be calculated."});
             recalculationRequested = 0;
         }
         out.calculationEnabled = true;
-        simulationInputs.compensating = densityText(compensatingDensity);
+        simulationInputs.compensating = numfmt::density(compensatingDensity);
         simulationInputs.compensationTicked = true;
         return out;
     }
@@ -414,7 +411,7 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
         out.kind = Kind::Finished;
         out.messages.push_back({false, kFinished});
         recalculationRequested = 0;
-        simulationInputs.compensating = densityText(compensatingDensity);
+        simulationInputs.compensating = numfmt::density(compensatingDensity);
         simulationInputs.compensationTicked = true;
         return out;
     }
@@ -483,7 +480,7 @@ Analysis::EvaluationOutcome Analysis::evaluate(int stage, double g)
         if (out.levelBelowLowestThermalEnergy)
             lastEvaluatedStage = stage;
     } else if (out.kind == Kind::RecalculationRequested) {
-        simulationInputs.compensating = densityText(compensatingDensity);
+        simulationInputs.compensating = numfmt::density(compensatingDensity);
         simulationInputs.compensationTicked = true;
     }
     return out;
@@ -495,7 +492,7 @@ RecalculationOutcome Analysis::evaluateAgain(int stage)
     out.applied = applyEvaluationAgain(stage);
     if (!out.applied)
         return out;
-    out.compensationLabel = densityText(compensatingDensity);
+    out.compensationLabel = numfmt::density(compensatingDensity);
     simulationInputs.compensationTicked = true;
     return out;
 }
@@ -507,8 +504,8 @@ RecalculationOutcome Analysis::evaluateAgainFromSimulationPage(int stage)
     if (stage < 1 || stage > 2 || !applyEvaluationAgain(stage))
         return out;
     out.applied = true;
-    out.compensationLabel = densityText(compensatingDensity);
-    resetFrom(stage == 1 ? PipelineStage::Stage3 : PipelineStage::Simulation);
+    out.compensationLabel = numfmt::density(compensatingDensity);
+    resetFrom(stageAfter(stage));
     simulationInputs.resetFromStage(stage);
     return out;
 }
@@ -517,7 +514,7 @@ void Analysis::toggleNegativeCompensation()
 {
     useNegativeCompensation = !useNegativeCompensation;
     setNegativeCompensation(useNegativeCompensation);
-    simulationInputs.compensating = useNegativeCompensation ? densityText(compensatingDensity) : "0";
+    simulationInputs.compensating = useNegativeCompensation ? numfmt::density(compensatingDensity) : "0";
     simulationInputs.compensationTicked = useNegativeCompensation;
 }
 
@@ -538,11 +535,11 @@ StageSaveOutcome Analysis::saveStageResults(int stage, const std::string& path)
     const int species = std::clamp(f.simulationSpecies, 0, 3);
     for (int j = 0; j < species; ++j) {
         simulationInputs.speciesTicked[j] = true;
-        simulationInputs.density[j] = densityText(density[j]);
-        simulationInputs.energy[j] = energyText(energyLevel[j]);
-        simulationInputs.degeneracy[j] = degeneracyText(degeneracyFactor[j]);
+        simulationInputs.density[j] = numfmt::density(density[j]);
+        simulationInputs.energy[j] = numfmt::energy(energyLevel[j]);
+        simulationInputs.degeneracy[j] = numfmt::degeneracy(degeneracyFactor[j]);
     }
-    simulationInputs.compensating = densityText(f.pageCompensatingDensity);
+    simulationInputs.compensating = numfmt::density(f.pageCompensatingDensity);
     if (f.tickCompensation)
         simulationInputs.compensationTicked = true;
     return out;
