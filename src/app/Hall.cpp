@@ -253,21 +253,21 @@ void TFormMain::renderSimulationInputs()
 
 void TFormMain::windowsRegistered()
 {
-    windows().listener = [this](WindowEvent e) {
-        if (e == WindowEvent::FunctionTypeChanged)
-            functionTypeChanged();
-        else if (e == WindowEvent::DataSheetSaved)
-            dataSheetSaved = true;
-        else if (e == WindowEvent::ConversionSaved)
-            conversionSaved = true;
+    windows().listener = [this](WindowEvent e, PageReset resetFrom) {
+        if (e == WindowEvent::FunctionTypeChanged) {
+            functionTypeChanged(resetFrom);
+            return;
+        }
+        (e == WindowEvent::DataSheetSaved ? dataSheetSaved : conversionSaved) = true;
+        enteredDataReset = resetFrom;
     };
     windows().replaceGuard = [this] { return confirmReplaceAnalysis(); };
     updateAvailability();
 }
 
-void TFormMain::functionTypeChanged()
+void TFormMain::functionTypeChanged(PageReset resetFrom)
 {
-    resetPagesFrom(PipelineStage::Stage1);
+    resetPagesFrom(resetFrom);
     if (C.stage1Ready())
         ButtonCalcH1->setEnabled(true);
     applyFunctionType();

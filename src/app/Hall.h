@@ -88,6 +88,7 @@ public:
     // ---- state beside the controls ----------------------------------------
     bool dataSheetSaved = false;   // set by the data sheet after writing a file
     bool conversionSaved = false;  // set by the converter after writing a file
+    PageReset enteredDataReset;    // what the core reset for the data they wrote
     bool emptySheetRequested = false; // the data sheet opens with an empty grid
     // File names last put into the open and save dialogs.
     QString openDialogFileName;
@@ -360,7 +361,7 @@ public:
     // The secondary windows exist: listen to them (start-up, once).
     void windowsRegistered();
     // The function type window switched H <-> S: the stage pages start over.
-    void functionTypeChanged();
+    void functionTypeChanged(PageReset resetFrom);
     // The Simulation page's ticks and texts from C.simulationInputs.
     void renderSimulationInputs();
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -388,7 +389,7 @@ public:
     void resetCompensationInput();
 
     // ---- helpers shared by the stage handlers -------------------------------------------
-    // Draws the experimental points (reliability >= 0.9) on the two
+    // Draws the experimental points (reliability >= reliability::kPlotted) on the two
     // concentration charts and the two simulation charts, after clearing
     // both series of all four; with `presentType` the conduction type is
     // applied first.
@@ -581,10 +582,11 @@ private:
     // The pages of stage 1 to the simulation cleared (C was reset by the
     // core operation), stage captions back to "Calculation".
     void resetLaterPages();
-    // The pages showing what the core's resetFrom(from) cleared: every page
-    // from that stage on (from FermiLevel on also the stage captions and the
-    // simulation inputs). The one place that decides page resets.
+    // Every page from stage `from` on cleared (from FermiLevel on also the
+    // stage captions and the simulation inputs), as the outcome of a core
+    // operation names the stage: the one place of page resets.
     void resetPagesFrom(PipelineStage from);
+    void resetPagesFrom(PageReset from); // nothing when empty
     // Stage 1 may start: its calculation, the E_ref steps and the precise
     // calculation.
     void enableStage1Start();
@@ -610,7 +612,7 @@ private:
     // Series 2 (peak square) and the peak labels from peakIndex[k].
     void drawStagePeak(int k);
     // Series 3 from experimentalHCurve[k]: every point, or only those with a
-    // reliability above 0.95.
+    // reliability above reliability::kTrusted.
     void drawStageExperimental(int k, bool everyPoint);
     // LabelEref of stage k (and EditEref1 for stage 0) from referenceEnergy[k].
     void showStageReferenceEnergy(int k);

@@ -61,8 +61,6 @@ void TFormMain::followUpAfterIdentity()
     refreshSampleCondition();
     refreshObtainedResults();
     closeOtherAnalyses();
-
-    resetPagesFrom(PipelineStage::DataForAnalysis);
 }
 
 void TFormMain::loadExperimental()
@@ -88,8 +86,8 @@ void TFormMain::loadExperimentalFile(const QString& name)
         modal().error(this, QString::fromStdString(out.error));
         return;
     }
-    resetWindow();
     C = std::move(next);
+    resetPagesFrom(out.resetFrom);
     openDialogFileName = name;
     plotExperimentalData(true);
     ButtonChangeData->setEnabled(true);
@@ -114,13 +112,12 @@ void TFormMain::ButtonInputDataClick()
         return;
     dataSheetSaved = false;
     conversionSaved = false;
-    resetPagesFrom(PipelineStage::ExperimentalData);
+    resetPagesFrom(enteredDataReset);
     plotExperimentalData(true);
     ButtonCalcSpline->setEnabled(true);
     ButtonChangeData->setEnabled(true);
     MenuLoadSpline->setEnabled(false);
     MenuLoadFermiLevel->setEnabled(false);
-    C.resetFrom(PipelineStage::DataForAnalysis);
     newDataFollowUp();
 }
 
@@ -138,6 +135,6 @@ void TFormMain::ButtonChangeDataClick()
     dataSheetSaved = false;
     MenuLoadSpline->setEnabled(false);
     MenuLoadFermiLevel->setEnabled(false);
-    C.resetFrom(PipelineStage::DataForAnalysis);
+    resetPagesFrom(enteredDataReset);
     followUpAfterIdentity();
 }

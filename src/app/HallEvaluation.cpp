@@ -43,7 +43,7 @@ void TFormMain::evaluateStagePage(int k)
     using Kind = Analysis::EvaluationOutcome::Kind;
 
     if (outcome.kind == Kind::Evaluated) {
-        resetPagesFrom(stageAfter(k));
+        resetPagesFrom(outcome.resetFrom);
         c.density->setText(QString::fromStdString(outcome.densityText));
         c.energy->setText(QString::fromStdString(outcome.energyText));
         c.cdensity->setText(QString::fromStdString(outcome.compensatingText));

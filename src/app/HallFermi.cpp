@@ -22,12 +22,18 @@ QString text(double value) { return QString::fromStdString(numfmt::general(value
 
 // ---- shared steps ------------------------------------------------------------
 
+void TFormMain::resetPagesFrom(PageReset from)
+{
+    if (from)
+        resetPagesFrom(*from);
+}
+
 void TFormMain::resetPagesFrom(PipelineStage from)
 {
     switch (from) {
     case PipelineStage::ExperimentalData:
         resetPages();
-        return;
+        [[fallthrough]];
     case PipelineStage::DataForAnalysis:
         resetSplineDisplay();
         [[fallthrough]];
@@ -146,7 +152,9 @@ void TFormMain::ButtonCalcFermiLevelClick()
     if (computed)
         drawFermiLevelSeries();
 
-    resetLaterPages();
+    resetPagesFrom(out.resetFrom);
+    resetStageCaptions();
+    renderSimulationInputs();
     ButtonSaveFigureFermi->setEnabled(false);
     closeConventionalWindows();
     closeExcitedStatesWindow();
@@ -213,8 +221,8 @@ void TFormMain::LoadFermiLevelClick()
         return;
     openDialogFileName = name;
 
-    resetPagesFrom(PipelineStage::FermiLevel);
     const FileOutcome out = C.loadFermiLevel(name.toStdString());
+    resetPagesFrom(out.resetFrom);
     if (!out.ok) {
         const QString error = QString::fromStdString(out.error);
         // The other analyses read the Fermi stage, which is empty now. The

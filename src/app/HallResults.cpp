@@ -239,7 +239,8 @@ void TFormMain::ButtonSeeResultsClick()
         return;
     if (windows().prepareAndExec(WindowId::Remarks, r) != WindowResult::EvaluationAgain)
         return;
-    if (!C.evaluateAgainFromSimulationPage(r).applied)
+    const RecalculationOutcome again = C.evaluateAgainFromSimulationPage(r);
+    if (!again.applied)
         return;
 
     if (r == 1) {
@@ -249,7 +250,7 @@ void TFormMain::ButtonSeeResultsClick()
         ChartH2->clearSeries(0);
         LabelEref2->setText("0");
         resetStage2Results();
-        resetPagesFrom(stageAfter(r));
+        resetPagesFrom(again.resetFrom);
         PageControl1->setCurrentWidget(TabSheet4);
     } else {
         ButtonCalcH3->setEnabled(true);
@@ -258,7 +259,7 @@ void TFormMain::ButtonSeeResultsClick()
         ChartH3->clearSeries(0);
         LabelEref3->setText("0");
         resetStage3Results();
-        resetPagesFrom(stageAfter(r));
+        resetPagesFrom(again.resetFrom);
         PageControl1->setCurrentWidget(TabSheet5);
     }
     renderSimulationInputs();

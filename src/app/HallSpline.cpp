@@ -41,19 +41,14 @@ void TFormMain::ButtonCalcSplineClick()
     if (!editToDouble(EditSmoothness, smoothness))
         return;
     const SplineOutcome out = C.calculateDataForAnalysis(smoothness);
+    resetPagesFrom(out.resetFrom);
     const bool computed = out.computed;
     if (computed) {
         drawSplineSeries();
         showSplineDeviation(out);
-    } else {
-        // No spline in memory: neither the curve nor the name of an earlier
-        // file may suggest otherwise.
-        resetSplineDisplay();
     }
     ButtonSaveSpline->setEnabled(computed);
 
-    // Every later stage was built on the previous spline.
-    resetPagesFrom(PipelineStage::FermiLevel);
     ButtonSaveFigureCon1->setEnabled(false);
     ButtonSaveFigureCon2->setEnabled(false);
     MenuLoadFermiLevel->setEnabled(false);
@@ -123,11 +118,10 @@ void TFormMain::LoadSplineClick()
         return;
     openDialogFileName = name;
 
-    resetPagesFrom(PipelineStage::DataForAnalysis);
+    const DataForAnalysisOutcome out = C.loadDataForAnalysis(name.toStdString());
+    resetPagesFrom(out.resetFrom);
     // The calculated spline that this button would save is gone.
     ButtonSaveSpline->setEnabled(false);
-
-    const DataForAnalysisOutcome out = C.loadDataForAnalysis(name.toStdString());
     if (!out.ok) {
         // Nothing after the data for analysis can run on an empty grid.
         MenuLoadFermiLevel->setEnabled(false);

@@ -147,7 +147,6 @@ void TFormMain::ButtonCalculationH1PreciseClick()
 
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    resetPagesFrom(PipelineStage::Stage1);
     const StageCalculationOutcome out = C.calculateStage1At(eref);
     busy.done();
     showStageCalculation(0, out, true);
@@ -187,6 +186,7 @@ void TFormMain::showStageCalculation(int k, const StageCalculationOutcome& out, 
 {
     using Kind = StageCalculationOutcome::Kind;
     StageControls c = stage(k);
+    resetPagesFrom(out.resetFrom);
     if (out.laterCaptionsReset) {
         if (k == 0)
             ButtonCalcH2->setText("Calculation");
@@ -248,7 +248,6 @@ void TFormMain::ButtonCalcH1Click()
 {
     BusyGuard busy;
     MenuExcitedStates->setEnabled(false);
-    resetPagesFrom(PipelineStage::Stage1);
     const StageCalculationOutcome out = C.calculateStage(0);
     busy.done();
     showStageCalculation(0, out, false);
@@ -261,7 +260,6 @@ void TFormMain::ButtonCalcH2Click()
     for (int s = 0; s <= 2; ++s)
         ChartH2->clearSeries(s);
     resetStage2Results();
-    resetPagesFrom(stageAfter(1));
     const StageCalculationOutcome out = C.calculateStage(1);
     busy.done();
     showStageCalculation(1, out, false);
@@ -274,7 +272,6 @@ void TFormMain::ButtonCalcH3Click()
     for (int s = 0; s <= 2; ++s)
         ChartH3->clearSeries(s);
     resetStage3Results();
-    resetPagesFrom(stageAfter(2));
     const StageCalculationOutcome out = C.calculateStage(2);
     busy.done();
     showStageCalculation(2, out, false);

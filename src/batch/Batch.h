@@ -131,7 +131,7 @@ struct BatchResult {
     double compensatingDensity = 0;   // in use at the end
     bool simulated = false;
     // Largest relative deviation of the simulation from the measured points
-    // (reliability > 0.9) and its temperature; -1 when not simulated.
+    // (reliability > reliability::kPlotted) and its temperature; -1 when not simulated.
     double largestDeviation = -1;
     double deviationTemperature = 0;
     std::vector<BatchConventional> conventional;

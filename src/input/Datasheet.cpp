@@ -216,7 +216,7 @@ void TFormDataSheet::ButtonSaveExperimentalDataClick()
         modal().error(this, QString::fromStdString(saved.error));
         return;
     }
-    windows().notify(WindowEvent::DataSheetSaved);
+    windows().notify(WindowEvent::DataSheetSaved, saved.resetFrom);
     markUnchanged();
     accept();
 }

@@ -242,7 +242,7 @@ void TFormConvert::ButtonSaveDataClick()
         modal().error(this, QString::fromStdString(saved.error));
         return;
     }
-    windows().notify(WindowEvent::ConversionSaved);
+    windows().notify(WindowEvent::ConversionSaved, saved.resetFrom);
     shown_ = shown();
     accept();
 }

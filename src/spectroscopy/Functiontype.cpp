@@ -83,6 +83,5 @@ void TFormFunctionType::RadioButtonFunction2Click() { changeFunctionType(2); }
 
 void TFormFunctionType::changeFunctionType(int type)
 {
-    C.changeFunctionType(type);
-    windows().notify(WindowEvent::FunctionTypeChanged);
+    windows().notify(WindowEvent::FunctionTypeChanged, C.changeFunctionType(type).resetFrom);
 }

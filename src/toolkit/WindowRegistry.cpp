@@ -67,10 +67,10 @@ void WindowRegistry::close(WindowId id)
         w->widget()->close();
 }
 
-void WindowRegistry::notify(WindowEvent event) const
+void WindowRegistry::notify(WindowEvent event, PageReset resetFrom) const
 {
     if (listener)
-        listener(event);
+        listener(event, resetFrom);
 }
 
 WindowRegistry& windows()

@@ -6,6 +6,8 @@
 // can disable the control that would open it.
 #pragma once
 
+#include "analysis/data/Outcomes.h"
+
 #include <QString>
 #include <array>
 #include <functional>
@@ -97,9 +99,10 @@ public:
     void prepare(WindowId id);
     void close(WindowId id);
 
-    // The main window listens; secondary windows notify.
-    std::function<void(WindowEvent)> listener;
-    void notify(WindowEvent event) const;
+    // The main window listens; secondary windows notify, with the page reset
+    // of the core operation that changed the analysis.
+    std::function<void(WindowEvent, PageReset)> listener;
+    void notify(WindowEvent event, PageReset resetFrom) const;
     // Asked by a window whose save is about to replace the analysis in use
     // (the data sheet, the converter): false when the user keeps it.
     std::function<bool()> replaceGuard;

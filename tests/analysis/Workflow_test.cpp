@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <functional>
 #include <string>
 
 namespace {
@@ -201,7 +203,9 @@ TEST(WorkflowOperations, FunctionTypeChangeClearsTheStagesAndNeedsElevenSplinePo
     for (auto [type, points, ready] : {std::tuple{1, 11, true}, {2, 11, true}, {2, 10, false}, {1, 3, false}}) {
         Analysis a = filled();
         a.splineCount = points;
-        EXPECT_EQ(a.changeFunctionType(type), ready);
+        const FunctionTypeOutcome out = a.changeFunctionType(type);
+        EXPECT_EQ(out.stage1Ready, ready);
+        EXPECT_EQ(out.resetFrom, PipelineStage::Stage1);
         EXPECT_EQ(a.functionType, type);
         for (int k = 0; k < 3; ++k)
             EXPECT_TRUE(a.hCurve[k].empty()) << k;
@@ -307,6 +311,68 @@ TEST(WorkflowOperations, Stage1AtTypedReferenceEnergy)
             ASSERT_EQ(out.messages.size(), 1u);
             EXPECT_TRUE(out.messages[0].error);
             EXPECT_EQ(out.messages[0].text, "H1 could not be calculated.");
+        }
+    }
+}
+
+// Each operation names the first page it leaves stale. No stage before that
+// one may have changed in the core, or a page would go on showing what the
+// analysis no longer holds; the stage pages an operation redraws itself (the
+// curve of the stage it calculates) are the one allowance.
+TEST(WorkflowOperations, EveryPageResetCoversWhatTheCoreChanged)
+{
+    testfiles::TempDir dir;
+    Analysis base;
+    base.startUp(1);
+    ASSERT_TRUE(base.loadExperimentalData(testfiles::example("sic4h_n_two_donors.nT")).ok);
+    ASSERT_TRUE(base.calculateDataForAnalysis(5000).computed);
+    ASSERT_TRUE(base.saveDataForAnalysis(dir.file("s.spl")).ok);
+    ASSERT_TRUE(base.calculateFermiLevelStage().computed);
+    ASSERT_TRUE(base.saveFermiLevel(dir.file("s.fl")).ok);
+    ASSERT_EQ(base.calculateStage(0).kind, StageCalculationOutcome::Kind::Calculated);
+    ASSERT_EQ(base.evaluate(0, 2).kind, Analysis::EvaluationOutcome::Kind::Evaluated);
+    base.calculateStage(1);
+    base.simulatedConcentration = {1, 2, 3};
+
+    // What each page shows, stage by stage.
+    auto shown = [](const Analysis& a) {
+        return std::array<std::vector<double>, 7>{
+            a.concentration, a.splineConcentration, a.fermiLevel,
+            {a.hCurve[0].begin(), a.hCurve[0].end()}, {a.hCurve[1].begin(), a.hCurve[1].end()},
+            {a.hCurve[2].begin(), a.hCurve[2].end()}, a.simulatedConcentration};
+    };
+    using S = PipelineStage;
+    struct Case {
+        const char* name;
+        std::function<PageReset(Analysis&)> run;
+        S resetFrom;
+        int redrawn; // stage page the window redraws itself, -1: none
+    } cases[] = {
+        {"spline", [](Analysis& a) { return a.calculateDataForAnalysis(5000).resetFrom; }, S::FermiLevel, -1},
+        {"spline refused", [](Analysis& a) { return a.calculateDataForAnalysis(-1).resetFrom; }, S::DataForAnalysis, -1},
+        {"load spline", [&](Analysis& a) { return a.loadDataForAnalysis(dir.file("s.spl")).resetFrom; }, S::DataForAnalysis, -1},
+        {"Fermi level", [](Analysis& a) { return a.calculateFermiLevelStage().resetFrom; }, S::Stage1, -1},
+        {"load Fermi level", [&](Analysis& a) { return a.loadFermiLevel(dir.file("s.fl")).resetFrom; }, S::FermiLevel, -1},
+        {"function type", [](Analysis& a) { return a.changeFunctionType(2).resetFrom; }, S::Stage1, -1},
+        {"H1", [](Analysis& a) { return a.calculateStage(0).resetFrom; }, S::Stage1, -1},
+        {"H1 at E_ref", [](Analysis& a) { return a.calculateStage1At(0.01).resetFrom; }, S::Stage1, -1},
+        {"H2", [](Analysis& a) { return a.calculateStage(1).resetFrom; }, S::Stage3, 1},
+        {"H3", [](Analysis& a) { return a.calculateStage(2).resetFrom; }, S::Simulation, 2},
+        {"evaluate H1", [](Analysis& a) { return a.evaluate(0, 2).resetFrom; }, S::Stage2, -1},
+        {"again from simulation", [](Analysis& a) { return a.evaluateAgainFromSimulationPage(1).resetFrom; }, S::Stage3, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Analysis a = base;
+        const auto before = shown(a);
+        const PageReset reset = c.run(a);
+        ASSERT_TRUE(reset.has_value());
+        EXPECT_EQ(*reset, c.resetFrom);
+        const auto after = shown(a);
+        for (int s = 0; s < static_cast<int>(*reset); ++s) {
+            if (c.redrawn < 0 || s != c.redrawn + static_cast<int>(S::Stage1)) {
+                EXPECT_EQ(before[s], after[s]) << "stage " << s;
+            }
         }
     }
 }

@@ -297,7 +297,7 @@ public:
     // The same at the dataCount experimental points into experimentalFermiLevel.
     bool computeExperimentalFermiLevel();
     // Points (temperature, experimentalFermiLevel) of the Fermi chart's
-    // experimental series: reliability above 0.95 only.
+    // experimental series: reliability above reliability::kTrusted only.
     std::vector<std::pair<double, double>> experimentalFermiLevelPoints() const;
     // *.fl named by fermiLevelFileName: the header, the column line and one
     // line per grid point. False with lastError naming the file when it cannot
@@ -454,6 +454,7 @@ public:
         // energyLevel[k] < lowestThermalEnergy: the stage becomes the last
         // evaluated one; H2/H3 show the remarks window.
         bool levelBelowLowestThermalEnergy = false;
+        PageReset resetFrom; // Evaluated: the later stages
     };
     EvaluationOutcome runEvaluation(int stage);
     // physical::problem finds nothing in the stage's result: anything else is
@@ -524,7 +525,7 @@ public:
     bool simulateConcentration();
     // How well the simulation reproduces the measurement: the largest
     // relative deviation |simulated/measured - 1| over the points with
-    // reliability > 0.9 inside the grid (log-interpolated between grid
+    // reliability > reliability::kPlotted inside the grid (log-interpolated between grid
     // points), and its temperature. points = 0 when there is none.
     using SimulationDeviation = LargestDeviation;
     SimulationDeviation simulationDeviation() const;
@@ -537,7 +538,7 @@ public:
     bool saveSimulation(const std::string& path);
     // Grid indices whose simulated concentration lies strictly between the
     // smallest and largest plotted measured concentration (reliability >=
-    // 0.9): the black line of both simulation charts.
+    // reliability::kPlotted): the black line of both simulation charts.
     std::vector<int> simulationLinePoints() const;
     // Indices j with smallest < values[j] < largest (chart lines drawn only
     // inside the range of a chart's first series).
@@ -637,8 +638,8 @@ public:
     void setSimulationInput(SimulationField field, const std::string& text);
     void setSimulationTick(int box, bool ticked); // 0..2 species, 3 compensation
     const std::string& simulationInputText(SimulationField field) const;
-    // Function type switched (1 = S, 2 = H). True when H1 can start at once.
-    bool changeFunctionType(int type);
+    // Function type switched (1 = S, 2 = H).
+    FunctionTypeOutcome changeFunctionType(int type);
     // A new function type may start stage 1 at once: there is a grid.
     bool stage1Ready() const;
 

@@ -491,12 +491,17 @@ FileOutcome saveNewData(Analysis& a, const SaveCheck& checked, const std::string
         a.lastError = next.lastError;
         return out;
     }
+    // Changed data of the same sample: everything built on the old points
+    // goes; a new sample goes back to the start.
+    if (replace == Replace::SameSample)
+        next.resetFrom(PipelineStage::DataForAnalysis);
     a = std::move(next);
     if (replace == Replace::NewSample)
         textfile::setProtectedInputs({path});
     else
         textfile::addProtectedInput(path);
     out.ok = true;
+    out.resetFrom = replace == Replace::NewSample ? PipelineStage::ExperimentalData : PipelineStage::DataForAnalysis;
     return out;
 }
 

@@ -153,7 +153,7 @@ std::string sampleProposal(const std::string& sampleNumber, const std::string& b
 enum class Replace { NewSample, SameSample };
 
 // Writes the checked data to `path`: on success `a` holds the form, the
-// points and the file's name (the caller runs its follow-up); on failure `a`
+// points and the file's name, reset from the stage the outcome names; on failure `a`
 // is unchanged and the error names the file. `originalFileName` is the
 // converted file's path (empty for the sheet); a SameSample save keeps the
 // one in use.

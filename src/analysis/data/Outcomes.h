@@ -8,12 +8,18 @@
 #include "analysis/base/Deviation.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 // The stages of the pipeline, in order. Resetting from a stage clears it and
 // every later one.
 enum class PipelineStage { ExperimentalData, DataForAnalysis, FermiLevel, Stage1, Stage2, Stage3, Simulation };
+
+// The first stage whose page no longer shows what the analysis holds after an
+// operation, carried by its outcome: the window clears that page and every
+// later one before it shows the outcome. Empty: every page stays valid.
+using PageReset = std::optional<PipelineStage>;
 
 // One message box, in the order the user sees them.
 struct OutcomeMessage {
@@ -47,12 +53,20 @@ struct SimulationInputs {
 struct FileOutcome {
     bool ok = false;
     std::string error; // the error box when !ok (may be empty after a cancel)
+    PageReset resetFrom; // loads and new data: what the window clears
+};
+
+// The function type window switched S <-> H.
+struct FunctionTypeOutcome {
+    bool stage1Ready = false; // H1 can start at once
+    PageReset resetFrom;
 };
 
 // "Calculation" of the data for analysis.
 struct SplineOutcome {
     bool computed = false;
     std::string error;
+    PageReset resetFrom;
     // How closely the spline follows the weighted measured points:
     // deviation.points = 0 when none lies on the grid.
     LargestDeviation deviation;
@@ -76,6 +90,7 @@ struct SmoothnessOutcome {
 struct DataForAnalysisOutcome {
     bool ok = false;
     std::string error;
+    PageReset resetFrom;
     // False: the material is not in the table; its N_0 waits for "Calculate
     // Effective Density Of States".
     bool materialKnown = true;
@@ -87,6 +102,7 @@ struct FermiLevelOutcome {
     bool experimentalDrawn = false; // Advanced mode: the points were computed
     std::string error;            // shown after the page was updated
     bool refused = false;         // N_0 not established: nothing changed
+    PageReset resetFrom;
 };
 
 // "Calculation" of stage k (ButtonCalcH1/H2/H3).
@@ -98,6 +114,7 @@ struct StageCalculationOutcome {
         Failed          // the curve could not be calculated
     };
     Kind kind = Kind::Failed;
+    PageReset resetFrom;
     std::vector<OutcomeMessage> messages; // shown first, in this order
     // The stage's button afterwards: enabled, and with "Calculation again".
     bool calculationEnabled = false;
@@ -119,6 +136,7 @@ struct StageCalculationOutcome {
 struct RecalculationOutcome {
     bool applied = false;
     std::string compensationLabel; // numfmt::density
+    PageReset resetFrom;
 };
 
 // "Save Obtained Results" of stage s, after the dialog.

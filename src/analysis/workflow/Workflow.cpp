@@ -69,6 +69,7 @@ FileOutcome Analysis::loadExperimentalData(const std::string& path)
     // A new sample: its data file is what no result may replace now.
     textfile::setProtectedInputs({path});
     out.ok = true;
+    out.resetFrom = PipelineStage::ExperimentalData;
     return out;
 }
 
@@ -89,8 +90,10 @@ SplineOutcome Analysis::calculateDataForAnalysis(double smoothnessValue)
         splineTemperature.clear();
         splineConcentration.clear();
     }
-    // Every later stage was built on the previous spline.
+    // Every later stage was built on the previous spline; without a new one
+    // the spline's own page is stale too.
     resetFrom(PipelineStage::FermiLevel);
+    out.resetFrom = out.computed ? PipelineStage::FermiLevel : PipelineStage::DataForAnalysis;
     return out;
 }
 
@@ -136,7 +139,8 @@ DataForAnalysisOutcome Analysis::saveDataForAnalysis(const std::string& path)
 DataForAnalysisOutcome Analysis::loadDataForAnalysis(const std::string& path)
 {
     DataForAnalysisOutcome out;
-    resetFrom(PipelineStage::DataForAnalysis);
+    out.resetFrom = PipelineStage::DataForAnalysis;
+    resetFrom(*out.resetFrom);
     splineFileName = path;
     if (!readSplineFile()) {
         out.error = lastError;
@@ -193,7 +197,8 @@ FermiLevelOutcome Analysis::calculateFermiLevelStage()
         if (!out.experimentalDrawn)
             out.error = lastError;
     }
-    resetFrom(PipelineStage::Stage1);
+    out.resetFrom = PipelineStage::Stage1;
+    resetFrom(*out.resetFrom);
     return out;
 }
 
@@ -228,7 +233,8 @@ FileOutcome Analysis::saveExperimentalFermiLevel(const std::string& path)
 FileOutcome Analysis::loadFermiLevel(const std::string& path)
 {
     FileOutcome out;
-    resetFrom(PipelineStage::FermiLevel);
+    out.resetFrom = PipelineStage::FermiLevel;
+    resetFrom(*out.resetFrom);
     fermiLevelFileName = path;
     out.ok = readFermiLevelFile();
     if (!out.ok) {
@@ -242,11 +248,14 @@ FileOutcome Analysis::loadFermiLevel(const std::string& path)
     return out;
 }
 
-bool Analysis::changeFunctionType(int type)
+FunctionTypeOutcome Analysis::changeFunctionType(int type)
 {
     functionType = type;
-    resetFrom(PipelineStage::Stage1);
-    return stage1Ready();
+    FunctionTypeOutcome out;
+    out.resetFrom = PipelineStage::Stage1;
+    resetFrom(*out.resetFrom);
+    out.stage1Ready = stage1Ready();
+    return out;
 }
 
 bool Analysis::stage1Ready() const { return splineCount > 10; }
@@ -270,6 +279,9 @@ StageCalculationOutcome Analysis::calculateStage(int stage)
 {
     using Kind = StageCalculationOutcome::Kind;
     StageCalculationOutcome out;
+    // H1 starts its page afresh; H2 and H3 redraw their own page (the
+    // window clears its curve) and reset what follows them.
+    out.resetFrom = stage == 0 ? PipelineStage::Stage1 : stageAfter(stage);
     auto coreError = [&] {
         if (!lastError.empty())
             out.messages.push_back({true, lastError});
@@ -440,6 +452,7 @@ RecalculationOutcome Analysis::answerRecalculationQuestion(int stage)
 StageCalculationOutcome Analysis::calculateStage1At(double eref)
 {
     StageCalculationOutcome out;
+    out.resetFrom = PipelineStage::Stage1;
     simulationInputs.resetFromStage(0);
     bool released = false;
     const bool ok = calculateStage1AtReferenceEnergy(eref, &released);
@@ -477,6 +490,7 @@ Analysis::EvaluationOutcome Analysis::evaluate(int stage, double g)
     if (out.kind == Kind::Evaluated) {
         stageEvaluationType[stage] = evaluationType;
         simulationInputs.resetFromStage(stage + 1);
+        out.resetFrom = stageAfter(stage);
         if (out.levelBelowLowestThermalEnergy)
             lastEvaluatedStage = stage;
     } else if (out.kind == Kind::RecalculationRequested) {
@@ -505,7 +519,8 @@ RecalculationOutcome Analysis::evaluateAgainFromSimulationPage(int stage)
         return out;
     out.applied = true;
     out.compensationLabel = numfmt::density(compensatingDensity);
-    resetFrom(stageAfter(stage));
+    out.resetFrom = stageAfter(stage);
+    resetFrom(*out.resetFrom);
     simulationInputs.resetFromStage(stage);
     return out;
 }
