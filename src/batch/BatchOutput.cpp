@@ -137,7 +137,7 @@ std::string formatBatchTable(const BatchResult& r)
         if (b.distribution == "excited-states")
             out << " (r = " << b.levelCount << ")";
         out << ", " << b.criterionName << " " << pattern(b.criterion, "0.00") << ", residual RMS "
-            << numfmt::density(b.rms) << " in log10 n\n";
+            << numfmt::threeDigits(b.rms) << " in log10 n\n";
         char line[220];
         std::snprintf(line, sizeof line, "  %-7s %-10s %-12s %-12s %-12s %-5s %s\n", "species", "E[eV]", "+-E[eV]",
                       "N[cm^-3]", "+-N[cm^-3]", "g", "verdict");

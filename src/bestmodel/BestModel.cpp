@@ -239,7 +239,7 @@ void TFormBestModel::showSelection()
     if (f.model.distribution == modelsel::Distribution::ExcitedStates)
         model += " (excited levels up to r = " + QString::number(f.model.levelCount) + ")";
     model += "; " + qs(selection_.criterionName) + " " + qs(numfmt::pattern(f.criterion, "0.00")) +
-             ", residual RMS " + densityText(f.rms) + " in log10 n";
+             ", residual RMS " + qs(numfmt::threeDigits(f.rms)) + " in log10 n";
     LabelModel->setText("<b>Chosen model:</b> " + model.toHtmlEscaped());
 
     GridSpecies->setRowCount(static_cast<int>(f.species.size()) + 1);
@@ -262,7 +262,7 @@ void TFormBestModel::showSelection()
                {QString::number(a.speciesCount), qs(modelsel::distributionName(a.distribution)),
                 a.distribution == modelsel::Distribution::ExcitedStates ? QString::number(a.levelCount) : "",
                 QString::number(a.parameters), qs(numfmt::pattern(a.criterion, "0.00")),
-                densityText(a.rms), a.chosen ? "chosen" : ""});
+                qs(numfmt::threeDigits(a.rms)), a.chosen ? "chosen" : ""});
     }
 
     const double tLow = *std::min_element(data_.T.begin(), data_.T.end());

@@ -146,6 +146,7 @@ std::string exact(double value)
 std::string density(double value) { return pattern(value, kDensityPattern); }
 std::string energy(double value) { return pattern(value, kEnergyPattern); }
 std::string degeneracy(double value) { return pattern(value, kDegeneracyPattern); }
+std::string threeDigits(double value) { return pattern(value, kDensityPattern); }
 
 std::string pattern(double value, const std::string& pat)
 {

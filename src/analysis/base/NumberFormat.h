@@ -34,6 +34,9 @@ inline constexpr const char* kDegeneracyPattern = "0.##";
 std::string density(double value);
 std::string energy(double value);
 std::string degeneracy(double value);
+// Three significant digits like a density, for other quantities so shown
+// (the best model's residual RMS in log10 n).
+std::string threeDigits(double value);
 
 // Locale-independent parsing. Leading and trailing blanks are allowed, the
 // rest must be one number. Accepts every form the writers above produce.

@@ -96,11 +96,7 @@ void writeCurve(std::ostream& out, const SimulatedCurve& c)
 HeaderOptions headerOptions(const Analysis& a, const std::string& title, const std::string& ownLabel,
                             const std::string& path, double g)
 {
-    HeaderOptions o;
-    o.title = title;
-    o.splineFileLine = true;
-    o.fermiFileLine = true;
-    o.fermiFileValue = a.fermiLevelFileName;
+    HeaderOptions o = HeaderOptions::onFermiLevel(title, a.fermiLevelFileName, false);
     o.ownFileLines = {{ownLabel, path}};
     o.sampleGroup = true;
     o.materialGroup = true;

@@ -557,13 +557,9 @@ std::string Session::fileText(const Analysis& a) const
     using numfmt::general;
     using textfile::putLine;
     std::ostringstream out;
-    HeaderOptions h;
-    h.title = "% Simulation of Majority-Carrier Concentartion (Auto-evaluation version)";
-    h.functionTypeLine = true;
-    h.splineFileLine = true;
-    h.fermiFileLine = true;
-    h.fermiFileValue = a.fermiLevelFileName;
-    a.writeHeaderBlock(out, h);
+    a.writeHeaderBlock(out, HeaderOptions::onFermiLevel("% Simulation of Majority-Carrier Concentartion "
+                                                        "(Auto-evaluation version)",
+                                                        a.fermiLevelFileName, true));
     const std::string hyphens62 = "% " + std::string(62, '-') + " ";
     const std::string hyphens60 = "% " + std::string(60, '-') + " ";
     const char* const ordinal[3] = {"First", "Second", "Third"};

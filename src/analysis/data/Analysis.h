@@ -35,6 +35,20 @@ struct HeaderOptions {
     // "% Degeneracy factor: " after the full material group (*.CNO, *.CNC).
     bool degeneracyAfterMaterial = false;
     double degeneracy = 1.0;
+
+    // A result built on the Fermi level: its title, the spline and Fermi
+    // level file lines, and the function type line where the H-function
+    // defined the result.
+    static HeaderOptions onFermiLevel(std::string title, std::string fermiFile, bool functionType)
+    {
+        HeaderOptions h;
+        h.title = std::move(title);
+        h.functionTypeLine = functionType;
+        h.splineFileLine = true;
+        h.fermiFileLine = true;
+        h.fermiFileValue = std::move(fermiFile);
+        return h;
+    }
 };
 
 // Feedback of the long computations (E_ref search, evaluations, simulation).

@@ -309,11 +309,8 @@ std::string fileText(const Analysis& a, const State& st, const std::string& path
     using numfmt::general;
     using textfile::putLine;
     std::ostringstream out;
-    HeaderOptions o;
-    o.title = "% Differential Hall Effect Spectroscopy (DHES)";
-    o.splineFileLine = true;
-    o.fermiFileLine = true;
-    o.fermiFileValue = a.fermiLevelFileName;
+    HeaderOptions o = HeaderOptions::onFermiLevel("% Differential Hall Effect Spectroscopy (DHES)",
+                                                  a.fermiLevelFileName, false);
     o.ownFileLines = {{"% DHES file: ", path}};
     o.sampleGroup = true;
     o.materialWithDegeneracyInside = true;

@@ -829,13 +829,9 @@ std::string resultText(const Analysis& a, const Selection& s)
     using numfmt::general;
     using textfile::putLine;
     std::ostringstream out;
-    HeaderOptions h;
-    h.title = "% Model of the measured concentration chosen by the data (best model)";
-    h.functionTypeLine = true;
-    h.splineFileLine = true;
-    h.fermiFileLine = true;
-    h.fermiFileValue = a.fermiLevelFileName;
-    a.writeHeaderBlock(out, h);
+    a.writeHeaderBlock(out, HeaderOptions::onFermiLevel("% Model of the measured concentration chosen by "
+                                                        "the data (best model)",
+                                                        a.fermiLevelFileName, true));
     const Fit& f = s.chosen;
     const std::string rule = "% " + std::string(62, '-') + " ";
     putLine(out, rule);

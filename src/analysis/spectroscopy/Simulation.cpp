@@ -63,13 +63,9 @@ bool Analysis::writeSimulation()
     using numfmt::general;
     using textfile::putLine;
     std::ostringstream out;
-    HeaderOptions h;
-    h.title = "% Simulation of Majority-Carrier Concentartion (Auto-evaluation version)";
-    h.functionTypeLine = true;
-    h.splineFileLine = true;
-    h.fermiFileLine = true;
-    h.fermiFileValue = fermiLevelFileName;
-    writeHeaderBlock(out, h);
+    writeHeaderBlock(out, HeaderOptions::onFermiLevel("% Simulation of Majority-Carrier Concentartion "
+                                                      "(Auto-evaluation version)",
+                                                      fermiLevelFileName, true));
     // Every species is listed, taking part or not, so the file records the
     // whole page.
     const char* const ordinal[3] = {"First", "Second", "Third"};

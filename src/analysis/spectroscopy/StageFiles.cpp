@@ -114,12 +114,7 @@ std::string stageFile(Analysis& a, int s, bool results)
 {
     const std::string H = hName(s);
     std::ostringstream out;
-    HeaderOptions h;
-    h.title = stageTitle[s] + a.evaluationType + " )";
-    h.functionTypeLine = true;
-    h.splineFileLine = true;
-    h.fermiFileLine = true;
-    h.fermiFileValue = a.fermiLevelFileName;
+    HeaderOptions h = HeaderOptions::onFermiLevel(stageTitle[s] + a.evaluationType + " )", a.fermiLevelFileName, true);
     if (s == 0 && !results) {
         h.ownFileLines = {{"% Experimental H1 file: ", a.experimentalH1FileName}};
     } else {
