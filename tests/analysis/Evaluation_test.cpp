@@ -187,49 +187,42 @@ TEST(EvaluationLevelSearch, FitBoundsFollowTheFallingFlanksForAtMost50K)
     EXPECT_EQ(a.upperFitBound(0), 640);
 }
 
-TEST(EvaluationLevelSearch, ShallowerThanOneMeVIsReportedWithZeros)
+// Levels beyond the searched 1 .. 1500 meV: the search returns its bound,
+// and the peak-position route and the button say so with zeros.
+TEST(EvaluationLevelSearch, LevelsOutsideOneTo1500MeVAreReportedWithZeros)
 {
-    // With E_ref = -0.05 eV even a 1 meV species keeps rising up to about
-    // 230 K, beyond the end of the fitting range (150 K) and the peak (100 K).
-    Analysis a = bellStage(0, -0.05);
-    EXPECT_EQ(a.fitEnergyLevel(0, 0, a.upperFitBound(0), 0), 0);
-    EXPECT_EQ(a.stageMessage[0], "The energy level might be shallower than 1 meV");
-    EXPECT_EQ(a.energyLevelInRange, 0);
+    struct Case {
+        double eref, bound;
+        const char* message;
+    } cases[] = {
+        // Even a 1 meV species keeps rising up to about 230 K, beyond the end
+        // of the fitting range (150 K) and the peak (100 K).
+        {-0.05, 0, "The energy level might be shallower than 1 meV"},
+        // Every species up to 1.5 eV falls with temperature from the start of
+        // the range, so its peak stays below 100 K.
+        {2.0, 1.5, "The energy level might be deeper than 1500 meV"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        Analysis a = bellStage(0, c.eref);
+        EXPECT_EQ(a.fitEnergyLevel(0, 0, a.upperFitBound(0), 0), c.bound);
+        EXPECT_EQ(a.stageMessage[0], c.message);
+        EXPECT_EQ(a.energyLevelInRange, 0);
 
-    // The peak-position route says the same, and the button shows zeros.
-    a.stageMessage[0].clear();
-    a.compensationFixed = 1;
-    a.compensationStage = 0;
-    const Analysis::EvaluationOutcome out = a.runEvaluation(0);
-    EXPECT_EQ(out.kind, Analysis::EvaluationOutcome::Kind::LevelOutOfRange);
-    ASSERT_EQ(out.messages.size(), 1u);
-    EXPECT_TRUE(out.messages[0].error);
-    EXPECT_EQ(out.messages[0].text, "The energy level might be shallower than 1 meV");
-    EXPECT_EQ(out.densityText, "0");
-    EXPECT_EQ(out.energyText, "0");
-    EXPECT_EQ(out.compensatingText, "0");
-    EXPECT_EQ(a.trialMessage[0], "The energy level might be shallower than 1 meV");
-    EXPECT_EQ(a.energyLevelInRange, 0);
-}
-
-TEST(EvaluationLevelSearch, DeeperThan1500MeVIsReportedWithZeros)
-{
-    // With E_ref = 2 eV every species up to 1.5 eV falls with temperature
-    // from the start of the range, so its peak stays below 100 K.
-    Analysis a = bellStage(0, 2.0);
-    EXPECT_EQ(a.fitEnergyLevel(0, 0, a.upperFitBound(0), 0), 1.5);
-    EXPECT_EQ(a.stageMessage[0], "The energy level might be deeper than 1500 meV");
-    EXPECT_EQ(a.energyLevelInRange, 0);
-
-    a.compensationFixed = 1;
-    a.compensationStage = 0;
-    const Analysis::EvaluationOutcome out = a.runEvaluation(0);
-    EXPECT_EQ(out.kind, Analysis::EvaluationOutcome::Kind::LevelOutOfRange);
-    ASSERT_EQ(out.messages.size(), 1u);
-    EXPECT_EQ(out.messages[0].text, "The energy level might be deeper than 1500 meV");
-    EXPECT_EQ(out.densityText, "0");
-    EXPECT_EQ(out.energyText, "0");
-    EXPECT_EQ(out.compensatingText, "0");
+        a.stageMessage[0].clear();
+        a.compensationFixed = 1;
+        a.compensationStage = 0;
+        const Analysis::EvaluationOutcome out = a.runEvaluation(0);
+        EXPECT_EQ(out.kind, Analysis::EvaluationOutcome::Kind::LevelOutOfRange);
+        ASSERT_EQ(out.messages.size(), 1u);
+        EXPECT_TRUE(out.messages[0].error);
+        EXPECT_EQ(out.messages[0].text, c.message);
+        EXPECT_EQ(out.densityText, "0");
+        EXPECT_EQ(out.energyText, "0");
+        EXPECT_EQ(out.compensatingText, "0");
+        EXPECT_EQ(a.trialMessage[0], c.message);
+        EXPECT_EQ(a.energyLevelInRange, 0);
+    }
 }
 
 TEST(EvaluationLevelSearch, LevelOfAnUncompensatedSpeciesIsFoundFromItsPeak)
@@ -620,55 +613,37 @@ TEST(EvaluationCompensation, EvaluatingH1WhileStage2FixedTheCompensationChangesN
     EXPECT_EQ(a.compensatingDensity, 7e13);
 }
 
-TEST(EvaluationCompensation, ExactlyZeroCompensatingDensityLeavesItOpen)
+// Which stage's N_com becomes the compensating density in use, if any.
+TEST(EvaluationCompensation, SettlingFixesTheRightStageOrLeavesItOpen)
 {
-    Analysis a;
-    a.resetAll();
-    a.stageCompensatingDensity[0] = 0;
-    EXPECT_TRUE(a.settleCompensation(0));
-    EXPECT_EQ(a.compensationFixed, 0);
-    EXPECT_EQ(a.compensationStage, -1);
-    EXPECT_EQ(a.compensatingDensity, 0);
-
-    // Stage 2 with 0 and only one negative E_ref and one negative N_com before.
-    a.referenceEnergy = {-0.01, 0.02, 0, 0};
-    a.stageCompensatingDensity = {-2e14, 0, 0, 0};
-    EXPECT_TRUE(a.settleCompensation(1));
-    EXPECT_EQ(a.compensationFixed, 0);
-    EXPECT_EQ(a.compensationStage, -1);
-
-    // Positive: fixed by this stage.
-    a.stageCompensatingDensity[1] = 5e13;
-    EXPECT_TRUE(a.settleCompensation(1));
-    EXPECT_EQ(a.compensationFixed, 1);
-    EXPECT_EQ(a.compensationStage, 1);
-    EXPECT_EQ(a.compensatingDensity, 5e13);
-}
-
-TEST(EvaluationCompensation, SecondNegativeStageFixesTheCompensation)
-{
-    Analysis a;
-    a.resetAll();
-    // The second negative N_com (stage 2) when E_ref is negative only once.
-    a.referenceEnergy = {0.01, -0.02, 0.03, 0};
-    a.stageCompensatingDensity = {-2e14, 1e13, -4e13, 0};
-    EXPECT_TRUE(a.settleCompensation(2));
-    EXPECT_EQ(a.compensationFixed, 1);
-    EXPECT_EQ(a.compensationStage, 2);
-    EXPECT_EQ(a.compensatingDensity, -4e13);
-
-    // Two negative E_ref take precedence: the second of them (stage 1).
-    a.setNegativeCompensation(false);
-    a.referenceEnergy = {-0.01, -0.02, -0.03, 0};
-    a.stageCompensatingDensity = {-2e14, -3e14, -4e13, 0};
-    EXPECT_TRUE(a.settleCompensation(2));
-    EXPECT_EQ(a.compensationStage, 1);
-    EXPECT_EQ(a.compensatingDensity, -3e14);
-
-    // Stage 1 never counts negatives alone: k = 0 stays open.
-    a.setNegativeCompensation(false);
-    EXPECT_TRUE(a.settleCompensation(0));
-    EXPECT_EQ(a.compensationFixed, 0);
+    struct Case {
+        const char* what;
+        std::array<double, 4> eref, ncom;
+        int stage;
+        int fixed, fixedBy; // fixedBy -1: left open
+        double inUse;
+    } cases[] = {
+        {"exactly zero", {}, {}, 0, 0, -1, 0},
+        {"zero after one negative E_ref and N_com", {-0.01, 0.02, 0, 0}, {-2e14, 0, 0, 0}, 1, 0, -1, 0},
+        {"positive: this stage", {-0.01, 0.02, 0, 0}, {-2e14, 5e13, 0, 0}, 1, 1, 1, 5e13},
+        {"second negative N_com, one negative E_ref", {0.01, -0.02, 0.03, 0}, {-2e14, 1e13, -4e13, 0}, 2, 1, 2,
+         -4e13},
+        // Two negative E_ref take precedence: the second of them.
+        {"two negative E_ref", {-0.01, -0.02, -0.03, 0}, {-2e14, -3e14, -4e13, 0}, 2, 1, 1, -3e14},
+        {"stage 1 never counts negatives alone", {-0.01, -0.02, -0.03, 0}, {-2e14, -3e14, -4e13, 0}, 0, 0, -1,
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Analysis a;
+        a.resetAll();
+        a.referenceEnergy = c.eref;
+        a.stageCompensatingDensity = c.ncom;
+        EXPECT_TRUE(a.settleCompensation(c.stage));
+        EXPECT_EQ(a.compensationFixed, c.fixed);
+        EXPECT_EQ(a.compensationStage, c.fixedBy);
+        EXPECT_EQ(a.compensatingDensity, c.inUse);
+    }
 }
 
 TEST(EvaluationCompensation, FixedCompensationUsesThePeakPosition)

@@ -102,62 +102,42 @@ TEST(ExperimentalDataFile, FaultsAreReportedWithFileAndLine)
 {
     TempDir dir;
     Analysis a = fresh();
-
     a.experimentalDataFileName = dir.file("missing.nT");
     EXPECT_FALSE(a.readExperimentalData());
     EXPECT_NE(a.lastError.find("missing.nT"), std::string::npos);
 
-    std::string fewer = dir.file("fewer.nT");
-    testfiles::writeAll(fewer, std::string(header) + "% Number of data: 3\r\n% \r\n% cols\r\n"
-                                                     "100 1e15 1\r\n200 2e15 1\r\n");
-    a = fresh();
-    a.experimentalDataFileName = fewer;
-    EXPECT_FALSE(a.readExperimentalData());
-    EXPECT_NE(a.lastError.find("2 complete data rows"), std::string::npos) << a.lastError;
-    EXPECT_EQ(a.dataCount, 0);
-    EXPECT_TRUE(a.temperature.empty());
-
-    std::string badHeader = dir.file("bad.nT");
-    std::string h(header);
-    h.replace(h.find("0.5\r\n"), 3, "0,5");
-    testfiles::writeAll(badHeader, h + "% Number of data: 1\r\n% \r\n% cols\r\n100 1e15 1\r\n");
-    a = fresh();
-    a.experimentalDataFileName = badHeader;
-    EXPECT_FALSE(a.readExperimentalData());
-    EXPECT_NE(a.lastError.find("line 13"), std::string::npos) << a.lastError;
-    EXPECT_NE(a.lastError.find("'0,5' is not a valid floating point value"), std::string::npos);
-    EXPECT_EQ(a.sampleNumber, "S-42"); // fields read before the fault stay
-    EXPECT_EQ(a.dataCount, 0);
-
-    std::string badCount = dir.file("count.nT");
-    testfiles::writeAll(badCount, std::string(header) + "% Number of data: many\r\n% \r\n% c\r\n");
-    a = fresh();
-    a.experimentalDataFileName = badCount;
-    EXPECT_FALSE(a.readExperimentalData());
-    EXPECT_NE(a.lastError.find("line 15"), std::string::npos);
-
-    std::string badValue = dir.file("value.nT");
-    testfiles::writeAll(badValue, std::string(header) + "% Number of data: 2\r\n% \r\n% c\r\n"
-                                                        "100 1e15 1\r\n200 x 1\r\n");
-    a = fresh();
-    a.experimentalDataFileName = badValue;
-    EXPECT_FALSE(a.readExperimentalData());
-    EXPECT_NE(a.lastError.find("line 19"), std::string::npos) << a.lastError;
-
-    std::string longLine = dir.file("long.nT");
-    testfiles::writeAll(longLine, std::string(header) + "% Number of data: 1\r\n% " +
-                                      std::string(600, 'x') + "\r\n% c\r\n100 1e15 1\r\n");
-    a = fresh();
-    a.experimentalDataFileName = longLine;
-    EXPECT_FALSE(a.readExperimentalData());
-    EXPECT_NE(a.lastError.find("line 16"), std::string::npos) << a.lastError;
-
-    std::string truncated = dir.file("trunc.nT");
-    testfiles::writeAll(truncated, "% Data of Hall-Effect Measurement\r\n% v\r\n");
-    a = fresh();
-    a.experimentalDataFileName = truncated;
-    EXPECT_FALSE(a.readExperimentalData());
-    EXPECT_NE(a.lastError.find("incomplete"), std::string::npos);
+    std::string badHeader(header);
+    badHeader.replace(badHeader.find("0.5\r\n"), 3, "0,5");
+    const std::string h(header);
+    struct Case {
+        std::string text;
+        std::vector<const char*> said;
+        const char* sample = "S-42"; // fields read before the fault stay; nullptr: unchecked
+    } cases[] = {
+        {h + "% Number of data: 3\r\n% \r\n% cols\r\n100 1e15 1\r\n200 2e15 1\r\n", {"2 complete data rows"}},
+        {badHeader + "% Number of data: 1\r\n% \r\n% cols\r\n100 1e15 1\r\n",
+         {"line 13", "'0,5' is not a valid floating point value"}},
+        {h + "% Number of data: many\r\n% \r\n% c\r\n", {"line 15"}},
+        {h + "% Number of data: 2\r\n% \r\n% c\r\n100 1e15 1\r\n200 x 1\r\n", {"line 19"}},
+        {h + "% Number of data: 1\r\n% " + std::string(600, 'x') + "\r\n% c\r\n100 1e15 1\r\n", {"line 16"},
+         nullptr},
+        {"% Data of Hall-Effect Measurement\r\n% v\r\n", {"incomplete"}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said[0]);
+        const std::string path = dir.file("fault.nT");
+        testfiles::writeAll(path, c.text);
+        a = fresh();
+        a.experimentalDataFileName = path;
+        EXPECT_FALSE(a.readExperimentalData());
+        for (const char* part : c.said)
+            EXPECT_NE(a.lastError.find(part), std::string::npos) << a.lastError;
+        EXPECT_EQ(a.dataCount, 0);
+        EXPECT_TRUE(a.temperature.empty());
+        if (c.sample) {
+            EXPECT_EQ(a.sampleNumber, c.sample);
+        }
+    }
 }
 
 TEST(ExperimentalDataFile, WriteThenReadRoundTripsWithCrLf)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -336,55 +337,34 @@ TEST(FermiLevelFile, ReaderRefusesBadFilesAndChangesNothing)
 
     a.fermiLevelFileName = dir.file("s.fl");
     const std::string good = flText(dir, "\r\n");
-    {
-        SCOPED_TRACE("truncated rows");
-        testfiles::writeAll(a.fermiLevelFileName, good.substr(0, good.find("100.3     0.04")));
-        expectReadRefused(a, "3 complete data rows");
-    }
-    {
-        SCOPED_TRACE("last pair cut in half");
-        testfiles::writeAll(a.fermiLevelFileName, good.substr(0, good.rfind("     0.05")));
-        expectReadRefused(a, "4 complete data rows");
-    }
-    {
-        SCOPED_TRACE("truncated header");
-        testfiles::writeAll(a.fermiLevelFileName, good.substr(0, good.find("% Effective mass")));
-        expectReadRefused(a, "header is incomplete");
-    }
-    {
-        SCOPED_TRACE("non-number among the levels");
-        std::string t = good;
-        t.replace(t.find("0.03"), 4, "0.o3");
+    // The good file cut before `at` (replacement nullptr; `last`: its last
+    // occurrence) or with `at` replaced.
+    struct Case {
+        const char* what;
+        const char* at;
+        const char* replacement;
+        const char* said;
+        bool last = false;
+    } cases[] = {
+        {"truncated rows", "100.3     0.04", nullptr, "3 complete data rows"},
+        {"last pair cut in half", "     0.05", nullptr, "4 complete data rows", true},
+        {"truncated header", "% Effective mass", nullptr, "header is incomplete"},
+        {"non-number among the levels", "0.03", "0.o3", "line 30"},
+        {"non-number in the header", "T^(3/2): 4.8E15", "T^(3/2): 4.8x15", "line 25"},
+        {"non-positive density of states", "T^(3/2): 4.8E15", "T^(3/2): -4.8E15", "must be positive"},
+        {"grid of another size", "analysis: 5", "analysis: 4", "4 grid points"},
+        {"grid of the same size at other temperatures", "100.2     0.03", "120.2     0.03",
+         "does not match the grid"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::size_t at = c.last ? good.rfind(c.at) : good.find(c.at);
+        ASSERT_NE(at, std::string::npos);
+        std::string t = good.substr(0, at);
+        if (c.replacement)
+            t += c.replacement + good.substr(at + std::strlen(c.at));
         testfiles::writeAll(a.fermiLevelFileName, t);
-        expectReadRefused(a, "line 30");
-    }
-    {
-        SCOPED_TRACE("non-number in the header");
-        std::string t = good;
-        t.replace(t.find("T^(3/2): 4.8E15"), 15, "T^(3/2): 4.8x15");
-        testfiles::writeAll(a.fermiLevelFileName, t);
-        expectReadRefused(a, "line 25");
-    }
-    {
-        SCOPED_TRACE("non-positive density of states");
-        std::string t = good;
-        t.replace(t.find("T^(3/2): 4.8E15"), 15, "T^(3/2): -4.8E15");
-        testfiles::writeAll(a.fermiLevelFileName, t);
-        expectReadRefused(a, "must be positive");
-    }
-    {
-        SCOPED_TRACE("grid of another size");
-        std::string t = good;
-        t.replace(t.find("analysis: 5"), 11, "analysis: 4");
-        testfiles::writeAll(a.fermiLevelFileName, t);
-        expectReadRefused(a, "4 grid points");
-    }
-    {
-        SCOPED_TRACE("grid of the same size at other temperatures");
-        std::string t = good;
-        t.replace(t.find("100.2     0.03"), 14, "120.2     0.03");
-        testfiles::writeAll(a.fermiLevelFileName, t);
-        expectReadRefused(a, "does not match the grid");
+        expectReadRefused(a, c.said);
     }
     {
         SCOPED_TRACE("no grid in memory");

@@ -128,49 +128,41 @@ TEST(MaterialTable, LookupIsExactAndFallsBackToTheDefaultRow)
     EXPECT_EQ(&material::lookup("gamma-Ag2Te", matched), &material::table()[66]);
 }
 
-TEST(MaterialLookup, SelectsConductionOrValenceBandByConductionType)
+// The band the conduction type selects: only the exact text "n-type" takes
+// the conduction band. An unknown name takes the default row and reports no
+// match, with no error. The row's values replace whatever was in use.
+TEST(MaterialLookup, SelectsTheBandByConductionTypeOrTheDefaultRow)
 {
-    Analysis n = withMaterial("Si", "n-type");
-    EXPECT_TRUE(n.lookupMaterial());
-    EXPECT_EQ(n.conductionDos0, 5.25e15);
-    EXPECT_EQ(n.valenceDos0, 2.19e15);
-    EXPECT_EQ(n.electronMass, 0.32);
-    EXPECT_EQ(n.holeMass, 0.59);
-    EXPECT_EQ(n.conductionMinima, 6);
-    EXPECT_EQ(n.valenceMaxima, 1);
-    EXPECT_EQ(n.dielectricConstant, 11.9);
-    EXPECT_EQ(n.dos0, 5.25e15);
-    EXPECT_EQ(n.effectiveMass, 0.32);
-    EXPECT_EQ(n.equivalentMinima, 6);
-
-    Analysis p = withMaterial("Si", "p-type");
-    EXPECT_TRUE(p.lookupMaterial());
-    EXPECT_EQ(p.dos0, 2.19e15);
-    EXPECT_EQ(p.effectiveMass, 0.59);
-    EXPECT_EQ(p.equivalentMinima, 1);
-    EXPECT_EQ(p.dielectricConstant, 11.9);
-
-    // Only the exact text "n-type" selects the conduction band.
-    Analysis other = withMaterial("Mg2Sn", "N-type");
-    EXPECT_TRUE(other.lookupMaterial());
-    EXPECT_FALSE(other.isNType());
-    EXPECT_EQ(other.dos0, 1.53e14);
-    EXPECT_EQ(other.effectiveMass, 0.1);
-}
-
-TEST(MaterialLookup, UnknownNameTakesTheDefaultRowAndReportsNoMatch)
-{
-    Analysis a = withMaterial("si", "n-type");
-    a.dielectricConstant = 3;
-    a.dos0 = 1e10;
-    EXPECT_FALSE(a.lookupMaterial());
-    EXPECT_TRUE(a.lastError.empty());
-    EXPECT_EQ(a.dos0, 4.83e15);
-    EXPECT_EQ(a.conductionDos0, 4.83e15);
-    EXPECT_EQ(a.valenceDos0, 4.83e15);
-    EXPECT_EQ(a.effectiveMass, 1);
-    EXPECT_EQ(a.equivalentMinima, 1);
-    EXPECT_EQ(a.dielectricConstant, 10);
+    struct Case {
+        const char* type;
+        bool matched, nType;
+        Expected row;
+        double dos0, mass, minima;
+    } cases[] = {
+        {"n-type", true, true, {"Si", 5.25e15, 2.19e15, 0.32, 0.59, 6, 1, 11.9}, 5.25e15, 0.32, 6},
+        {"p-type", true, false, {"Si", 5.25e15, 2.19e15, 0.32, 0.59, 6, 1, 11.9}, 2.19e15, 0.59, 1},
+        {"N-type", true, false, {"Mg2Sn", 6.4e15, 1.53e14, 0.58, 0.1, 3, 1, 23.8}, 1.53e14, 0.1, 1},
+        {"n-type", false, true, {"si", 4.83e15, 4.83e15, 1, 1, 1, 1, 10}, 4.83e15, 1, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row.name + " " + c.type);
+        Analysis a = withMaterial(c.row.name, c.type);
+        a.dielectricConstant = 3;
+        a.dos0 = 1e10;
+        EXPECT_EQ(a.lookupMaterial(), c.matched);
+        EXPECT_TRUE(a.lastError.empty());
+        EXPECT_EQ(a.isNType(), c.nType);
+        EXPECT_EQ(a.dos0, c.dos0);
+        EXPECT_EQ(a.effectiveMass, c.mass);
+        EXPECT_EQ(a.equivalentMinima, c.minima);
+        EXPECT_EQ(a.conductionDos0, c.row.nc0);
+        EXPECT_EQ(a.valenceDos0, c.row.nv0);
+        EXPECT_EQ(a.electronMass, c.row.me);
+        EXPECT_EQ(a.holeMass, c.row.mh);
+        EXPECT_EQ(a.conductionMinima, c.row.mc);
+        EXPECT_EQ(a.valenceMaxima, c.row.mv);
+        EXPECT_EQ(a.dielectricConstant, c.row.eps);
+    }
 }
 
 TEST(EffectiveDos, FormulaAgreesWithHandValues)

@@ -1,6 +1,7 @@
 #include "analysis/base/NumberFormat.h"
 
 #include <clocale>
+#include <tuple>
 #include <utility>
 #include <gtest/gtest.h>
 
@@ -29,43 +30,25 @@ TEST(GFormat, PrintfG)
     EXPECT_EQ(g(-1e-7), "-1e-07");
 }
 
-TEST(PatternFormat, ScientificPatterns)
+// Scientific patterns ("0.00E+00", "E-00" without the plus), then fixed ones.
+TEST(PatternFormat, ScientificAndFixedPatterns)
 {
-    EXPECT_EQ(pattern(4.83e15, "0.00E+00"), "4.83E+15");
-    EXPECT_EQ(pattern(9.4211e49, "0.00E+00"), "9.42E+49");
-    EXPECT_EQ(pattern(-1.234e-5, "0.00E+00"), "-1.23E-05");
-    EXPECT_EQ(pattern(0, "0.00E+00"), "0.00E+00");
-    EXPECT_EQ(pattern(9.996e15, "0.00E+00"), "1.00E+16");
-    EXPECT_EQ(pattern(1.25e3, "0.0E+00"), "1.3E+03");
-    EXPECT_EQ(pattern(1.5e16, "0.00E-00"), "1.50E16");
-    EXPECT_EQ(pattern(1.5e-16, "0.00E-00"), "1.50E-16");
-    EXPECT_EQ(pattern(1.23456789e17, "0.00000000E+00"), "1.23456789E+17");
-    EXPECT_EQ(pattern(2.5e10, "0.0#E+00"), "2.5E+10");
-    EXPECT_EQ(pattern(2.54e10, "0.0#E+00"), "2.54E+10");
-    EXPECT_EQ(pattern(2.0e10, "0.0#E+00"), "2.0E+10");
-    EXPECT_EQ(pattern(1e100, "0.00E+00"), "1.00E+100");
-}
-
-TEST(PatternFormat, FixedPatterns)
-{
-    EXPECT_EQ(pattern(0.04512345, "0.####"), "0.0451");
-    EXPECT_EQ(pattern(1, "0.####"), "1");
-    EXPECT_EQ(pattern(-0.12345, "0.####"), "-0.1235");
-    EXPECT_EQ(pattern(0.123456, "0.#####"), "0.12346");
-    EXPECT_EQ(pattern(0.1234567, "0.######"), "0.123457");
-    EXPECT_EQ(pattern(0.5, "0.0000"), "0.5000");
-    EXPECT_EQ(pattern(2, "0.##"), "2");
-    EXPECT_EQ(pattern(2.5, "0.##"), "2.5");
-    EXPECT_EQ(pattern(0.125, "0.##"), "0.13");
-    EXPECT_EQ(pattern(3.3333, "#0.000"), "3.333");
-    EXPECT_EQ(pattern(12.0, "#0.000"), "12.000");
-    EXPECT_EQ(pattern(0.9999, "#0.000"), "1.000");
-    EXPECT_EQ(pattern(5.25, "000.0"), "005.3");
-    EXPECT_EQ(pattern(123.44, "000.0"), "123.4");
-    EXPECT_EQ(pattern(1234.5, "000.0"), "1234.5");
-    EXPECT_EQ(pattern(-0.00001, "0.0000"), "0.0000");
-    EXPECT_EQ(pattern(0, "0.####"), "0");
-    EXPECT_EQ(pattern(-2.5, "#0.000"), "-2.500");
+    const std::tuple<double, const char*, const char*> cases[] = {
+        {4.83e15, "0.00E+00", "4.83E+15"}, {9.4211e49, "0.00E+00", "9.42E+49"},
+        {-1.234e-5, "0.00E+00", "-1.23E-05"}, {0, "0.00E+00", "0.00E+00"},
+        {9.996e15, "0.00E+00", "1.00E+16"}, {1.25e3, "0.0E+00", "1.3E+03"}, {1.5e16, "0.00E-00", "1.50E16"},
+        {1.5e-16, "0.00E-00", "1.50E-16"}, {1.23456789e17, "0.00000000E+00", "1.23456789E+17"},
+        {2.5e10, "0.0#E+00", "2.5E+10"}, {2.54e10, "0.0#E+00", "2.54E+10"}, {2.0e10, "0.0#E+00", "2.0E+10"},
+        {1e100, "0.00E+00", "1.00E+100"}, {0.04512345, "0.####", "0.0451"}, {1, "0.####", "1"},
+        {-0.12345, "0.####", "-0.1235"}, {0.123456, "0.#####", "0.12346"},
+        {0.1234567, "0.######", "0.123457"}, {0.5, "0.0000", "0.5000"}, {2, "0.##", "2"},
+        {2.5, "0.##", "2.5"}, {0.125, "0.##", "0.13"}, {3.3333, "#0.000", "3.333"},
+        {12.0, "#0.000", "12.000"}, {0.9999, "#0.000", "1.000"}, {5.25, "000.0", "005.3"},
+        {123.44, "000.0", "123.4"}, {1234.5, "000.0", "1234.5"}, {-0.00001, "0.0000", "0.0000"},
+        {0, "0.####", "0"}, {-2.5, "#0.000", "-2.500"},
+    };
+    for (const auto& [value, form, text] : cases)
+        EXPECT_EQ(pattern(value, form), text) << value << " " << form;
 }
 
 TEST(Parsing, AcceptsEveryWrittenFormAndRejectsGarbage)

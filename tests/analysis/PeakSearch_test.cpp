@@ -12,6 +12,7 @@
 #include <functional>
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "analysis/data/Analysis.h"
@@ -447,131 +448,62 @@ Analysis windowCase()
     return designed([](double T) { return gauss(T, 150, 5) + 1e-6; });
 }
 
-struct Window { int L, U, S; };
-
-Window run(Analysis& a, int k)
-{
-    a.autoCalculateStage(k);
-    return {a.peakWindowStart, a.peakWindowEnd, a.hStartIndex};
-}
-
 } // namespace
 
-TEST(PeakWindow, Stage2Rows)
+// The window [L, U] and start index S of stages 2 and 3, row by row of the
+// rules. E_ref, the fit start and the peak are those of the stage before;
+// kKeep leaves a value as a fresh analysis has it.
+TEST(PeakWindow, RowsOfStages2And3)
 {
-    {   // h2WindowHalved: U = A0/2, L kept, not raised by the fixed compensation
+    constexpr int kKeep = -99;
+    struct Row {
+        const char* rule;
+        int stage, halved, previousL;
+        double eref;
+        int fitStart, peak0, peak1, fixed, fixedBy;
+        int L, U, S;
+    } rows[] = {
+        {"h2WindowHalved: U = A0/2, L kept, not raised by the fixed compensation",
+         1, 1, 123, 0, 801, 700, kKeep, 1, 0, 123, 400, 700},
+        {"open, E_ref,0 < 0: L = t(A0/1.8)", 1, kKeep, kKeep, -0.01, 360, kKeep, kKeep, kKeep, kKeep, 200, 950, 0},
+        {"E_ref,0 = 0: L = min(t(A0/1.8), t(N/10))", 1, kKeep, kKeep, 0, 360, kKeep, kKeep, kKeep, kKeep, 100, 950, 0},
+        {"E_ref,0 = 0, the other minimum", 1, kKeep, kKeep, 0, 90, kKeep, kKeep, kKeep, kKeep, 50, 950, 0},
+        {"E_ref,0 > 0: U = t(P0 - N/20); stage 1 fixing N_com counts as open",
+         1, kKeep, kKeep, 0.02, 360, 600, kKeep, 1, 1, 100, 549, 0},
+        {"fixed by stage 0: L = t(N/10 + P0), S = P0", 1, kKeep, kKeep, -0.02, 360, 300, kKeep, 1, 0, 400, 950, 300},
+        {"open, E_ref,1 < 0: L = min(previous L, t(A1/1.8))",
+         2, kKeep, 300, -0.01, 360, kKeep, kKeep, kKeep, kKeep, 200, 950, 0},
+        {"open, E_ref,1 < 0, previous L the smaller",
+         2, kKeep, 150, -0.01, 360, kKeep, kKeep, kKeep, kKeep, 150, 950, 0},
+        {"E_ref,1 = 0: L = min(previous, t(A1/1.8)), U = min(U, t(P1 - N/20))",
+         2, kKeep, 250, 0, 360, kKeep, 700, kKeep, kKeep, 200, 649, 0},
+        // Fixed by this stage itself: no start above an earlier peak.
+        {"E_ref,1 > 0: L unchanged; fixed by stage 2 counts as open", 2, kKeep, 150, 0.01, 100, kKeep, 700, 1, 2, 150,
+         649, 0},
+        {"fixed by stage 1: L = max(previous, t(N/10 + P1)), S = P1",
+         2, kKeep, 150, 0, kKeep, kKeep, 200, 1, 1, 300, 950, 200},
+        {"fixed by stage 0 with P0 above P1: L raised to t(N/10 + P0), S = P0",
+         2, kKeep, 150, 0, kKeep, 400, 200, 1, 0, 500, 950, 400},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.rule);
         Analysis a = windowCase();
-        a.h2WindowHalved = 1;
-        a.peakWindowStart = 123;
-        a.fitStartIndex[0] = 801;
-        a.compensationFixed = 1;
-        a.compensationStage = 0;
-        a.peakIndex[0] = 700;
-        const Window w = run(a, 1);
-        EXPECT_EQ(w.L, 123);
-        EXPECT_EQ(w.U, 400);
-        EXPECT_EQ(w.S, 700);
-    }
-    {   // open compensation, E_ref,0 < 0: L = t(A0/1.8)
-        Analysis a = windowCase();
-        a.referenceEnergy[0] = -0.01;
-        a.fitStartIndex[0] = 360;
-        const Window w = run(a, 1);
-        EXPECT_EQ(w.L, 200);
-        EXPECT_EQ(w.U, 950);
-        EXPECT_EQ(w.S, 0);
-    }
-    {   // E_ref,0 = 0: L = min(t(A0/1.8), t(N/10))
-        Analysis a = windowCase();
-        a.fitStartIndex[0] = 360;
-        EXPECT_EQ(run(a, 1).L, 100);
-        a.fitStartIndex[0] = 90;
-        EXPECT_EQ(run(a, 1).L, 50);
-        EXPECT_EQ(a.peakWindowEnd, 950);
-    }
-    {   // E_ref,0 > 0: U = t(P0 - N/20); stage 1 fixing N_com counts as open
-        Analysis a = windowCase();
-        a.referenceEnergy[0] = 0.02;
-        a.fitStartIndex[0] = 360;
-        a.peakIndex[0] = 600;
-        a.compensationFixed = 1;
-        a.compensationStage = 1;
-        const Window w = run(a, 1);
-        EXPECT_EQ(w.L, 100);
-        EXPECT_EQ(w.U, 549);
-        EXPECT_EQ(w.S, 0);
-    }
-    {   // compensation fixed by stage 0: L = t(N/10 + P0), S = P0
-        Analysis a = windowCase();
-        a.referenceEnergy[0] = -0.02;
-        a.fitStartIndex[0] = 360;
-        a.peakIndex[0] = 300;
-        a.compensationFixed = 1;
-        a.compensationStage = 0;
-        const Window w = run(a, 1);
-        EXPECT_EQ(w.L, 400);
-        EXPECT_EQ(w.U, 950);
-        EXPECT_EQ(w.S, 300);
-    }
-}
-
-TEST(PeakWindow, Stage3Rows)
-{
-    {   // open, E_ref,1 < 0: L = min(previous L, t(A1/1.8))
-        Analysis a = windowCase();
-        a.peakWindowStart = 300;
-        a.referenceEnergy[1] = -0.01;
-        a.fitStartIndex[1] = 360;
-        const Window w = run(a, 2);
-        EXPECT_EQ(w.L, 200);
-        EXPECT_EQ(w.U, 950);
-        a.peakWindowStart = 150;
-        EXPECT_EQ(run(a, 2).L, 150);
-    }
-    {   // E_ref,1 = 0: L = min(previous, t(A1/1.8)), U = min(U, t(P1 - N/20))
-        Analysis a = windowCase();
-        a.peakWindowStart = 250;
-        a.fitStartIndex[1] = 360;
-        a.peakIndex[1] = 700;
-        const Window w = run(a, 2);
-        EXPECT_EQ(w.L, 200);
-        EXPECT_EQ(w.U, 649);
-    }
-    {   // E_ref,1 > 0: L unchanged; fixed by stage 2 counts as open
-        Analysis a = windowCase();
-        a.peakWindowStart = 150;
-        a.referenceEnergy[1] = 0.01;
-        a.fitStartIndex[1] = 100;
-        a.peakIndex[1] = 700;
-        a.compensationFixed = 1;
-        a.compensationStage = 2;
-        const Window w = run(a, 2);
-        EXPECT_EQ(w.L, 150);
-        EXPECT_EQ(w.U, 649);
-        EXPECT_EQ(w.S, 0); // fixed by this stage itself: no start above an earlier peak
-    }
-    {   // fixed by stage 1: L = max(previous, t(N/10 + P1)), S = P1
-        Analysis a = windowCase();
-        a.peakWindowStart = 150;
-        a.peakIndex[1] = 200;
-        a.compensationFixed = 1;
-        a.compensationStage = 1;
-        const Window w = run(a, 2);
-        EXPECT_EQ(w.L, 300);
-        EXPECT_EQ(w.U, 950);
-        EXPECT_EQ(w.S, 200);
-    }
-    {   // fixed by stage 0 with P0 above P1: L raised to t(N/10 + P0), S = P0
-        Analysis a = windowCase();
-        a.peakWindowStart = 150;
-        a.peakIndex[0] = 400;
-        a.peakIndex[1] = 200;
-        a.compensationFixed = 1;
-        a.compensationStage = 0;
-        const Window w = run(a, 2);
-        EXPECT_EQ(w.L, 500);
-        EXPECT_EQ(w.U, 950);
-        EXPECT_EQ(w.S, 400);
+        const auto set = [](auto& field, int value) {
+            if (value != kKeep)
+                field = static_cast<std::remove_reference_t<decltype(field)>>(value);
+        };
+        set(a.h2WindowHalved, r.halved);
+        set(a.peakWindowStart, r.previousL);
+        a.referenceEnergy[r.stage - 1] = r.eref;
+        set(a.fitStartIndex[r.stage - 1], r.fitStart);
+        set(a.peakIndex[0], r.peak0);
+        set(a.peakIndex[1], r.peak1);
+        set(a.compensationFixed, r.fixed);
+        set(a.compensationStage, r.fixedBy);
+        a.autoCalculateStage(r.stage);
+        EXPECT_EQ(a.peakWindowStart, r.L);
+        EXPECT_EQ(a.peakWindowEnd, r.U);
+        EXPECT_EQ(a.hStartIndex, r.S);
     }
 }
 

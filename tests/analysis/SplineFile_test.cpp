@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
 
 using testfiles::TempDir;
 
@@ -189,70 +193,48 @@ TEST(SplineFile, ReadsByPositionAcceptsLfAndRowsInAnyWhiteSpace)
     EXPECT_EQ(a.splineConcentration, (DoubleArray{1e16, 2e16, 3e16}));
 }
 
-TEST(SplineFile, TruncatedFileLeavesNoSpline)
+// A refused file leaves no spline, names itself and the fault, and nothing
+// of it is taken over. `text` nullptr: no such file; "/": a folder.
+TEST(SplineFile, RefusedFilesLeaveNoSplineAndTakeNothingOver)
 {
     TempDir dir;
-    Analysis a = described(dir.file("short.spl"));
-    testfiles::writeAll(a.splineFileName, fileText("5", "100 1e16\r\n100.1 2e16\r\n100.2 3e16\r\n100.3\r\n"));
-    EXPECT_FALSE(a.readSplineFile());
-    EXPECT_EQ(a.splineCount, 0);
-    EXPECT_TRUE(a.splineTemperature.empty());
-    EXPECT_TRUE(a.splineConcentration.empty());
-    EXPECT_TRUE(contains(a.lastError, a.splineFileName)) << a.lastError;
-    EXPECT_TRUE(contains(a.lastError, "line 26")) << a.lastError;
-    EXPECT_TRUE(contains(a.lastError, "3 complete rows")) << a.lastError;
-    EXPECT_TRUE(contains(a.lastError, "announces 5")) << a.lastError;
-    // Nothing of the broken file was taken over.
-    EXPECT_EQ(a.measurementName, "Hall run 7");
-    EXPECT_EQ(a.firstDataIndex, 1);
-    EXPECT_EQ(a.smoothness, 5000);
-
-    testfiles::writeAll(a.splineFileName, "% Data for Hall-Effect Analysis\r\n% v\r\n");
-    EXPECT_FALSE(a.readSplineFile());
-    EXPECT_TRUE(contains(a.lastError, "header is incomplete")) << a.lastError;
-
-    testfiles::writeAll(a.splineFileName, fileText("0", ""));
-    EXPECT_FALSE(a.readSplineFile());
-    EXPECT_TRUE(contains(a.lastError, "line 20")) << a.lastError;
-}
-
-TEST(SplineFile, NonNumbersAreReportedWithFileAndLine)
-{
-    TempDir dir;
-    Analysis a = described(dir.file("bad.spl"));
-    struct Case { std::string text; std::string line; };
-    const Case cases[] = {
-        {fileText("2", "100 1e16\r\n100.1 abc\r\n"), "line 24"},
-        {fileText("2", "100 1e16\r\n100.1 2e16\r\n", "thick"), "line 13"},
-        {fileText("two", "100 1e16\r\n100.1 2e16\r\n"), "line 20"},
-        {fileText("2", "100 1e16\r\n100,1 2e16\r\n"), "line 24"},
+    const std::string truncated = fileText("5", "100 1e16\r\n100.1 2e16\r\n100.2 3e16\r\n100.3\r\n");
+    struct Case {
+        std::optional<std::string> text;
+        std::vector<const char*> said;
+    } cases[] = {
+        {truncated, {"ends at line 26", "3 complete rows", "announces 5"}},
+        {"% Data for Hall-Effect Analysis\r\n% v\r\n", {"header is incomplete"}},
+        {fileText("0", ""), {"line 20"}},
+        {fileText("2", "100 1e16\r\n100.1 abc\r\n"), {"line 24"}},
+        {fileText("2", "100 1e16\r\n100.1 2e16\r\n", "thick"), {"line 13"}},
+        {fileText("two", "100 1e16\r\n100.1 2e16\r\n"), {"line 20"}},
+        {fileText("2", "100 1e16\r\n100,1 2e16\r\n"), {"line 24"}},
+        {std::nullopt, {}},
+        {"/", {}},
     };
-    for (const Case& c : cases) {
-        a = described(a.splineFileName);
-        testfiles::writeAll(a.splineFileName, c.text);
-        EXPECT_FALSE(a.readSplineFile()) << c.line;
-        EXPECT_TRUE(contains(a.lastError, a.splineFileName + ", " + c.line)) << a.lastError;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const std::string path = dir.file("s" + std::to_string(i) + ".spl");
+        SCOPED_TRACE(path);
+        if (c.text == "/")
+            std::filesystem::create_directories(path);
+        else if (c.text)
+            testfiles::writeAll(path, *c.text);
+        Analysis a = described(path);
+        EXPECT_FALSE(a.readSplineFile());
         EXPECT_EQ(a.splineCount, 0);
         EXPECT_TRUE(a.splineTemperature.empty());
         EXPECT_TRUE(a.splineConcentration.empty());
+        EXPECT_TRUE(contains(a.lastError, path)) << a.lastError;
+        // A line is named right after the file: "<file>, line 24".
+        for (const std::string part : c.said)
+            EXPECT_TRUE(contains(a.lastError, part.rfind("line ", 0) == 0 ? path + ", " + part : part)) << a.lastError;
         EXPECT_EQ(a.sampleNumber, "S-42");
+        EXPECT_EQ(a.measurementName, "Hall run 7");
+        EXPECT_EQ(a.firstDataIndex, 1);
+        EXPECT_EQ(a.smoothness, 5000);
     }
-}
-
-TEST(SplineFile, UnreadableFileIsReportedAndClearsTheSpline)
-{
-    TempDir dir;
-    Analysis a = described(dir.file("missing.spl"));
-    EXPECT_FALSE(a.readSplineFile());
-    EXPECT_TRUE(contains(a.lastError, a.splineFileName)) << a.lastError;
-    EXPECT_EQ(a.splineCount, 0);
-    EXPECT_TRUE(a.splineTemperature.empty());
-    EXPECT_TRUE(a.splineConcentration.empty());
-
-    std::filesystem::create_directories(dir.file("folder.spl"));
-    a = described(dir.file("folder.spl"));
-    EXPECT_FALSE(a.readSplineFile());
-    EXPECT_EQ(a.splineCount, 0);
 }
 
 TEST(SplineFile, FailedOrRefusedWriteKeepsTheExistingFile)

@@ -384,118 +384,69 @@ TEST(SplineGrid, ChoosingThePointsTakesFirstAndLastPositiveReliability)
 
 // ---- refused calculations ---------------------------------------------------------
 
-TEST(SplineFailure, FewerThanTwoWeightedPoints)
+// Each refusal removes the spline computed before and says why. `first` < 0:
+// the points chosen as the window chooses them; otherwise the given indices.
+TEST(SplineFailure, RefusedInputsLeaveNoSplineAndSayWhy)
 {
-    Analysis a = withData({100, 110, 120, 130}, {1e15, 2e15, 3e15, 4e15}, {0, 1, 0, 0});
-    computeGoodSplineFirst(a);
-    a.firstDataIndex = 0;
-    a.lastDataIndex = 3;
-    EXPECT_FALSE(a.computeSpline());
-    expectNoSpline(a);
-    EXPECT_TRUE(contains(a.lastError, "Fewer than two points")) << a.lastError;
-    EXPECT_TRUE(contains(a.lastError, "reliability above 0")) << a.lastError;
-
-    // Two weighted points at the same temperature do not fix a line either.
-    Analysis same = withData({100, 100, 120}, {1e15, 2e15, 3e15}, {1, 1, 0});
-    same.firstDataIndex = 0;
-    same.lastDataIndex = 2;
-    EXPECT_FALSE(same.computeSpline());
-    expectNoSpline(same);
-    EXPECT_TRUE(contains(same.lastError, "Fewer than two points")) << same.lastError;
-}
-
-TEST(SplineFailure, AllWeightsZero)
-{
-    Analysis a = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {0, 0, 0});
-    computeGoodSplineFirst(a);
-    a.firstDataIndex = 0;
-    a.lastDataIndex = 2;
-    EXPECT_FALSE(a.computeSpline());
-    expectNoSpline(a);
-    EXPECT_TRUE(contains(a.lastError, "all spline weights are zero")) << a.lastError;
-}
-
-TEST(SplineFailure, TemperaturesThatDoNotAscend)
-{
-    Analysis a = withData({100, 120, 110, 130}, {1e15, 2e15, 3e15, 4e15}, {1, 1, 1, 1});
-    computeGoodSplineFirst(a);
-    EXPECT_FALSE(fit(a));
-    expectNoSpline(a);
-    EXPECT_TRUE(contains(a.lastError, "do not ascend")) << a.lastError;
-    EXPECT_TRUE(contains(a.lastError, "point 3 (T = 110 K)")) << a.lastError;
-    EXPECT_TRUE(contains(a.lastError, "Sort the data")) << a.lastError;
+    const DoubleArray T3{100, 110, 120}, n3{1e15, 2e15, 3e15}, T4{100, 110, 120, 130}, one3{1, 1, 1};
+    struct Case {
+        const char* what;
+        DoubleArray T, n, r;
+        double smoothness;
+        int first, last;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"one weighted point", T4, {1e15, 2e15, 3e15, 4e15}, {0, 1, 0, 0}, 5000, 0, 3,
+         {"Fewer than two points", "reliability above 0"}},
+        // Two weighted points at the same temperature do not fix a line either.
+        {"one weighted temperature", {100, 100, 120}, n3, {1, 1, 0}, 5000, 0, 2, {"Fewer than two points"}},
+        {"all weights zero", T3, n3, {0, 0, 0}, 5000, 0, 2, {"all spline weights are zero"}},
+        {"descending", {100, 120, 110, 130}, {1e15, 2e15, 3e15, 4e15}, {1, 1, 1, 1}, 5000, -1, 0,
+         {"do not ascend", "point 3 (T = 110 K)", "Sort the data"}},
+        {"zero density", T4, {1e15, 0, 3e15, 4e15}, {1, 1, 1, 1}, 5000, -1, 0,
+         {"point 2 (T = 110 K)", "positive concentrations"}},
+        {"negative density", T4, {1e15, -2e15, 3e15, 4e15}, {1, 1, 1, 1}, 5000, -1, 0,
+         {"point 2 (T = 110 K)", "positive concentrations"}},
+        {"zero density, weight 0", T4, {1e15, 0, 3e15, 4e15}, {1, 0, 1, 1}, 5000, -1, 0,
+         {"point 2 (T = 110 K)", "positive concentrations"}},
+        {"negative density, weight 0", T4, {1e15, -2e15, 3e15, 4e15}, {1, 0, 1, 1}, 5000, -1, 0,
+         {"point 2 (T = 110 K)", "positive concentrations"}},
+        {"smoothness 0", T3, n3, one3, 0.0, -1, 0, {"smoothness", "positive number"}},
+        {"smoothness negative", T3, n3, one3, -5000.0, -1, 0, {"smoothness", "positive number"}},
+        {"smoothness NaN", T3, n3, one3, std::nan(""), -1, 0, {"smoothness", "positive number"}},
+        {"smoothness infinite", T3, n3, one3, HUGE_VAL, -1, 0, {"smoothness", "positive number"}},
+        {"singular system", T3, n3, one3, 1e300, -1, 0, {"singular", "smaller smoothness"}},
+        // Even the straight line exceeds 1e308 at 100 K: the advice names no number.
+        {"no smoothness helps", T3, {1e300, 1e300, 1e-300}, one3, 1e-6, -1, 0, {"Use a larger smoothness."}},
+        {"negative reliability", T3, n3, {1, -1, 1}, 5000, 0, 2, {"reliability of point 2"}},
+        {"last index outside the data", T3, n3, one3, 5000, 0, 3, {}},
+        {"indices crossed", T3, n3, one3, 5000, 2, 1, {}},
+        {"no grid point", {100.01, 100.05}, {1e15, 2e15}, {1, 1}, 5000, -1, 0, {"no multiple of 0.1 K"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Analysis a = withData(c.T, c.n, c.r, c.smoothness);
+        computeGoodSplineFirst(a);
+        if (c.first >= 0) {
+            a.firstDataIndex = c.first;
+            a.lastDataIndex = c.last;
+        }
+        EXPECT_FALSE(c.first >= 0 ? a.computeSpline() : fit(a));
+        expectNoSpline(a);
+        for (const std::string& part : c.said)
+            EXPECT_TRUE(contains(a.lastError, part)) << a.lastError;
+    }
 
     Analysis file = fromExample("edge_descending.nT");
     EXPECT_FALSE(fit(file));
     expectNoSpline(file);
     EXPECT_TRUE(contains(file.lastError, "Sort the data")) << file.lastError;
 
-    // Outside the fitted range the order does not matter.
-    Analysis outside = withData({500, 100, 110, 120}, {1e15, 1e15, 2e15, 3e15}, {0, 1, 1, 1});
-    EXPECT_TRUE(fit(outside)) << outside.lastError;
-}
-
-TEST(SplineFailure, NonPositiveConcentrationInTheFittedRange)
-{
-    for (double bad : {0.0, -2e15}) {
-        for (double rel : {1.0, 0.0}) {
-            Analysis a = withData({100, 110, 120, 130}, {1e15, bad, 3e15, 4e15}, {1, rel, 1, 1});
-            computeGoodSplineFirst(a);
-            EXPECT_FALSE(fit(a)) << bad << " " << rel;
-            expectNoSpline(a);
-            EXPECT_TRUE(contains(a.lastError, "point 2 (T = 110 K)")) << a.lastError;
-            EXPECT_TRUE(contains(a.lastError, "positive concentrations")) << a.lastError;
-        }
-    }
-    Analysis outside = withData({90, 100, 110, 120}, {0, 1e15, 2e15, 3e15}, {0, 1, 1, 1});
-    EXPECT_TRUE(fit(outside)) << outside.lastError;
-}
-
-TEST(SplineFailure, SmoothnessNotPositiveOrNotFinite)
-{
-    for (double s : {0.0, -5000.0, std::nan(""), HUGE_VAL}) {
-        Analysis a = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, 1, 1}, s);
-        computeGoodSplineFirst(a);
-        EXPECT_FALSE(fit(a)) << s;
-        expectNoSpline(a);
-        EXPECT_TRUE(contains(a.lastError, "smoothness")) << a.lastError;
-        EXPECT_TRUE(contains(a.lastError, "positive number")) << a.lastError;
-    }
-}
-
-TEST(SplineFailure, SmoothnessSoLargeThatTheSystemIsSingular)
-{
-    Analysis a = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, 1, 1}, 1e300);
-    computeGoodSplineFirst(a);
-    EXPECT_FALSE(fit(a));
-    expectNoSpline(a);
-    EXPECT_TRUE(contains(a.lastError, "singular")) << a.lastError;
-    EXPECT_TRUE(contains(a.lastError, "smaller smoothness")) << a.lastError;
-}
-
-TEST(SplineFailure, NegativeReliabilityIndicesOutsideTheDataAndAnEmptyGrid)
-{
-    Analysis neg = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, -1, 1});
-    neg.firstDataIndex = 0;
-    neg.lastDataIndex = 2;
-    EXPECT_FALSE(neg.computeSpline());
-    expectNoSpline(neg);
-    EXPECT_TRUE(contains(neg.lastError, "reliability of point 2")) << neg.lastError;
-
-    Analysis range = withData({100, 110, 120}, {1e15, 2e15, 3e15}, {1, 1, 1});
-    range.firstDataIndex = 0;
-    range.lastDataIndex = 3;
-    EXPECT_FALSE(range.computeSpline());
-    expectNoSpline(range);
-    range.firstDataIndex = 2;
-    range.lastDataIndex = 1;
-    EXPECT_FALSE(range.computeSpline());
-
-    Analysis narrow = withData({100.01, 100.05}, {1e15, 2e15}, {1, 1});
-    computeGoodSplineFirst(narrow);
-    EXPECT_FALSE(fit(narrow));
-    expectNoSpline(narrow);
-    EXPECT_TRUE(contains(narrow.lastError, "no multiple of 0.1 K")) << narrow.lastError;
+    // Outside the fitted range neither the order nor the sign matters.
+    Analysis order = withData({500, 100, 110, 120}, {1e15, 1e15, 2e15, 3e15}, {0, 1, 1, 1});
+    EXPECT_TRUE(fit(order)) << order.lastError;
+    Analysis sign = withData({90, 100, 110, 120}, {0, 1e15, 2e15, 3e15}, {0, 1, 1, 1});
+    EXPECT_TRUE(fit(sign)) << sign.lastError;
 }
 
 // ---- realistic data -----------------------------------------------------------------
@@ -851,11 +802,5 @@ TEST(SplineFailure, RefusedWhenTheSplineLeavesTheRangeOfNumbers)
     a.smoothness = suggested;
     EXPECT_TRUE(fit(a)) << a.lastError;
     EXPECT_TRUE(a.lastError.empty());
-
-    // Where no smoothness helps (even the straight line exceeds 1e308 at
-    // 100 K), the advice names no number.
-    Analysis hopeless = withData({100, 110, 120}, {1e300, 1e300, 1e-300}, {1, 1, 1}, 1e-6);
-    EXPECT_FALSE(fit(hopeless));
-    expectNoSpline(hopeless);
-    EXPECT_TRUE(contains(hopeless.lastError, "Use a larger smoothness.")) << hopeless.lastError;
+    // Where no smoothness helps, see RefusedInputsLeaveNoSplineAndSayWhy.
 }

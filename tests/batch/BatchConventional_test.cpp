@@ -52,9 +52,17 @@ TEST(BatchConventionalArguments, RangesAndNetDensity)
     }
 }
 
-TEST(BatchConventionalRun, ReportsBothAnalysesAndFailsAnEmptyRange)
+// The runs work on the global analysis object; it is restored even when an
+// assertion ends the test early.
+class BatchConventionalRun : public ::testing::Test {
+protected:
+    void SetUp() override { saved = C; }
+    void TearDown() override { C = saved; }
+    Analysis saved;
+};
+
+TEST_F(BatchConventionalRun, ReportsBothAnalysesAndFailsAnEmptyRange)
 {
-    const Analysis saved = C;
     testfiles::TempDir dir;
     const fs::path data = dir.path() / "si_p_single.nT";
     fs::copy_file(testfiles::examplePath("si_p_single.nT"), data);
@@ -95,5 +103,4 @@ TEST(BatchConventionalRun, ReportsBothAnalysesAndFailsAnEmptyRange)
     ASSERT_EQ(r.conventional.size(), 1u);
     EXPECT_EQ(r.conventional[0].error, "fewer than two points lie between 46 K and 49 K");
     EXPECT_TRUE(r.simulated);
-    C = saved;
 }

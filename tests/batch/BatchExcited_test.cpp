@@ -56,12 +56,20 @@ TEST(BatchExcitedOptions, Parsing)
     }
 }
 
+// The runs work on the global analysis object; it is restored even when an
+// assertion ends the test early.
+class BatchExcitedRun : public ::testing::Test {
+protected:
+    void SetUp() override { saved = C; }
+    void TearDown() override { C = saved; }
+    Analysis saved;
+};
+
 // The example made with excited states: the automatic E_ref of Normal mode
 // raises no caution, so --excited leaves it alone and --excited=always
 // evaluates it, reported beside the Fermi-Dirac result.
-TEST(BatchExcitedRun, ReportsAndWritesTheExcitedStatesResult)
+TEST_F(BatchExcitedRun, ReportsAndWritesTheExcitedStatesResult)
 {
-    const Analysis saved = C;
     testfiles::TempDir dir;
     const fs::path data = dir.path() / "x.pT";
     fs::copy_file(testfiles::example("sic4h_p_al_excited_visible.pT"), data);
@@ -75,7 +83,6 @@ TEST(BatchExcitedRun, ReportsAndWritesTheExcitedStatesResult)
     EXPECT_FALSE(fs::exists(dir.path() / "x.simN"));
     o.excited = BatchOptions::Excited::Always;
     const BatchResult r = runBatchFile(data.string(), o, err);
-    C = saved;
     EXPECT_EQ(r.status, 0) << r.failure << err.str();
     ASSERT_TRUE(r.excited.run);
     EXPECT_FALSE(r.excited.caution);

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <tuple>
 
@@ -86,11 +87,21 @@ TEST_F(BatchRun, MessagesTableAndFilesOfOneSample)
     EXPECT_EQ(fs::path(r.files.back()).filename(), expected.back());
     for (const std::string& f : r.files)
         EXPECT_TRUE(fs::exists(f)) << f;
-    // The table shows what the windows show, in their display patterns.
+    // The table shows the stage's results in the windows' display patterns:
+    // E_ref "0.######", the peak temperature as a general number, densities
+    // "0.00E+00", the level "0.0000".
     const std::string table = formatBatchTable(r);
-    EXPECT_NE(table.find("  H1    0          102.6      7.37E+36   1.14E+16   0.0407   1.61E+15  \n"),
-              std::string::npos)
-        << table;
+    const BatchStage& h1 = r.stages[0];
+    const std::string density = "(-?\\d\\.\\d\\dE[+-]\\d\\d)";
+    const std::regex h1Row("\\n  H1    (0\\.?\\d{0,6}) +(\\d+(?:\\.\\d+)?) +" + density + " +" + density +
+                           " +(0\\.\\d{4}) +" + density + " *\\n");
+    std::smatch row;
+    ASSERT_TRUE(std::regex_search(table, row, h1Row)) << table;
+    EXPECT_NEAR(std::stod(row[1]), h1.referenceEnergy, 5e-7);
+    EXPECT_NEAR(std::stod(row[2]), h1.peakTemperature, 1e-9);
+    for (const auto& [column, value] : {std::pair{3, h1.peakValue}, {4, h1.density}, {6, h1.compensatingDensity}})
+        EXPECT_NEAR(std::stod(row[column]) / value, 1, 0.006) << column;
+    EXPECT_NEAR(std::stod(row[5]), h1.energyLevel, 5e-5);
     EXPECT_NE(table.find("result: done"), std::string::npos) << table;
 
     // --quiet: errors only; a confirmation or a warning is not an error.
@@ -118,6 +129,27 @@ TEST_F(BatchRun, FunctionTypeEvaluationTypeAndDegeneracyReachTheFiles)
     EXPECT_TRUE(fs::exists(dir.path() / "sic4h_p_al.simS"));
     EXPECT_TRUE(fs::exists(dir.path() / "sic4h_p_al.datS"));
     EXPECT_EQ(r.stages.at(0).name, "S1");
+}
+
+// A known limit, not a goal: at the default smoothness the spline rounds the
+// steep freeze-out at the file's cold end and puts H1's level low, 40.7 meV
+// for the 45 meV that went in (N 14 % high). The file has no point below
+// 30 K, and a freeze-out seen only from there up places a level to no better
+// than a couple of kT there (kT = 2.6 meV at 30 K): the budget is 2 kT(30 K)
+// below the truth, and a fifth above it for the density.
+TEST_F(BatchRun, SplineFreezeOutBiasPutsH1LevelBelowTruthWithinTwoKTAtLowestPoint)
+{
+    const fs::path data = copyExample(dir, "si_p_single.nT");
+    std::ostringstream err;
+    const BatchResult r = runBatchFile(data.string(), BatchOptions{}, err);
+    ASSERT_EQ(r.status, 0) << r.failure << "\n" << err.str();
+    ASSERT_FALSE(r.stages.empty());
+    constexpr double truthLevel = 0.045, truthDensity = 1e16, lowestTemperature = 30;
+    constexpr double budget = 2 * 8.617333e-5 * lowestTemperature;
+    EXPECT_LT(r.stages[0].energyLevel, truthLevel);
+    EXPECT_GT(r.stages[0].energyLevel, truthLevel - budget);
+    EXPECT_GT(r.stages[0].density, truthDensity);
+    EXPECT_LT(r.stages[0].density, 1.2 * truthDensity);
 }
 
 // --smoothness auto: the smoothness chosen by cross-validation, printed, and

@@ -565,18 +565,53 @@ protected:
         }
     }
 
-    // The measured points are reproduced by the simulation of the species found.
-    double worstDeviationFromMeasurement() const
+    // The largest |simulated/measured - 1| over the measured points the
+    // program compares (reliability above 0.9), and where it lies, from the
+    // rows of the simulation file.
+    struct Deviation {
+        double largest = 0;
+        double temperature = 0;
+    };
+    Deviation worstDeviationFromMeasurement() const
     {
-        double worst = 0;
+        Deviation worst;
+        int compared = 0;
         for (const QString& r : dataRows()) {
             const QStringList t = tokens(r);
             const auto row = simulated.find(qRound(t[0].toDouble() * 10));
-            if (row == simulated.end())
+            if (t[2].toDouble() <= 0.9 || row == simulated.end())
                 continue;
-            worst = std::max(worst, std::fabs(row->second / t[1].toDouble() - 1));
+            ++compared;
+            const double d = std::fabs(row->second / t[1].toDouble() - 1);
+            if (d > worst.largest)
+                worst = {d, t[0].toDouble()};
         }
+        EXPECT_GT(compared, 10);
         return worst;
+    }
+
+    // The simulation warns, once, iff the largest deviation exceeds 20 %,
+    // and then states it in percent to one decimal and where it lies.
+    void expectDeviationWarning(std::size_t messagesBefore) const
+    {
+        static const QRegularExpression warning(
+            "^Warning: the simulated concentration deviates from the measured one by up to "
+            "(\\d+\\.\\d) % \\(at ([0-9.]+) K\\)\\. ");
+        QStringList shown;
+        for (std::size_t i = messagesBefore; i < script.messages.size(); ++i)
+            if (script.messages[i].text.contains("deviates"))
+                shown << script.messages[i].text;
+        const Deviation worst = worstDeviationFromMeasurement();
+        if (!(worst.largest > 0.2)) {
+            EXPECT_TRUE(shown.isEmpty()) << shown.join("; ").toStdString();
+            return;
+        }
+        ASSERT_EQ(shown.size(), 1);
+        const QRegularExpressionMatch match = warning.match(shown[0]);
+        ASSERT_TRUE(match.hasMatch()) << shown[0].toStdString();
+        // Half the last decimal shown, and the file rows' own rounding.
+        EXPECT_NEAR(match.captured(1).toDouble(), 100 * worst.largest, 0.05 + 1e-3 * (1 + worst.largest));
+        EXPECT_EQ(match.captured(2).toDouble(), worst.temperature);
     }
 
     void checkSummary(TFormMain* m, const QString& path)
@@ -738,7 +773,8 @@ TEST_F(EndToEndTest, TwoDonorsInSiCFromDataFileToSummary)
     finishAnalysis(m, simulation, summary);
     // A positive compensating density brings no caution.
     EXPECT_EQ(script.messages.size(), messagesBefore) << script.lastText().toStdString();
-    EXPECT_LT(worstDeviationFromMeasurement(), 0.1);
+    expectDeviationWarning(messagesBefore);
+    EXPECT_LT(worstDeviationFromMeasurement().largest, 0.1);
 }
 
 TEST_F(EndToEndTest, SingleDonorInSiWithNegativeCompensation)
@@ -761,19 +797,36 @@ TEST_F(EndToEndTest, SingleDonorInSiWithNegativeCompensation)
     const std::size_t messagesBefore = script.messages.size();
     QString simulation, summary;
     finishAnalysis(m, simulation, summary);
-    // The note on the negative compensating density, the warning that the
-    // simulation misses the measured points by far more than 20 % and the
-    // offer of the best model.
-    ASSERT_EQ(script.messages.size(), messagesBefore + 3);
-    EXPECT_EQ(script.messages[messagesBefore + 2].kind, ScriptedModal::Message::Question);
-    const ScriptedModal::Message& note = script.messages[messagesBefore];
+    // The note on the negative compensating density first; the offer of the
+    // best model last, when the simulation warned.
+    const ScriptedModal::Message& note = script.messages.at(messagesBefore);
     EXPECT_EQ(note.kind, ScriptedModal::Message::Confirmation);
     EXPECT_EQ(note.text, "  The simulation result might not be in good agreement with the experimental "
                          "data at lower temperatures, because the negative compensating dansity is used. "
                          "\n  The negative compensating density means that an undeterminable shallower "
                          "level may exist.");
-    EXPECT_TRUE(script.messages[messagesBefore + 1].text.startsWith(
-        "Warning: the simulated concentration deviates from the measured one by up to "));
-    EXPECT_GT(worstDeviationFromMeasurement(), 0.2);
+    expectDeviationWarning(messagesBefore);
+    const bool warned = worstDeviationFromMeasurement().largest > 0.2;
+    ASSERT_EQ(script.messages.size(), messagesBefore + (warned ? 3 : 1));
+    if (warned) {
+        EXPECT_EQ(script.messages.back().kind, ScriptedModal::Message::Question);
+    }
+}
+
+// A known limit of this sample: the negative compensating density H1 finds
+// (the truth is N_A 1e14 cm^-3) cannot follow the freeze-out, and the
+// simulation misses the coldest measured points by more than 20 % (by a
+// factor of ten at 30 K).
+TEST_F(EndToEndTest, KnownLimitSiNegativeCompensationMissesTheFreezeOutByOver20Percent)
+{
+    TFormMain* m = create(1);
+    runToSimulation(m, "si_p_single.nT");
+    ASSERT_EQ(savedStages, 1) << script.lastText().toStdString();
+    ASSERT_LT(value(m->EditSCDensity), 0);
+    QString simulation, summary;
+    finishAnalysis(m, simulation, summary);
+    const Deviation worst = worstDeviationFromMeasurement();
+    EXPECT_GT(worst.largest, 0.2);
+    EXPECT_LE(worst.temperature, 40) << worst.temperature; // n below N_A there
 }
 } // namespace
