@@ -35,6 +35,31 @@ double rowValue(const DoubleArray& values, std::size_t j)
     return j < values.size() ? values[j] : 0.0;
 }
 
+// A title between two hyphen lines.
+void putSection(std::ostream& out, const std::string& title)
+{
+    textfile::putLine(out, hyphenLine);
+    textfile::putLine(out, title);
+    textfile::putLine(out, hyphenLine);
+}
+
+// Excited levels 1..count-1 of `levels`, one line each.
+void putExcitedLevels(std::ostream& out, const DoubleArray& levels, int count)
+{
+    for (int r = 1; r < count; ++r)
+        textfile::putLine(out, "% " + std::to_string(r) + " Excited state energy [eV]: " +
+                                   numfmt::general(rowValue(levels, static_cast<std::size_t>(r))));
+}
+
+// The three results lines under a section title.
+void putResults(std::ostream& out, const std::string& title, double density, double level, double compensating)
+{
+    putSection(out, title);
+    textfile::putLine(out, "% Density [cm^-3]: " + numfmt::general(density));
+    textfile::putLine(out, "% Energy level [eV]: " + numfmt::general(level));
+    textfile::putLine(out, "% Compensating density [cm^-3]: " + numfmt::general(compensating));
+}
+
 } // namespace
 
 // ---- the distribution function ---------------------------------------------
@@ -670,12 +695,8 @@ std::string ExcitedStates::excProposal() const
 std::string ExcitedStates::headerText(const std::string& title, const std::vector<std::string>& modelLines,
                                       const std::vector<std::pair<std::string, std::string>>& fileLines) const
 {
-    HeaderOptions h;
-    h.title = title;
+    HeaderOptions h = HeaderOptions::onFermiLevel(title, a_.fermiLevelFileName, false);
     h.modelLines = modelLines;
-    h.splineFileLine = true;
-    h.fermiFileLine = true;
-    h.fermiFileValue = a_.fermiLevelFileName;
     h.ownFileLines = fileLines;
     h.sampleGroup = true;
     h.splineGroup = true;
@@ -694,9 +715,7 @@ std::string ExcitedStates::conditionsText() const
     const int p = std::clamp(a_.peakIndex[0], 0, std::max(M - 1, 0));
     const double Tpk = M > 0 ? a_.splineTemperature[p] : 0;
     const double Hpk = M > 0 ? a_.hCurve[0][p] : 0;
-    putLine(out, hyphenLine);
-    putLine(out, "% Conditions for analysis of H1 ");
-    putLine(out, hyphenLine);
+    putSection(out, "% Conditions for analysis of H1 ");
     putLine(out, "% E_ref for H1 [eV]: " + general(a_.referenceEnergy[0]));
     putLine(out, "% Peak temperature of H1 [K]: " + general(Tpk));
     putLine(out, "% Peak value of H1 [cm^-6 eV^-2.5]: " + general(Hpk));
@@ -712,21 +731,13 @@ std::string ExcitedStates::energiesText(char shiftSeparator) const
     using numfmt::general;
     using textfile::putLine;
     std::ostringstream out;
-    putLine(out, hyphenLine);
-    putLine(out, "% Energies of the excited states");
-    putLine(out, hyphenLine);
+    putSection(out, "% Energies of the excited states");
     putLine(out, "% Ground state energy without core corrections [eV]: " + general(rowValue(excitedLevels, 0)));
     putLine(out, std::string("% Shift of excited state level from Ev [eV]") + shiftSeparator + " " +
                      general(levelShift * 0.001));
-    for (int r = 1; r < levelCount; ++r)
-        putLine(out, "% " + std::to_string(r) + " Excited state energy [eV]: " +
-                         general(rowValue(excitedLevels, static_cast<std::size_t>(r))));
-    putLine(out, hyphenLine);
-    putLine(out, "% Obtained results with the influence of the excited states");
-    putLine(out, hyphenLine);
-    putLine(out, "% Density [cm^-3]: " + general(dopantDensity));
-    putLine(out, "% Energy level [eV]: " + general(dopantLevel));
-    putLine(out, "% Compensating density [cm^-3]: " + general(dopantCompensatingDensity));
+    putExcitedLevels(out, excitedLevels, levelCount);
+    putResults(out, "% Obtained results with the influence of the excited states", dopantDensity, dopantLevel,
+               dopantCompensatingDensity);
     return out.str();
 }
 
@@ -739,9 +750,8 @@ std::string ExcitedStates::simNText() const
                       {"% VORN for deep dopants", "% Function Type: H(T,Eref)=n(T)^2*exp(Eref/kT)/(kT)^2.5"},
                       {});
     out << conditionsText();
-    putLine(out, hyphenLine);
-    putLine(out, "% Obtained results with the influence of the excited states");
-    putLine(out, hyphenLine);
+    // This file's label of the compensating density has always been spelt so.
+    putSection(out, "% Obtained results with the influence of the excited states");
     putLine(out, "% Density [cm^-3]: " + general(a_.density[0]));
     putLine(out, "% Energy level [eV]: " + general(a_.energyLevel[0]));
     putLine(out, "% Compenating density [cm^-3]: " + general(a_.stageCompensatingDensity[0]));
@@ -915,18 +925,10 @@ std::string ExcitedStates::sieText() const
                       {{"% H1 file: ", excFileName}, {"% H1 file for Smulation: ", sieFileName}});
     out << conditionsText();
     out << energiesText(';');
-    putLine(out, hyphenLine);
-    putLine(out, "% Energies of the excited states for simulation ");
-    putLine(out, hyphenLine);
-    for (int r = 1; r < simulationLevelCount; ++r)
-        putLine(out, "% " + std::to_string(r) + " Excited state energy [eV]: " +
-                         general(rowValue(simulationLevels, static_cast<std::size_t>(r))));
-    putLine(out, hyphenLine);
-    putLine(out, "% Obtained results with the influence of the excited states for simulation ");
-    putLine(out, hyphenLine);
-    putLine(out, "% Density [cm^-3]: " + general(simulationInputDensity));
-    putLine(out, "% Energy level [eV]: " + general(simulationInputLevel));
-    putLine(out, "% Compensating density [cm^-3]: " + general(simulationInputCompensatingDensity));
+    putSection(out, "% Energies of the excited states for simulation ");
+    putExcitedLevels(out, simulationLevels, simulationLevelCount);
+    putResults(out, "% Obtained results with the influence of the excited states for simulation ",
+               simulationInputDensity, simulationInputLevel, simulationInputCompensatingDensity);
     if (a_.isNType()) {
         putLine(out, "% T    H1(T,E_ref)      sim H1(T,E_ref)   sim n(T)    sim E_F  sim E_ex  Fermi-Dirac  sim "
                      "H1T,E_ref)    sim n(T)   sim E_F ");
