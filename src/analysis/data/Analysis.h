@@ -372,6 +372,7 @@ public:
     // Steps peakIndex[k] to the neighbouring local maximum of hCurve[k].
     bool nextPeakUp(int stage);
     bool nextPeakDown(int stage);
+    bool stepToNextPeak(int stage, int step); // step +1: up, -1: down
 
     // ---- evaluation of density and energy level (Evaluation.cpp) -----------
     // [evaluation section]

@@ -348,34 +348,11 @@ bool Analysis::autoCalculateStage(int k)
     return finish(true);
 }
 
-bool Analysis::nextPeakUp(int k)
-{
-    if (k < 0 || k > 3 || static_cast<int>(hCurve.size()) <= k)
-        return true;
-    const DoubleArray& h = hCurve[k];
-    const int n = static_cast<int>(h.size());
-    if (n == 0) {
-        peakIndex[k] = 0;
-        return true;
-    }
-    const int a = std::clamp(peakIndex[k], 0, n - 1);
-    double prev = h[a];
-    int j = a + 1;
-    while (j < n && h[j] < prev) {
-        prev = h[j];
-        ++j;
-    }
-    if (j >= n) {
-        peakIndex[k] = n - 1;
-        return true;
-    }
-    while (j + 1 < n && h[j + 1] > h[j])
-        ++j;
-    peakIndex[k] = j;
-    return true;
-}
+bool Analysis::nextPeakUp(int k) { return stepToNextPeak(k, +1); }
 
-bool Analysis::nextPeakDown(int k)
+bool Analysis::nextPeakDown(int k) { return stepToNextPeak(k, -1); }
+
+bool Analysis::stepToNextPeak(int k, int step)
 {
     if (k < 0 || k > 3 || static_cast<int>(hCurve.size()) <= k)
         return true;
@@ -385,19 +362,21 @@ bool Analysis::nextPeakDown(int k)
         peakIndex[k] = 0;
         return true;
     }
-    const int a = std::clamp(peakIndex[k], 0, n - 1);
-    double prev = h[a];
-    int j = a - 1;
-    while (j > 0 && h[j] < prev) {
+    // Down the slope from the present peak, then up to the next top; the
+    // end of the curve when no rise follows.
+    auto inside = [n](int j) { return j >= 0 && j < n; };
+    double prev = h[std::clamp(peakIndex[k], 0, n - 1)];
+    int j = std::clamp(peakIndex[k], 0, n - 1) + step;
+    while (inside(j) && h[j] < prev) {
         prev = h[j];
-        --j;
+        j += step;
     }
-    if (j <= 0) {
-        peakIndex[k] = 0;
+    if (!inside(j)) {
+        peakIndex[k] = step > 0 ? n - 1 : 0;
         return true;
     }
-    while (j - 1 >= 0 && h[j - 1] > h[j])
-        --j;
+    while (inside(j + step) && h[j + step] > h[j])
+        j += step;
     peakIndex[k] = j;
     return true;
 }
