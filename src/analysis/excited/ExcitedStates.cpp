@@ -137,197 +137,22 @@ double ExcitedStates::simulatedPeakTemperature(double x, double dE, int ja, int 
 double ExcitedStates::levelFromPeakTemperature(double x, int ja, int jb)
 {
     const double Tpk = a_.splineTemperature[peakIndex()];
-    if (cached_)
+    if (cached_) {
         prepareCompensationTerms(x, ja, jb);
+        startLevelSearch(x, ja, jb);
+    }
     const search::LevelFound found = search::levelForPeakTemperature(
         Tpk, {shallowestLevel, deepestLevel, levelScanStep, levelBisectionSteps},
-        [&](double level) { return peakTemperature(x, level, ja, jb); });
+        [&](double level) { return peakTemperature(x, level, ja, jb); },
+        [&](bool deeper) {
+            if (cached_ && !deeper)
+                raiseFloor();
+        });
     levelInRange = found.place == search::LevelPlace::InRange;
     rangeMessage = levelInRange ? levelInRangeText
                    : found.place == search::LevelPlace::Shallow ? levelShallowText
                                                                 : levelDeepText;
     return found.level;
-}
-
-// ---- the same numbers, cached for the level searches -------------------------
-
-void ExcitedStates::prepareTerms()
-{
-    const int M = gridSize();
-    const int R = std::min(levelCount, static_cast<int>(excitedLevels.size()));
-    terms_.resize(static_cast<std::size_t>(M));
-    for (int j = 0; j < M; ++j) {
-        const double T = a_.splineTemperature[j];
-        PointTerms& t = terms_[j];
-        t.kT = phys::thermalEnergy(T);
-        t.X = std::exp(a_.referenceEnergy[0] / t.kT);
-        const double Nc = a_.dos0 * std::pow(T, 1.5);
-        t.rho = Nc / a_.splineConcentration[j];
-        t.fermi = t.kT * std::log(t.rho);
-        double excited = 0, weight = 0, levelWeight = 0;
-        for (int r = 2; r <= R; ++r) {
-            const double level = excitedLevels[r - 1];
-            excited += r * r * std::exp((level - t.fermi) / t.kT);
-            const double factor = std::exp(level / t.kT);
-            weight += r * r * factor;
-            levelWeight += r * r * level * factor;
-        }
-        t.excited = excited;
-        t.weight = weight;
-        t.levelWeight = levelWeight;
-        t.inverseRho = std::exp(-t.fermi / t.kT);
-        t.inverseKT = 1 / t.kT;
-        t.factored = std::isfinite(weight) && std::isfinite(levelWeight) && std::isfinite(t.inverseRho);
-    }
-    termsA_ = std::pow(phys::q / phys::k, 1.5) * a_.dos0;
-
-    // The scan cache stays while the levels (and g) stay.
-    std::vector<double> key(excitedLevels.begin(), excitedLevels.begin() + R);
-    key.push_back(R);
-    key.push_back(a_.degeneracyFactor[0]);
-    key.push_back(static_cast<double>(M));
-    key.push_back(a_.referenceEnergy[0]);
-    key.push_back(a_.dos0);
-    if (key != scanKey_) {
-        levelTerms_.clear();
-        scanKey_ = key;
-    }
-}
-
-// N e^(-dE/kT) X F for N = 1 at grid point j, as simulatedH1 forms it.
-double ExcitedStates::unitTerm(double dE, int j) const
-{
-    const PointTerms& t = terms_[j];
-    // Every exp(-(dE - E_r)/kT) is e^(-dE/kT) times a factor of the point, so
-    // the sums over the excited levels are the point's sums times e^(-dE/kT):
-    // two exp per point and level instead of R + 2. Where e^(-dE/kT)
-    // underflows, the terms are formed one by one.
-    const double E = std::exp(-dE * t.inverseKT);
-    const double ground = t.inverseRho / E;
-    if (t.factored && E >= 1e-290 && std::isfinite(ground)) {
-        const double sum = E * t.weight;
-        const double averageOverKT = (dE * sum - E * t.levelWeight) * t.inverseKT / (1 + sum);
-        const double D = 1 + a_.degeneracyFactor[0] * std::exp(-averageOverKT) * (ground + t.excited);
-        return E * t.X * (ground / D);
-    }
-    return directUnitTerm(dE, j);
-}
-
-double ExcitedStates::directUnitTerm(double dE, int j) const
-{
-    const PointTerms& t = terms_[j];
-    const int R = std::min(levelCount, static_cast<int>(excitedLevels.size()));
-    double weighted = 0, sum = 0;
-    for (int r = 2; r <= R; ++r) {
-        const double level = excitedLevels[r - 1];
-        const double w = std::exp(-(dE - level) / t.kT);
-        weighted += r * r * (dE - level) * w;
-        sum += r * r * w;
-    }
-    const double average = weighted / (1 + sum);
-    const double directGround = std::exp((dE - t.fermi) / t.kT);
-    const double Z = directGround + t.excited;
-    const double D = 1 + a_.degeneracyFactor[0] * std::exp(-average / t.kT) * Z;
-    const double F = directGround / D;
-    const double N = 1;
-    return N * std::exp(-dE / t.kT) * t.X * F;
-}
-
-double ExcitedStates::cachedH1(double x, double unit, int j) const
-{
-    const PointTerms& t = terms_[j];
-    const double N = 1;
-    return (unit - N * x * t.X / t.rho) * termsA_ / t.kT;
-}
-
-void ExcitedStates::prepareCompensationTerms(double x, int ja, int jb)
-{
-    const int M = gridSize();
-    ja = std::clamp(ja, 0, std::max(M - 1, 0));
-    jb = std::min(jb, M - 1);
-    compensationTerms_.resize(static_cast<std::size_t>(M));
-    const double N = 1;
-    for (int j = ja; j <= jb; ++j)
-        compensationTerms_[j] = N * x * terms_[j].X / terms_[j].rho;
-    compensationRatio_ = x;
-    compensationFrom_ = ja;
-    compensationTo_ = jb;
-}
-
-double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb)
-{
-    if (!cached_)
-        return simulatedPeakTemperature(x, dE, ja, jb);
-    const int M = gridSize();
-    if (M == 0)
-        return 0;
-    ja = std::clamp(ja, 0, M - 1);
-    jb = std::min(jb, M - 1);
-    double largest = 0, result = a_.splineTemperature[ja];
-    int best = -1;
-    const bool compensationReady = std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(compensationRatio_) &&
-                                   compensationFrom_ <= ja && jb <= compensationTo_;
-    auto value = [&](int j, double unit) {
-        // As cachedH1, with the compensation term of this search.
-        return compensationReady ? (unit - compensationTerms_[j]) * termsA_ / terms_[j].kT
-                                 : cachedH1(x, unit, j);
-    };
-    // The factored unit terms differ from the direct ones in the last bits
-    // (below 1e-13 of the term); where two values are closer than 1e-10 of
-    // their terms the direct terms decide, so the peak found is the one the
-    // direct terms give.
-    double bestScale = 0;
-    auto consider = [&](int j, double unit) {
-        // Multiplied by 1/kT: the near-tie margin covers that rounding too.
-        const double perKT = termsA_ * terms_[j].inverseKT;
-        double v = compensationReady ? (unit - compensationTerms_[j]) * perKT : value(j, unit);
-        const double scale = std::abs(unit) * perKT;
-        if (std::abs(v - largest) <= 1e-10 * (scale + bestScale)) {
-            v = value(j, directUnitTerm(dE, j));
-            const double exactLargest = best < 0 ? 0 : value(best, directUnitTerm(dE, best));
-            if (v > exactLargest) {
-                largest = v;
-                bestScale = scale;
-                best = j;
-                result = a_.splineTemperature[j];
-            }
-            return;
-        }
-        if (v > largest) {
-            largest = v;
-            bestScale = scale;
-            best = j;
-            result = a_.splineTemperature[j];
-        }
-    };
-    const std::uint64_t key = std::bit_cast<std::uint64_t>(dE);
-    auto found = levelTerms_.find(key);
-    if (found == levelTerms_.end()) {
-        if (levelTerms_.size() >= maxLevelTerms) {
-            auto oldest = levelTerms_.begin();
-            for (auto it = levelTerms_.begin(); it != levelTerms_.end(); ++it)
-                if (it->second.lastUse < oldest->second.lastUse)
-                    oldest = it;
-            levelTerms_.erase(oldest);
-        }
-        found = levelTerms_.emplace(key, LevelTerms{}).first;
-    }
-    LevelTerms& t = found->second;
-    t.lastUse = ++useCounter_;
-    if (t.to < t.from || ja < t.from || jb > t.to) {
-        // (Re)fill over the union of what is there and what is asked.
-        const int from = t.to < t.from ? ja : std::min(ja, t.from);
-        const int to = t.to < t.from ? jb : std::max(jb, t.to);
-        DoubleArray values(static_cast<std::size_t>(to - from + 1));
-        for (int j = from; j <= to; ++j)
-            values[j - from] = (t.to >= t.from && j >= t.from && j <= t.to) ? t.values[j - t.from] : unitTerm(dE, j);
-        t.values = std::move(values);
-        t.from = from;
-        t.to = to;
-    }
-    for (int j = ja; j <= jb; ++j)
-        consider(j, t.values[j - t.from]);
-    return result;
 }
 
 // ---- grid ranges ------------------------------------------------------------
@@ -485,7 +310,7 @@ template <class LevelFor> bool ExcitedStates::runTrials(int count, int progressM
     for (int o = 0; o < count; ++o)
         trialDeviation[o] = 0;
     trialCurves.assign(trialCount, DoubleArray());
-    levelTerms_.clear(); // the grid may have changed since the last evaluation
+    clearLevelTerms(); // the grid may have changed since the last evaluation
     scanKey_.clear();
     std::array<TrialResult, trialCount> results{};
 
@@ -620,6 +445,7 @@ void ExcitedStates::clear()
     messages.clear();
     terms_.clear();
     levelTerms_.clear();
+    spare_.clear();
     scanKey_.clear();
 }
 

@@ -184,14 +184,16 @@ private:
     std::vector<PointTerms> terms_; // per grid point, for the current levels
     double termsA_ = 0;
     // The compensation-independent part N e^(-dE/kT) X F (N = 1) of each
-    // level tried, per grid point, filled over [from, to]. The level searches
-    // of one evaluation try the same levels again and again: the upward scan
-    // always steps through 0.011, 0.021, ..., and the bisections of nearby
-    // ratios halve the same brackets. Kept across the trials with the same
-    // levels, bounded in size:
-    // the least recently used level makes room for a new one.
+    // level tried, per grid point of [from, to], formed when first needed,
+    // with q and the excited sum of the bounds. The level searches of one
+    // evaluation try the same levels again and again: the upward scan always
+    // steps through 0.011, 0.021, ..., and the bisections of nearby ratios
+    // halve the same brackets. Kept across the trials with the same levels,
+    // bounded in size: the least recently used level makes room for a new one.
     struct LevelTerms {
-        DoubleArray values; // values[j - from]
+        DoubleArray values, q, rate, sum; // [j - from]; rate = 1/(1 + sum)
+        std::vector<unsigned char> known;
+        std::size_t knownCount = 0;
         int from = 0, to = -1;
         std::uint64_t lastUse = 0;
     };
@@ -206,12 +208,43 @@ private:
     int compensationFrom_ = 0, compensationTo_ = -1;
     bool cached_ = false;           // inside evaluateAtCheckPoint: the caches are valid
     void prepareTerms();
-    double unitTerm(double dE, int j) const;
+    struct UnitTerms {
+        double unit, q, sum;
+    };
+    UnitTerms unitTerms(double dE, int j) const;
     // The same term with one exp per excited level, as simulatedH1 forms it.
     double directUnitTerm(double dE, int j) const;
     double cachedH1(double x, double unit, int j) const;
     void prepareCompensationTerms(double x, int ja, int jb);
     double peakTemperature(double x, double dE, int ja, int jb);
+    // The bounds of the level search in progress (one ratio, one range),
+    // per point of the range: the value's bound without the occupancy
+    // (X e^(-E_F/kT) A/kT), the compensation term, 1/kT, and at the floor
+    // (the deepest level tried so far below the sought one, where the point's
+    // terms are known) its level, q, 1/(1 + s) and s; the bounds of the unit terms at the last level.
+    struct Bounds {
+        bool usable = false;
+        double x = 0, deepestExcitedLevel = 0;
+        int from = 0, to = -1;
+        DoubleArray top, compensation, inverseKT, floorLevel, floorQ, floorRate, floorSum, scale;
+    } bounds_;
+    struct LastCall {
+        std::uint64_t key = 0;
+        double level = 0;
+        bool valid = false;
+    } lastCall_;
+    int lastPeak_ = -1;
+    // The points not settled by their bounds, their values, and those near the largest value.
+    std::vector<int> candidates_, near_;
+    DoubleArray candidateValues_;
+    void startLevelSearch(double x, int ja, int jb);
+    void raiseFloor(); // the last level tried became the floor
+    LevelTerms& levelTermsFor(double dE, int ja, int jb);
+    std::vector<LevelTerms> spare_; // storage of dropped levels, for new ones
+    LevelTerms spareLevelTerms();
+    void clearLevelTerms();
+    void formUnitTerm(LevelTerms& t, double dE, int j) const;
+    bool boundedPeak(LevelTerms& t, double x, double dE, int ja, int jb);
     struct TrialResult {
         double level = 0, density = 0, compensating = 0;
         bool inRange = false;

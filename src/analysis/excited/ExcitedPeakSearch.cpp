@@ -1,0 +1,461 @@
+// The level searches of the excited-states evaluation, with their caches:
+// the terms of each grid point, the unit terms of each level tried, and the
+// bounds that spare most of them. Every peak found is the one the plain scan
+// of simulatedPeakTemperature finds.
+#include "analysis/excited/ExcitedStates.h"
+
+#include "analysis/base/Physics.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+namespace {
+// An upper bound of a unit term exceeds the computed term by at least this
+// share, whatever the rounding of its parts (below 1e-13 of the term).
+constexpr double boundAllowance = 1e-9;
+// Two values closer than this share of the largest term in the range are a
+// near tie the plain scan settles by the direct terms (1e-10 of the two
+// terms); above it the bounded search may decide alone.
+constexpr double clearMargin = 3e-10;
+} // namespace
+
+void ExcitedStates::prepareTerms()
+{
+    const int M = gridSize();
+    const int R = std::min(levelCount, static_cast<int>(excitedLevels.size()));
+    terms_.resize(static_cast<std::size_t>(M));
+    for (int j = 0; j < M; ++j) {
+        const double T = a_.splineTemperature[j];
+        PointTerms& t = terms_[j];
+        t.kT = phys::thermalEnergy(T);
+        t.X = std::exp(a_.referenceEnergy[0] / t.kT);
+        const double Nc = a_.dos0 * std::pow(T, 1.5);
+        t.rho = Nc / a_.splineConcentration[j];
+        t.fermi = t.kT * std::log(t.rho);
+        double excited = 0, weight = 0, levelWeight = 0;
+        for (int r = 2; r <= R; ++r) {
+            const double level = excitedLevels[r - 1];
+            excited += r * r * std::exp((level - t.fermi) / t.kT);
+            const double factor = std::exp(level / t.kT);
+            weight += r * r * factor;
+            levelWeight += r * r * level * factor;
+        }
+        t.excited = excited;
+        t.weight = weight;
+        t.levelWeight = levelWeight;
+        t.inverseRho = std::exp(-t.fermi / t.kT);
+        t.inverseKT = 1 / t.kT;
+        t.factored = std::isfinite(weight) && std::isfinite(levelWeight) && std::isfinite(t.inverseRho);
+    }
+    termsA_ = std::pow(phys::q / phys::k, 1.5) * a_.dos0;
+
+    // The scan cache stays while the levels (and g) stay.
+    std::vector<double> key(excitedLevels.begin(), excitedLevels.begin() + R);
+    key.push_back(R);
+    key.push_back(a_.degeneracyFactor[0]);
+    key.push_back(static_cast<double>(M));
+    key.push_back(a_.referenceEnergy[0]);
+    key.push_back(a_.dos0);
+    if (key != scanKey_) {
+        clearLevelTerms();
+        scanKey_ = key;
+    }
+}
+
+// N e^(-dE/kT) X F for N = 1 at grid point j, as simulatedH1 forms it; with
+// it q = g e^(-<E>/kT) e^((dE - E_F)/kT) and the excited sum
+// s = sum r^2 e^(-(dE - E_r)/kT), where 1/F = 1 + q (1 + s). Both are 0
+// where the term is formed directly: the bound they give is then D >= 1.
+ExcitedStates::UnitTerms ExcitedStates::unitTerms(double dE, int j) const
+{
+    const PointTerms& t = terms_[j];
+    // Every exp(-(dE - E_r)/kT) is e^(-dE/kT) times a factor of the point, so
+    // the sums over the excited levels are the point's sums times e^(-dE/kT):
+    // two exp per point and level instead of R + 2. Where e^(-dE/kT)
+    // underflows, the terms are formed one by one.
+    const double E = std::exp(-dE * t.inverseKT);
+    const double ground = t.inverseRho / E;
+    if (t.factored && E >= 1e-290 && std::isfinite(ground)) {
+        const double sum = E * t.weight;
+        const double averageOverKT = (dE * sum - E * t.levelWeight) * t.inverseKT / (1 + sum);
+        const double occupied = a_.degeneracyFactor[0] * std::exp(-averageOverKT);
+        const double D = 1 + occupied * (ground + t.excited);
+        return {E * t.X * (ground / D), occupied * ground, sum};
+    }
+    return {directUnitTerm(dE, j), 0, 0};
+}
+
+double ExcitedStates::directUnitTerm(double dE, int j) const
+{
+    const PointTerms& t = terms_[j];
+    const int R = std::min(levelCount, static_cast<int>(excitedLevels.size()));
+    double weighted = 0, sum = 0;
+    for (int r = 2; r <= R; ++r) {
+        const double level = excitedLevels[r - 1];
+        const double w = std::exp(-(dE - level) / t.kT);
+        weighted += r * r * (dE - level) * w;
+        sum += r * r * w;
+    }
+    const double average = weighted / (1 + sum);
+    const double directGround = std::exp((dE - t.fermi) / t.kT);
+    const double Z = directGround + t.excited;
+    const double D = 1 + a_.degeneracyFactor[0] * std::exp(-average / t.kT) * Z;
+    const double F = directGround / D;
+    const double N = 1;
+    return N * std::exp(-dE / t.kT) * t.X * F;
+}
+
+double ExcitedStates::cachedH1(double x, double unit, int j) const
+{
+    const PointTerms& t = terms_[j];
+    const double N = 1;
+    return (unit - N * x * t.X / t.rho) * termsA_ / t.kT;
+}
+
+void ExcitedStates::prepareCompensationTerms(double x, int ja, int jb)
+{
+    const int M = gridSize();
+    ja = std::clamp(ja, 0, std::max(M - 1, 0));
+    jb = std::min(jb, M - 1);
+    compensationTerms_.resize(static_cast<std::size_t>(M));
+    const double N = 1;
+    for (int j = ja; j <= jb; ++j)
+        compensationTerms_[j] = N * x * terms_[j].X / terms_[j].rho;
+    compensationRatio_ = x;
+    compensationFrom_ = ja;
+    compensationTo_ = jb;
+}
+
+void ExcitedStates::startLevelSearch(double x, int ja, int jb)
+{
+    Bounds& b = bounds_;
+    b.usable = false;
+    lastPeak_ = -1;
+    lastCall_.valid = false;
+    const int M = gridSize();
+    if (M == 0 || static_cast<int>(terms_.size()) < M)
+        return;
+    ja = std::clamp(ja, 0, M - 1);
+    jb = std::min(jb, M - 1);
+    // The bounds hold where no excited level lies above the dopant level
+    // (the mean excitation energy is then not negative) and g is a factor.
+    const double g = a_.degeneracyFactor[0];
+    b.deepestExcitedLevel = -std::numeric_limits<double>::infinity();
+    const int R = std::min(levelCount, static_cast<int>(excitedLevels.size()));
+    for (int r = 2; r <= R; ++r)
+        b.deepestExcitedLevel = std::max(b.deepestExcitedLevel, excitedLevels[r - 1]);
+    if (!(g >= 0 && std::isfinite(g) && (R < 2 || std::isfinite(b.deepestExcitedLevel))) || jb < ja)
+        return;
+    b.usable = true;
+    b.x = x;
+    b.from = ja;
+    b.to = jb;
+    const std::size_t n = static_cast<std::size_t>(jb - ja + 1);
+    for (DoubleArray* v : {&b.top, &b.compensation, &b.inverseKT, &b.floorLevel, &b.floorQ, &b.floorRate,
+                           &b.floorSum, &b.scale})
+        v->assign(n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const PointTerms& t = terms_[static_cast<std::size_t>(ja) + i];
+        const double perKT = termsA_ * t.inverseKT;
+        b.top[i] = t.X * t.inverseRho * (1 + boundAllowance) * perKT;
+        // The compensation term taken a little small keeps the value's bound
+        // above the value however it is rounded.
+        const double c = compensationTerms_[static_cast<std::size_t>(ja) + i] * perKT;
+        b.compensation[i] = c - 1e-12 * std::abs(c);
+        b.inverseKT[i] = t.inverseKT;
+    }
+}
+
+void ExcitedStates::raiseFloor()
+{
+    Bounds& b = bounds_;
+    if (!b.usable || !lastCall_.valid || !(lastCall_.level >= b.deepestExcitedLevel))
+        return;
+    const auto found = levelTerms_.find(lastCall_.key);
+    if (found == levelTerms_.end())
+        return;
+    const LevelTerms& t = found->second;
+    const double L = lastCall_.level;
+    const int from = std::max(b.from, t.from), to = std::min(b.to, t.to);
+    if (to < from)
+        return;
+    const std::size_t i0 = static_cast<std::size_t>(from - t.from), k0 = static_cast<std::size_t>(from - b.from);
+    const std::size_t n = static_cast<std::size_t>(to - from + 1);
+    // Levels only deepen within a search: the last one is the deepest floor.
+    if (t.knownCount == t.known.size()) {
+        std::fill_n(b.floorLevel.begin() + k0, n, L);
+        std::copy_n(t.q.begin() + i0, n, b.floorQ.begin() + k0);
+        std::copy_n(t.rate.begin() + i0, n, b.floorRate.begin() + k0);
+        std::copy_n(t.sum.begin() + i0, n, b.floorSum.begin() + k0);
+        return;
+    }
+    for (std::size_t m = 0; m < n; ++m)
+        if (t.known[i0 + m]) {
+            b.floorLevel[k0 + m] = L;
+            b.floorQ[k0 + m] = t.q[i0 + m];
+            b.floorRate[k0 + m] = t.rate[i0 + m];
+            b.floorSum[k0 + m] = t.sum[i0 + m];
+        }
+}
+
+namespace {
+// From the floor f below level L: q rises with the level at a rate of at
+// least (1 - s/(1 + s))/kT (the mean excitation energy grows more slowly than
+// the level), so q(L) >= q_f (1 + y (1 - p_f)) with y = (L - f)/kT, and
+// s(L) = s_f e^-y >= s_f (1 - y). Then 1/F >= 1 + q_L (1 + s_L), and the
+// value (X e^(-E_F/kT) F - compensation) A/kT is bounded from above. Without
+// a floor (q = 0) the bound is that of F <= 1. Returns the largest bound of a
+// unit term (times A/kT); a bound that is not a number makes its point a
+// candidate, and the candidate's value then fails the bound check.
+double scaleBounds(std::size_t n, double L, const double* __restrict top,
+                        const double* __restrict inverseKT, const double* __restrict floorLevel,
+                        const double* __restrict floorQ, const double* __restrict floorRate,
+                        const double* __restrict floorSum, double* __restrict scale)
+{
+    for (std::size_t k = 0; k < n; ++k) {
+        const double y = (L - floorLevel[k]) * inverseKT[k];
+        // y >= 0 for every point (the caller sees to it); (|a| + a)/2 is
+        // max(a, 0) without a branch, so that the loop vectorises.
+        const double occupied = floorQ[k] * (1 + y * floorRate[k]);
+        const double excited = floorSum[k] * ((std::abs(1 - y) + (1 - y)) / 2);
+        scale[k] = top[k] / (1 + occupied * (1 + excited));
+    }
+    // Four running maxima, so that the comparisons need not wait for each other.
+    double m0 = 0, m1 = 0, m2 = 0, m3 = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        m0 = std::max(m0, scale[i]);
+        m1 = std::max(m1, scale[i + 1]);
+        m2 = std::max(m2, scale[i + 2]);
+        m3 = std::max(m3, scale[i + 3]);
+    }
+    for (; i < n; ++i)
+        m0 = std::max(m0, scale[i]);
+    return std::max(std::max(m0, m1), std::max(m2, m3));
+}
+} // namespace
+
+ExcitedStates::LevelTerms ExcitedStates::spareLevelTerms()
+{
+    if (spare_.empty())
+        return {};
+    LevelTerms t = std::move(spare_.back());
+    spare_.pop_back();
+    return t;
+}
+
+void ExcitedStates::clearLevelTerms()
+{
+    for (auto& [key, terms] : levelTerms_)
+        spare_.push_back(std::move(terms));
+    levelTerms_.clear();
+    // Beyond what one evaluation holds at once, storage is given back.
+    if (spare_.size() > maxLevelTerms)
+        spare_.resize(maxLevelTerms);
+}
+
+ExcitedStates::LevelTerms& ExcitedStates::levelTermsFor(double dE, int ja, int jb)
+{
+    const std::uint64_t key = std::bit_cast<std::uint64_t>(dE);
+    auto found = levelTerms_.find(key);
+    if (found == levelTerms_.end()) {
+        if (levelTerms_.size() >= maxLevelTerms) {
+            auto oldest = levelTerms_.begin();
+            for (auto it = levelTerms_.begin(); it != levelTerms_.end(); ++it)
+                if (it->second.lastUse < oldest->second.lastUse)
+                    oldest = it;
+            spare_.push_back(std::move(oldest->second));
+            levelTerms_.erase(oldest);
+        }
+        found = levelTerms_.emplace(key, spareLevelTerms()).first;
+        found->second.from = 0;
+        found->second.to = -1;
+    }
+    LevelTerms& t = found->second;
+    t.lastUse = ++useCounter_;
+    if (t.to < t.from || ja < t.from || jb > t.to) {
+        // Widened to the union of what is there and what is asked; the new
+        // points are formed when they are needed.
+        const int from = t.to < t.from ? ja : std::min(ja, t.from);
+        const int to = t.to < t.from ? jb : std::max(jb, t.to);
+        const std::size_t n = static_cast<std::size_t>(to - from + 1);
+        const bool fresh = t.to < t.from;
+        LevelTerms wider = fresh ? std::move(t) : spareLevelTerms();
+        // Only `known` needs clearing: the rest is written before it is read.
+        for (DoubleArray* v : {&wider.values, &wider.q, &wider.rate, &wider.sum})
+            v->resize(n);
+        wider.known.assign(n, 0);
+        wider.knownCount = fresh ? 0 : t.knownCount;
+        for (int j = t.from; !fresh && j <= t.to; ++j) {
+            const std::size_t i = static_cast<std::size_t>(j - from), o = static_cast<std::size_t>(j - t.from);
+            wider.values[i] = t.values[o];
+            wider.q[i] = t.q[o];
+            wider.rate[i] = t.rate[o];
+            wider.sum[i] = t.sum[o];
+            wider.known[i] = t.known[o];
+        }
+        wider.from = from;
+        wider.to = to;
+        wider.lastUse = useCounter_;
+        std::swap(t, wider);
+        if (!fresh)
+            spare_.push_back(std::move(wider));
+    }
+    return t;
+}
+
+void ExcitedStates::formUnitTerm(LevelTerms& t, double dE, int j) const
+{
+    const std::size_t i = static_cast<std::size_t>(j - t.from);
+    const UnitTerms u = unitTerms(dE, j);
+    t.values[i] = u.unit;
+    // Terms the bounds cannot use give the bound of F <= 1.
+    const bool usable = u.q >= 0 && std::isfinite(u.q) && u.sum >= 0 && std::isfinite(u.sum);
+    t.q[i] = usable ? u.q : 0;
+    t.sum[i] = usable ? u.sum : 0;
+    t.rate[i] = 1 / (1 + t.sum[i]);
+    t.knownCount += t.known[i] ? 0 : 1;
+    t.known[i] = 1;
+}
+
+// The peak with the bounds: a point whose bound lies clearly below a value
+// already found is not formed. The answer stands when every point lies
+// either near the largest value or clearly below it: the plain scan, which
+// takes the first of clearly larger values and settles near ties by the
+// direct terms, then decides among the near points alone (near_), and
+// finds what it finds over all. Otherwise the caller scans every point.
+bool ExcitedStates::boundedPeak(LevelTerms& t, double x, double dE, int ja, int jb)
+{
+    Bounds& b = bounds_;
+    if (!b.usable || ja != b.from || jb != b.to ||
+        std::bit_cast<std::uint64_t>(x) != std::bit_cast<std::uint64_t>(b.x))
+        return false;
+    const std::size_t n = static_cast<std::size_t>(jb - ja + 1);
+    const double* scale = b.scale.data();
+    const double largestScale = scaleBounds(n, dE, b.top.data(), b.inverseKT.data(), b.floorLevel.data(),
+                                            b.floorQ.data(), b.floorRate.data(), b.floorSum.data(),
+                                            b.scale.data());
+    const double margin = clearMargin * largestScale;
+    auto valueAt = [&](int j) {
+        const std::size_t i = static_cast<std::size_t>(j - t.from);
+        if (!t.known[i])
+            formUnitTerm(t, dE, j);
+        const double perKT = termsA_ * terms_[static_cast<std::size_t>(j)].inverseKT;
+        return (t.values[i] - compensationTerms_[static_cast<std::size_t>(j)]) * perKT;
+    };
+    // The peak of the level before moves little; else the largest bound.
+    int seed = lastPeak_;
+    if (seed < ja || seed > jb) {
+        seed = ja;
+        for (std::size_t i = 1; i < n; ++i)
+            if (scale[i] - b.compensation[i] > scale[seed - ja] - b.compensation[seed - ja])
+                seed = ja + static_cast<int>(i);
+    }
+    double found = valueAt(seed);
+    if (!std::isfinite(found))
+        return false;
+    candidates_.clear();
+    candidateValues_.clear();
+    const double* compensation = b.compensation.data();
+    double threshold = found - 2 * margin;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double bound = scale[i] - compensation[i];
+        if (bound < threshold)
+            continue;
+        const int j = ja + static_cast<int>(i);
+        const double v = valueAt(j);
+        // A value above its bound, or a scale beyond the margin's, leaves the
+        // decision to the plain scan.
+        if (!(v <= bound) || !(std::abs(t.values[static_cast<std::size_t>(j - t.from)]) * termsA_ *
+                                   terms_[static_cast<std::size_t>(j)].inverseKT <=
+                               largestScale))
+            return false;
+        if (v > found) {
+            found = v;
+            threshold = found - 2 * margin;
+        }
+        candidates_.push_back(j);
+        candidateValues_.push_back(v);
+    }
+    if (!(found > 3 * margin))
+        return false;
+    near_.clear();
+    for (std::size_t c = 0; c < candidates_.size(); ++c) {
+        if (candidateValues_[c] >= found - margin)
+            near_.push_back(candidates_[c]);
+        else if (!(candidateValues_[c] < found - 2 * margin))
+            return false;
+    }
+    return !near_.empty();
+}
+
+double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb)
+{
+    if (!cached_)
+        return simulatedPeakTemperature(x, dE, ja, jb);
+    const int M = gridSize();
+    if (M == 0)
+        return 0;
+    ja = std::clamp(ja, 0, M - 1);
+    jb = std::min(jb, M - 1);
+    const bool compensationReady = std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(compensationRatio_) &&
+                                   compensationFrom_ <= ja && jb <= compensationTo_;
+    LevelTerms& t = levelTermsFor(dE, ja, jb);
+    lastCall_ = {std::bit_cast<std::uint64_t>(dE), dE, true};
+    const bool bounded = compensationReady && jb >= ja && boundedPeak(t, x, dE, ja, jb);
+    if (bounded && near_.size() == 1) {
+        lastPeak_ = near_.front();
+        return a_.splineTemperature[near_.front()];
+    }
+    if (!bounded)
+        for (int j = ja; j <= jb; ++j)
+            if (!t.known[static_cast<std::size_t>(j - t.from)])
+                formUnitTerm(t, dE, j);
+
+    // The plain scan: over every point, or over the near ones the bounds left.
+    double largest = 0, result = a_.splineTemperature[ja];
+    int best = -1;
+    auto value = [&](int j, double unit) {
+        // As cachedH1, with the compensation term of this search.
+        return compensationReady ? (unit - compensationTerms_[j]) * termsA_ / terms_[j].kT
+                                 : cachedH1(x, unit, j);
+    };
+    // The factored unit terms differ from the direct ones in the last bits
+    // (below 1e-13 of the term); where two values are closer than 1e-10 of
+    // their terms the direct terms decide, so the peak found is the one the
+    // direct terms give.
+    double bestScale = 0;
+    auto consider = [&](int j, double unit) {
+        // Multiplied by 1/kT: the near-tie margin covers that rounding too.
+        const double perKT = termsA_ * terms_[j].inverseKT;
+        double v = compensationReady ? (unit - compensationTerms_[j]) * perKT : value(j, unit);
+        const double scale = std::abs(unit) * perKT;
+        if (std::abs(v - largest) <= 1e-10 * (scale + bestScale)) {
+            v = value(j, directUnitTerm(dE, j));
+            const double exactLargest = best < 0 ? 0 : value(best, directUnitTerm(dE, best));
+            if (v > exactLargest) {
+                largest = v;
+                bestScale = scale;
+                best = j;
+                result = a_.splineTemperature[j];
+            }
+            return;
+        }
+        if (v > largest) {
+            largest = v;
+            bestScale = scale;
+            best = j;
+            result = a_.splineTemperature[j];
+        }
+    };
+    if (bounded)
+        for (const int j : near_)
+            consider(j, t.values[static_cast<std::size_t>(j - t.from)]);
+    else
+        for (int j = ja; j <= jb; ++j)
+            consider(j, t.values[static_cast<std::size_t>(j - t.from)]);
+    lastPeak_ = best;
+    return result;
+}
