@@ -33,7 +33,7 @@ bool evaluateH1(Analysis& a, const std::string& example, const testfiles::TempDi
 // A grid of synthetic H1 around a peak for the range and level checks:
 // one species of level dE with the Fermi-Dirac function (R = 1), n from
 // exact neutrality.
-void syntheticSample(Analysis& a, double dE, double t0, double t1)
+void syntheticSample(Analysis& a, double dE, double t0, double t1, double step = 0.1)
 {
     a.startUp(1);
     a.conductionType = "p-type";
@@ -45,7 +45,7 @@ void syntheticSample(Analysis& a, double dE, double t0, double t1)
     const double N = 1e17, Na = 5e14;
     a.splineTemperature.clear();
     a.splineConcentration.clear();
-    for (double T = t0; T <= t1 + 1e-9; T += 0.1) {
+    for (double T = t0; T <= t1 + 1e-9; T += step) {
         const double kT = phys::thermalEnergy(T), nc = a.dos0 * std::pow(T, 1.5);
         double lo = -1, hi = 2;
         for (int i = 0; i < 200; ++i) {
@@ -531,29 +531,45 @@ TEST(ExcitedStates, NotANumberIsNeverAResult)
                  std::isnan(e.trialDeviation[(e.levelCount - 2) * 2 + 1]));
 }
 
-// The caches of the level searches hand back what the uncached functions
-// compute: the level and density of a cached evaluation at a check point are
-// those of the uncached level search for the ratio it found.
+// The caches and bounds of the level searches change no result: an
+// evaluation at a check point gives bit for bit what the plain searches give,
+// with the excited levels below the dopant level and some above the levels
+// the searches try first (shift); the last search found is the plain one too.
 TEST(ExcitedStates, CachedEvaluationIsTheUncachedComputation)
 {
     Analysis a;
-    syntheticSample(a, 0.2, 150, 500);
+    syntheticSample(a, 0.2, 150, 500, 0.5);
     ExcitedStates e(a);
     ASSERT_TRUE(e.inputsReady());
     const int p = e.peakIndex(), jb = e.peakSearchEnd();
-    for (int r : {2, 4, 7}) {
-        e.levelCount = r;
+    struct Case {
+        int r;
+        double shift; // meV
+    };
+    for (const Case c : {Case{2, 0}, Case{4, 0}, Case{7, 0}, Case{10, -3}, Case{5, 150}}) {
+        e.levelCount = c.r;
+        e.levelShift = c.shift;
         e.computeExcitedLevels();
-        const ExcitedStates::CheckPoints c = e.checkPoints();
-        for (int jc : {c.first, c.second}) {
-            SCOPED_TRACE("R " + std::to_string(r) + " check point " + std::to_string(jc));
-            ASSERT_TRUE(e.evaluateAtCheckPoint(jc));
-            const double level = e.dopantLevel, density = e.dopantDensity;
-            const double x = e.dopantCompensatingDensity / density;
-            EXPECT_EQ(e.levelFromPeakTemperature(x, jc, jb), level);
-            EXPECT_DOUBLE_EQ(a.hCurve[0][p] /
-                                 e.simulatedH1(x, level, 1, a.splineConcentration[p], a.splineTemperature[p]),
-                             density);
+        const ExcitedStates::CheckPoints cp = e.checkPoints();
+        for (int jc : {cp.first, cp.second}) {
+            SCOPED_TRACE("R " + std::to_string(c.r) + " shift " + std::to_string(c.shift) + " check point " +
+                         std::to_string(jc));
+            e.useCaches = false;
+            const bool plain = e.evaluateAtCheckPoint(jc);
+            const double plainLevel = e.dopantLevel, plainDensity = e.dopantDensity,
+                         plainCompensating = e.dopantCompensatingDensity;
+            e.useCaches = true;
+            ASSERT_EQ(e.evaluateAtCheckPoint(jc), plain);
+            if (!plain)
+                continue;
+            EXPECT_EQ(e.dopantLevel, plainLevel);
+            EXPECT_EQ(e.dopantDensity, plainDensity);
+            EXPECT_EQ(e.dopantCompensatingDensity, plainCompensating);
+            const double x = e.dopantCompensatingDensity / e.dopantDensity;
+            EXPECT_EQ(e.levelFromPeakTemperature(x, jc, jb), e.dopantLevel);
+            EXPECT_DOUBLE_EQ(a.hCurve[0][p] / e.simulatedH1(x, e.dopantLevel, 1, a.splineConcentration[p],
+                                                             a.splineTemperature[p]),
+                             e.dopantDensity);
         }
     }
 }

@@ -82,9 +82,9 @@ ExcitedStates::UnitTerms ExcitedStates::unitTerms(double dE, int j) const
         const double averageOverKT = (dE * sum - E * t.levelWeight) * t.inverseKT / (1 + sum);
         const double occupied = a_.degeneracyFactor[0] * std::exp(-averageOverKT);
         const double D = 1 + occupied * (ground + t.excited);
-        return {E * t.X * (ground / D), occupied * ground, sum};
+        return {E * t.X * (ground / D), occupied * ground, sum, true};
     }
-    return {directUnitTerm(dE, j), 0, 0};
+    return {directUnitTerm(dE, j), 0, 0, false};
 }
 
 double ExcitedStates::directUnitTerm(double dE, int j) const
@@ -132,6 +132,10 @@ void ExcitedStates::startLevelSearch(double x, int ja, int jb)
 {
     Bounds& b = bounds_;
     b.usable = false;
+    b.bracketed = false;
+    b.haveLower = false;
+    b.highestFloor = -std::numeric_limits<double>::infinity();
+    b.reached = -std::numeric_limits<double>::infinity();
     lastPeak_ = -1;
     lastCall_.valid = false;
     const int M = gridSize();
@@ -153,9 +157,12 @@ void ExcitedStates::startLevelSearch(double x, int ja, int jb)
     b.from = ja;
     b.to = jb;
     const std::size_t n = static_cast<std::size_t>(jb - ja + 1);
-    for (DoubleArray* v : {&b.top, &b.compensation, &b.inverseKT, &b.floorLevel, &b.floorQ, &b.floorRate,
-                           &b.floorSum, &b.scale})
+    // No floor yet (q = 0: the bound of F <= 1); the rest is written before
+    // it is read.
+    for (DoubleArray* v : {&b.floorLevel, &b.floorQ, &b.floorRate, &b.floorSum})
         v->assign(n, 0.0);
+    for (DoubleArray* v : {&b.top, &b.compensation, &b.inverseKT, &b.perKT, &b.scale, &b.value, &b.bracketBound})
+        v->resize(n);
     for (std::size_t i = 0; i < n; ++i) {
         const PointTerms& t = terms_[static_cast<std::size_t>(ja) + i];
         const double perKT = termsA_ * t.inverseKT;
@@ -165,25 +172,66 @@ void ExcitedStates::startLevelSearch(double x, int ja, int jb)
         const double c = compensationTerms_[static_cast<std::size_t>(ja) + i] * perKT;
         b.compensation[i] = c - 1e-12 * std::abs(c);
         b.inverseKT[i] = t.inverseKT;
+        b.perKT[i] = perKT;
     }
 }
+
+namespace {
+// known is 1 or 0: the known terms replace the floor's, without a branch,
+// so that the loop vectorises.
+void takeFloor(std::size_t n, double L, const double* __restrict known, const double* __restrict q,
+               const double* __restrict rate, const double* __restrict sum, double* __restrict floorLevel,
+               double* __restrict floorQ, double* __restrict floorRate, double* __restrict floorSum)
+{
+    for (std::size_t m = 0; m < n; ++m) {
+        const double keep = 1 - known[m];
+        floorLevel[m] = known[m] * L + keep * floorLevel[m];
+        floorQ[m] = known[m] * q[m] + keep * floorQ[m];
+        floorRate[m] = known[m] * rate[m] + keep * floorRate[m];
+        floorSum[m] = known[m] * sum[m] + keep * floorSum[m];
+    }
+}
+} // namespace
 
 void ExcitedStates::raiseFloor()
 {
     Bounds& b = bounds_;
-    if (!b.usable || !lastCall_.valid || !(lastCall_.level >= b.deepestExcitedLevel))
+    if (!b.usable || !lastCall_.valid)
         return;
+    const double L = lastCall_.level;
+    b.lower = L;
+    b.haveLower = true;
+    if (!(L >= b.deepestExcitedLevel))
+        return;
+    b.highestFloor = std::max(b.highestFloor, L);
     const auto found = levelTerms_.find(lastCall_.key);
     if (found == levelTerms_.end())
         return;
     const LevelTerms& t = found->second;
-    const double L = lastCall_.level;
+    auto take = [&](std::size_t k) {
+        const int j = b.from + static_cast<int>(k);
+        if (j < t.from || j > t.to)
+            return;
+        const std::size_t i = static_cast<std::size_t>(j - t.from);
+        if (t.known[i] != 0) {
+            b.floorLevel[k] = L;
+            b.floorQ[k] = t.q[i];
+            b.floorRate[k] = t.rate[i];
+            b.floorSum[k] = t.sum[i];
+        }
+    };
+    // Levels only deepen within a search: the last one is the deepest floor.
+    if (b.bracketed) {
+        for (const int k : b.active)
+            take(static_cast<std::size_t>(k));
+        narrowBracket();
+        return;
+    }
     const int from = std::max(b.from, t.from), to = std::min(b.to, t.to);
     if (to < from)
         return;
     const std::size_t i0 = static_cast<std::size_t>(from - t.from), k0 = static_cast<std::size_t>(from - b.from);
     const std::size_t n = static_cast<std::size_t>(to - from + 1);
-    // Levels only deepen within a search: the last one is the deepest floor.
     if (t.knownCount == t.known.size()) {
         std::fill_n(b.floorLevel.begin() + k0, n, L);
         std::copy_n(t.q.begin() + i0, n, b.floorQ.begin() + k0);
@@ -191,36 +239,126 @@ void ExcitedStates::raiseFloor()
         std::copy_n(t.sum.begin() + i0, n, b.floorSum.begin() + k0);
         return;
     }
-    for (std::size_t m = 0; m < n; ++m)
-        if (t.known[i0 + m]) {
-            b.floorLevel[k0 + m] = L;
-            b.floorQ[k0 + m] = t.q[i0 + m];
-            b.floorRate[k0 + m] = t.rate[i0 + m];
-            b.floorSum[k0 + m] = t.sum[i0 + m];
+    takeFloor(n, L, t.known.data() + i0, t.q.data() + i0, t.rate.data() + i0, t.sum.data() + i0,
+              b.floorLevel.data() + k0, b.floorQ.data() + k0, b.floorRate.data() + k0, b.floorSum.data() + k0);
+}
+
+void ExcitedStates::lowerCeiling()
+{
+    Bounds& b = bounds_;
+    if (!b.usable || !lastCall_.valid)
+        return;
+    b.upper = lastCall_.level;
+    if (!b.bracketed) {
+        // The scan has passed the sought level: from here on every level
+        // lies between the two ends. The bounds over the bracket need the
+        // lower end where they hold.
+        if (!b.haveLower || !(b.lower >= b.deepestExcitedLevel) || !(b.upper > b.lower))
+            return;
+        b.bracketed = true;
+        b.active.resize(b.top.size());
+        for (std::size_t k = 0; k < b.active.size(); ++k)
+            b.active[k] = static_cast<int>(k);
+        b.largestScale = 0;
+        for (std::size_t k = 0; k < b.top.size(); ++k) {
+            b.bracketBound[k] = bracketBound(k);
+            b.largestScale = std::max(b.largestScale, b.bracketBound[k]);
         }
+        b.margin = clearMargin * b.largestScale;
+        if (!std::isfinite(b.margin)) {
+            b.bracketed = false;
+            return;
+        }
+    }
+    narrowBracket();
+}
+
+// The unit term's bound (times A/kT) for every level of the bracket: with
+// y = (L - f)/kT, q (1 + s) >= q_f phi(y), phi(y) = (1 + y r)(1 + s_f (1 - y)+),
+// which is concave up to y = 1 and rises after it, so its least value over
+// the bracket is at one of its ends or at y = 1.
+double ExcitedStates::bracketBound(std::size_t k) const
+{
+    const Bounds& b = bounds_;
+    const double q = b.floorQ[k];
+    if (!(q > 0))
+        return b.top[k];
+    const double y0 = (b.lower - b.floorLevel[k]) * b.inverseKT[k];
+    const double y1 = (b.upper - b.floorLevel[k]) * b.inverseKT[k];
+    if (!(y0 >= 0))
+        return b.top[k];
+    auto phi = [&](double y) { return (1 + y * b.floorRate[k]) * (1 + b.floorSum[k] * std::max(0.0, 1 - y)); };
+    const double least = std::min(phi(y0), phi(std::min(y1, std::max(y0, 1.0))));
+    return b.top[k] / (1 + q * least);
+}
+
+// After either end moved: a value the last peak's point reaches at every
+// level of the bracket (q is at most that of the upper end, s at most that
+// of the lower one), and the points whose bound over the bracket lies
+// clearly below it are dropped for the rest of the search.
+void ExcitedStates::narrowBracket()
+{
+    Bounds& b = bounds_;
+    if (lastPeak_ >= b.from && lastPeak_ <= b.to) {
+        const std::size_t k = static_cast<std::size_t>(lastPeak_ - b.from);
+        const UnitTerms atLower = unitTerms(b.lower, lastPeak_), atUpper = unitTerms(b.upper, lastPeak_);
+        if (atLower.factored && atUpper.factored && atUpper.q >= 0 && atLower.sum >= 0) {
+            const double c = compensationTerms_[static_cast<std::size_t>(lastPeak_)] * termsA_ * b.inverseKT[k];
+            const double reached = b.top[k] / ((1 + boundAllowance) * (1 + boundAllowance)) /
+                                       (1 + atUpper.q * (1 + atLower.sum)) -
+                                   (c + 1e-12 * std::abs(c));
+            if (std::isfinite(reached))
+                b.reached = std::max(b.reached, reached);
+        }
+    }
+    const double threshold = b.reached - 2 * b.margin;
+    std::erase_if(b.active, [&](int k) {
+        const std::size_t i = static_cast<std::size_t>(k);
+        b.bracketBound[i] = std::min(b.bracketBound[i], bracketBound(i));
+        return b.bracketBound[i] - b.compensation[i] < threshold;
+    });
 }
 
 namespace {
 // From the floor f below level L: q rises with the level at a rate of at
-// least (1 - s/(1 + s))/kT (the mean excitation energy grows more slowly than
-// the level), so q(L) >= q_f (1 + y (1 - p_f)) with y = (L - f)/kT, and
-// s(L) = s_f e^-y >= s_f (1 - y). Then 1/F >= 1 + q_L (1 + s_L), and the
-// value (X e^(-E_F/kT) F - compensation) A/kT is bounded from above. Without
-// a floor (q = 0) the bound is that of F <= 1. Returns the largest bound of a
-// unit term (times A/kT); a bound that is not a number makes its point a
-// candidate, and the candidate's value then fails the bound check.
-double scaleBounds(std::size_t n, double L, const double* __restrict top,
-                        const double* __restrict inverseKT, const double* __restrict floorLevel,
-                        const double* __restrict floorQ, const double* __restrict floorRate,
-                        const double* __restrict floorSum, double* __restrict scale)
+// least (1 - s/(1 + s))/kT = r/kT (the mean excitation energy grows more
+// slowly than the level), so q(L) >= q_f (1 + y r) with y = (L - f)/kT, and
+// s(L) = s_f e^-y >= s_f (1 - y). Then 1/F >= 1 + q_L (1 + s_L) bounds the
+// unit term X e^(-E_F/kT) F from above. Without a floor (q = 0) the bound is
+// that of F <= 1.
+//
+// The bounds at level L of every point, y >= 0 for each (no floor lies
+// above L): the value's (value) and the unit term's (times A/kT), of which the
+// largest is returned. A known term gives its value itself. (|a| + a)/2 is
+// max(a, 0) and the selections are sums, so that the loop has no branch and
+// vectorises.
+struct PointArrays {
+    const double *top, *inverseKT, *perKT, *compensation, *floorLevel, *floorQ, *floorRate, *floorSum;
+};
+double rangeBounds(std::size_t n, double L, const PointArrays& p, const double* __restrict unit,
+                   const double* __restrict known, const double* __restrict compensationTerm,
+                   double* __restrict scale, double* __restrict value)
 {
+    const double* __restrict top = p.top;
+    const double* __restrict inverseKT = p.inverseKT;
+    const double* __restrict perKT = p.perKT;
+    const double* __restrict compensation = p.compensation;
+    const double* __restrict floorLevel = p.floorLevel;
+    const double* __restrict floorQ = p.floorQ;
+    const double* __restrict floorRate = p.floorRate;
+    const double* __restrict floorSum = p.floorSum;
     for (std::size_t k = 0; k < n; ++k) {
         const double y = (L - floorLevel[k]) * inverseKT[k];
-        // y >= 0 for every point (the caller sees to it); (|a| + a)/2 is
-        // max(a, 0) without a branch, so that the loop vectorises.
         const double occupied = floorQ[k] * (1 + y * floorRate[k]);
         const double excited = floorSum[k] * ((std::abs(1 - y) + (1 - y)) / 2);
-        scale[k] = top[k] / (1 + occupied * (1 + excited));
+        const double bound = top[k] / (1 + occupied * (1 + excited));
+        const double exactScale = std::abs(unit[k]) * perKT[k];
+        const double exactValue = (unit[k] - compensationTerm[k]) * perKT[k];
+        const double boundValue = bound - compensation[k];
+        // known is 1 or 0; a term not a number on either side makes the point
+        // a candidate, whose value then fails the bound check.
+        scale[k] = known[k] * exactScale + (1 - known[k]) * bound;
+        value[k] = known[k] * exactValue + (1 - known[k]) * boundValue;
     }
     // Four running maxima, so that the comparisons need not wait for each other.
     double m0 = 0, m1 = 0, m2 = 0, m3 = 0;
@@ -286,7 +424,7 @@ ExcitedStates::LevelTerms& ExcitedStates::levelTermsFor(double dE, int ja, int j
         // Only `known` needs clearing: the rest is written before it is read.
         for (DoubleArray* v : {&wider.values, &wider.q, &wider.rate, &wider.sum})
             v->resize(n);
-        wider.known.assign(n, 0);
+        wider.known.assign(n, 0.0);
         wider.knownCount = fresh ? 0 : t.knownCount;
         for (int j = t.from; !fresh && j <= t.to; ++j) {
             const std::size_t i = static_cast<std::size_t>(j - from), o = static_cast<std::size_t>(j - t.from);
@@ -316,7 +454,7 @@ void ExcitedStates::formUnitTerm(LevelTerms& t, double dE, int j) const
     t.q[i] = usable ? u.q : 0;
     t.sum[i] = usable ? u.sum : 0;
     t.rate[i] = 1 / (1 + t.sum[i]);
-    t.knownCount += t.known[i] ? 0 : 1;
+    t.knownCount += t.known[i] != 0 ? 0 : 1;
     t.known[i] = 1;
 }
 
@@ -332,15 +470,33 @@ bool ExcitedStates::boundedPeak(LevelTerms& t, double x, double dE, int ja, int 
     if (!b.usable || ja != b.from || jb != b.to ||
         std::bit_cast<std::uint64_t>(x) != std::bit_cast<std::uint64_t>(b.x))
         return false;
+    // The bounds hold from a floor upwards only.
+    if (dE < b.highestFloor)
+        return false;
     const std::size_t n = static_cast<std::size_t>(jb - ja + 1);
-    const double* scale = b.scale.data();
-    const double largestScale = scaleBounds(n, dE, b.top.data(), b.inverseKT.data(), b.floorLevel.data(),
-                                            b.floorQ.data(), b.floorRate.data(), b.floorSum.data(),
-                                            b.scale.data());
-    const double margin = clearMargin * largestScale;
+    // Inside the bracket only its points are looked at, with its margin;
+    // else every point of the range, with the margin of this level.
+    const bool inBracket = b.bracketed && dE >= b.lower && dE <= b.upper;
+    double largestScale = b.largestScale, margin = b.margin;
+    if (!inBracket) {
+        const PointArrays arrays{b.top.data(),        b.inverseKT.data(), b.perKT.data(),     b.compensation.data(),
+                                 b.floorLevel.data(), b.floorQ.data(),    b.floorRate.data(), b.floorSum.data()};
+        largestScale = rangeBounds(n, dE, arrays, t.values.data() + (ja - t.from), t.known.data() + (ja - t.from),
+                                   compensationTerms_.data() + ja, b.scale.data(), b.value.data());
+        margin = clearMargin * largestScale;
+    }
+    const double* compensation = b.compensation.data();
+    auto boundAt = [&](std::size_t k) {
+        if (!inBracket)
+            return b.value[k];
+        const double y = (dE - b.floorLevel[k]) * b.inverseKT[k];
+        const double occupied = y >= 0 ? b.floorQ[k] * (1 + y * b.floorRate[k]) : 0;
+        const double excited = y >= 0 ? b.floorSum[k] * std::max(0.0, 1 - y) : 0;
+        return b.top[k] / (1 + occupied * (1 + excited)) - compensation[k];
+    };
     auto valueAt = [&](int j) {
         const std::size_t i = static_cast<std::size_t>(j - t.from);
-        if (!t.known[i])
+        if (t.known[i] == 0)
             formUnitTerm(t, dE, j);
         const double perKT = termsA_ * terms_[static_cast<std::size_t>(j)].inverseKT;
         return (t.values[i] - compensationTerms_[static_cast<std::size_t>(j)]) * perKT;
@@ -348,9 +504,11 @@ bool ExcitedStates::boundedPeak(LevelTerms& t, double x, double dE, int ja, int 
     // The peak of the level before moves little; else the largest bound.
     int seed = lastPeak_;
     if (seed < ja || seed > jb) {
+        if (inBracket)
+            return false;
         seed = ja;
         for (std::size_t i = 1; i < n; ++i)
-            if (scale[i] - b.compensation[i] > scale[seed - ja] - b.compensation[seed - ja])
+            if (boundAt(i) > boundAt(static_cast<std::size_t>(seed - ja)))
                 seed = ja + static_cast<int>(i);
     }
     double found = valueAt(seed);
@@ -358,13 +516,11 @@ bool ExcitedStates::boundedPeak(LevelTerms& t, double x, double dE, int ja, int 
         return false;
     candidates_.clear();
     candidateValues_.clear();
-    const double* compensation = b.compensation.data();
-    double threshold = found - 2 * margin;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double bound = scale[i] - compensation[i];
-        if (bound < threshold)
-            continue;
-        const int j = ja + static_cast<int>(i);
+    // Some point reaches b.reached at every level of the bracket.
+    double threshold = std::max(found, inBracket ? b.reached : found) - 2 * margin;
+    // A point past the threshold: formed, and its value taken.
+    auto take = [&](std::size_t k, double bound) {
+        const int j = ja + static_cast<int>(k);
         const double v = valueAt(j);
         // A value above its bound, or a scale beyond the margin's, leaves the
         // decision to the plain scan.
@@ -374,10 +530,25 @@ bool ExcitedStates::boundedPeak(LevelTerms& t, double x, double dE, int ja, int 
             return false;
         if (v > found) {
             found = v;
-            threshold = found - 2 * margin;
+            threshold = std::max(threshold, found - 2 * margin);
         }
         candidates_.push_back(j);
         candidateValues_.push_back(v);
+        return true;
+    };
+    if (inBracket) {
+        for (const int k : b.active) {
+            const double bound = boundAt(static_cast<std::size_t>(k));
+            if (!(bound < threshold) && !take(static_cast<std::size_t>(k), bound))
+                return false;
+        }
+    } else {
+        const double* value = b.value.data();
+        for (std::size_t k = 0; k < n; ++k) {
+            const double bound = value[k];
+            if (!(bound < threshold) && !take(k, bound))
+                return false;
+        }
     }
     if (!(found > 3 * margin))
         return false;
@@ -411,7 +582,7 @@ double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb)
     }
     if (!bounded)
         for (int j = ja; j <= jb; ++j)
-            if (!t.known[static_cast<std::size_t>(j - t.from)])
+            if (t.known[static_cast<std::size_t>(j - t.from)] == 0)
                 formUnitTerm(t, dE, j);
 
     // The plain scan: over every point, or over the near ones the bounds left.

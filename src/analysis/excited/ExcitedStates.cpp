@@ -145,7 +145,11 @@ double ExcitedStates::levelFromPeakTemperature(double x, int ja, int jb)
         Tpk, {shallowestLevel, deepestLevel, levelScanStep, levelBisectionSteps},
         [&](double level) { return peakTemperature(x, level, ja, jb); },
         [&](bool deeper) {
-            if (cached_ && !deeper)
+            if (!cached_)
+                return;
+            if (deeper)
+                lowerCeiling();
+            else
                 raiseFloor();
         });
     levelInRange = found.place == search::LevelPlace::InRange;
@@ -231,8 +235,9 @@ bool ExcitedStates::evaluateAtCheckPoint(int jc)
 {
     using Bar = ProgressReporter::Bar;
     a_.progressShow(Bar::Detailed, 23);
-    prepareTerms();
-    cached_ = true;
+    if (useCaches)
+        prepareTerms();
+    cached_ = useCaches;
     struct CacheScope {
         bool& flag;
         ~CacheScope() { flag = false; }

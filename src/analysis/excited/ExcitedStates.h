@@ -77,6 +77,8 @@ public:
     bool inputsReady() const;
     // The bound of the decade walks (maxDecades; lower only to test the bound).
     int decadeLimit = maxDecades;
+    // The caches and bounds of the level searches (off only to compare).
+    bool useCaches = true;
     // The trial with the smallest deviation >= 0 (below 1e300); the lowest
     // index wins ties; -1 when none qualifies.
     template <std::size_t n> static int chooseTrial(const std::array<double, n>& deviation)
@@ -192,7 +194,7 @@ private:
     // bounded in size: the least recently used level makes room for a new one.
     struct LevelTerms {
         DoubleArray values, q, rate, sum; // [j - from]; rate = 1/(1 + sum)
-        std::vector<unsigned char> known;
+        DoubleArray known; // 1 where the terms are formed, else 0
         std::size_t knownCount = 0;
         int from = 0, to = -1;
         std::uint64_t lastUse = 0;
@@ -210,6 +212,7 @@ private:
     void prepareTerms();
     struct UnitTerms {
         double unit, q, sum;
+        bool factored; // else q and sum are 0
     };
     UnitTerms unitTerms(double dE, int j) const;
     // The same term with one exp per excited level, as simulatedH1 forms it.
@@ -217,16 +220,26 @@ private:
     double cachedH1(double x, double unit, int j) const;
     void prepareCompensationTerms(double x, int ja, int jb);
     double peakTemperature(double x, double dE, int ja, int jb);
-    // The bounds of the level search in progress (one ratio, one range),
-    // per point of the range: the value's bound without the occupancy
-    // (X e^(-E_F/kT) A/kT), the compensation term, 1/kT, and at the floor
-    // (the deepest level tried so far below the sought one, where the point's
-    // terms are known) its level, q, 1/(1 + s) and s; the bounds of the unit terms at the last level.
+    // The bounds of the level search in progress (one ratio, one range), per
+    // point of the range: the unit term's bound for F <= 1 times A/kT (top),
+    // the compensation term times A/kT (taken a little small), 1/kT, A/kT,
+    // and at the point's floor (the last level below the sought one at which
+    // its terms were known) that level, q, 1/(1 + s) and s; scratch for the
+    // bounds of the scale and of the value at the level asked.
     struct Bounds {
         bool usable = false;
         double x = 0, deepestExcitedLevel = 0;
         int from = 0, to = -1;
-        DoubleArray top, compensation, inverseKT, floorLevel, floorQ, floorRate, floorSum, scale;
+        DoubleArray top, compensation, inverseKT, perKT, floorLevel, floorQ, floorRate, floorSum, scale, value;
+        // The ends of the levels still possible (lower: the last level
+        // below the sought one; upper: the last one above it, once the scan
+        // has passed it). Bracketed: the points that may still hold the
+        // peak (active), their bounds over the bracket, the margin for all its
+        // levels, and a value some point reaches at every level in it.
+        bool haveLower = false, bracketed = false;
+        double lower = 0, upper = 0, largestScale = 0, margin = 0, reached = 0, highestFloor = 0;
+        std::vector<int> active;
+        DoubleArray bracketBound;
     } bounds_;
     struct LastCall {
         std::uint64_t key = 0;
@@ -238,7 +251,10 @@ private:
     std::vector<int> candidates_, near_;
     DoubleArray candidateValues_;
     void startLevelSearch(double x, int ja, int jb);
-    void raiseFloor(); // the last level tried became the floor
+    void raiseFloor();   // the last level tried became the lower end
+    void lowerCeiling(); // ... the upper end
+    double bracketBound(std::size_t k) const;
+    void narrowBracket();
     LevelTerms& levelTermsFor(double dE, int ja, int jb);
     std::vector<LevelTerms> spare_; // storage of dropped levels, for new ones
     LevelTerms spareLevelTerms();
