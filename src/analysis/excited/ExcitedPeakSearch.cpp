@@ -179,16 +179,16 @@ void ExcitedStates::startLevelSearch(double x, int ja, int jb)
 namespace {
 // known is 1 or 0: the known terms replace the floor's, without a branch,
 // so that the loop vectorises.
-void takeFloor(std::size_t n, double L, const double* __restrict known, const double* __restrict q,
-               const double* __restrict rate, const double* __restrict sum, double* __restrict floorLevel,
-               double* __restrict floorQ, double* __restrict floorRate, double* __restrict floorSum)
+void takeFloor(std::size_t n, double L, const unsigned char* __restrict known, const double* __restrict q,
+               const double* __restrict sum, double* __restrict floorLevel, double* __restrict floorQ,
+               double* __restrict floorRate, double* __restrict floorSum)
 {
     for (std::size_t m = 0; m < n; ++m) {
-        const double keep = 1 - known[m];
-        floorLevel[m] = known[m] * L + keep * floorLevel[m];
-        floorQ[m] = known[m] * q[m] + keep * floorQ[m];
-        floorRate[m] = known[m] * rate[m] + keep * floorRate[m];
-        floorSum[m] = known[m] * sum[m] + keep * floorSum[m];
+        const double take = known[m], keep = 1 - take;
+        floorLevel[m] = take * L + keep * floorLevel[m];
+        floorQ[m] = take * q[m] + keep * floorQ[m];
+        floorRate[m] = take / (1 + sum[m]) + keep * floorRate[m];
+        floorSum[m] = take * sum[m] + keep * floorSum[m];
     }
 }
 } // namespace
@@ -216,7 +216,7 @@ void ExcitedStates::raiseFloor()
         if (t.known[i] != 0) {
             b.floorLevel[k] = L;
             b.floorQ[k] = t.q[i];
-            b.floorRate[k] = t.rate[i];
+            b.floorRate[k] = 1 / (1 + t.sum[i]);
             b.floorSum[k] = t.sum[i];
         }
     };
@@ -232,15 +232,8 @@ void ExcitedStates::raiseFloor()
         return;
     const std::size_t i0 = static_cast<std::size_t>(from - t.from), k0 = static_cast<std::size_t>(from - b.from);
     const std::size_t n = static_cast<std::size_t>(to - from + 1);
-    if (t.knownCount == t.known.size()) {
-        std::fill_n(b.floorLevel.begin() + k0, n, L);
-        std::copy_n(t.q.begin() + i0, n, b.floorQ.begin() + k0);
-        std::copy_n(t.rate.begin() + i0, n, b.floorRate.begin() + k0);
-        std::copy_n(t.sum.begin() + i0, n, b.floorSum.begin() + k0);
-        return;
-    }
-    takeFloor(n, L, t.known.data() + i0, t.q.data() + i0, t.rate.data() + i0, t.sum.data() + i0,
-              b.floorLevel.data() + k0, b.floorQ.data() + k0, b.floorRate.data() + k0, b.floorSum.data() + k0);
+    takeFloor(n, L, t.known.data() + i0, t.q.data() + i0, t.sum.data() + i0, b.floorLevel.data() + k0,
+              b.floorQ.data() + k0, b.floorRate.data() + k0, b.floorSum.data() + k0);
 }
 
 void ExcitedStates::lowerCeiling()
@@ -336,7 +329,7 @@ struct PointArrays {
     const double *top, *inverseKT, *perKT, *compensation, *floorLevel, *floorQ, *floorRate, *floorSum;
 };
 double rangeBounds(std::size_t n, double L, const PointArrays& p, const double* __restrict unit,
-                   const double* __restrict known, const double* __restrict compensationTerm,
+                   const unsigned char* __restrict known, const double* __restrict compensationTerm,
                    double* __restrict scale, double* __restrict value)
 {
     const double* __restrict top = p.top;
@@ -357,8 +350,9 @@ double rangeBounds(std::size_t n, double L, const PointArrays& p, const double* 
         const double boundValue = bound - compensation[k];
         // known is 1 or 0; a term not a number on either side makes the point
         // a candidate, whose value then fails the bound check.
-        scale[k] = known[k] * exactScale + (1 - known[k]) * bound;
-        value[k] = known[k] * exactValue + (1 - known[k]) * boundValue;
+        const double isKnown = known[k];
+        scale[k] = isKnown * exactScale + (1 - isKnown) * bound;
+        value[k] = isKnown * exactValue + (1 - isKnown) * boundValue;
     }
     // Four running maxima, so that the comparisons need not wait for each other.
     double m0 = 0, m1 = 0, m2 = 0, m3 = 0;
@@ -422,15 +416,13 @@ ExcitedStates::LevelTerms& ExcitedStates::levelTermsFor(double dE, int ja, int j
         const bool fresh = t.to < t.from;
         LevelTerms wider = fresh ? std::move(t) : spareLevelTerms();
         // Only `known` needs clearing: the rest is written before it is read.
-        for (DoubleArray* v : {&wider.values, &wider.q, &wider.rate, &wider.sum})
+        for (DoubleArray* v : {&wider.values, &wider.q, &wider.sum})
             v->resize(n);
-        wider.known.assign(n, 0.0);
-        wider.knownCount = fresh ? 0 : t.knownCount;
+        wider.known.assign(n, 0);
         for (int j = t.from; !fresh && j <= t.to; ++j) {
             const std::size_t i = static_cast<std::size_t>(j - from), o = static_cast<std::size_t>(j - t.from);
             wider.values[i] = t.values[o];
             wider.q[i] = t.q[o];
-            wider.rate[i] = t.rate[o];
             wider.sum[i] = t.sum[o];
             wider.known[i] = t.known[o];
         }
@@ -453,8 +445,6 @@ void ExcitedStates::formUnitTerm(LevelTerms& t, double dE, int j) const
     const bool usable = u.q >= 0 && std::isfinite(u.q) && u.sum >= 0 && std::isfinite(u.sum);
     t.q[i] = usable ? u.q : 0;
     t.sum[i] = usable ? u.sum : 0;
-    t.rate[i] = 1 / (1 + t.sum[i]);
-    t.knownCount += t.known[i] != 0 ? 0 : 1;
     t.known[i] = 1;
 }
 

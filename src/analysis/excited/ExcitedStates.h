@@ -191,17 +191,18 @@ private:
     // evaluation try the same levels again and again: the upward scan always
     // steps through 0.011, 0.021, ..., and the bisections of nearby ratios
     // halve the same brackets. Kept across the trials with the same levels,
-    // bounded in size: the least recently used level makes room for a new one.
+    // bounded in size: the least recently used level makes room for a new
+    // one. The bound holds a whole scan (150 levels) and a bisection; a
+    // larger one is slower, not faster.
     struct LevelTerms {
-        DoubleArray values, q, rate, sum; // [j - from]; rate = 1/(1 + sum)
-        DoubleArray known; // 1 where the terms are formed, else 0
-        std::size_t knownCount = 0;
+        DoubleArray values, q, sum;       // [j - from]
+        std::vector<unsigned char> known; // 1 where the terms are formed, else 0
         int from = 0, to = -1;
         std::uint64_t lastUse = 0;
     };
     std::unordered_map<std::uint64_t, LevelTerms> levelTerms_;
     std::uint64_t useCounter_ = 0;
-    static constexpr std::size_t maxLevelTerms = 800;
+    static constexpr std::size_t maxLevelTerms = 200;
     std::vector<double> scanKey_;   // levels, R, g, grid, E_ref and N_0 the terms belong to
     // N x X / rho (N = 1) over [from, to] for the ratio of the level search
     // in progress: every level it tries subtracts the same compensation term.
