@@ -19,6 +19,15 @@ constexpr double boundAllowance = 1e-9;
 // near tie the plain scan settles by the direct terms (1e-10 of the two
 // terms); above it the bounded search may decide alone.
 constexpr double clearMargin = 3e-10;
+
+// The factor phi(y) = (1 + y r)(1 + s (1 - y)+) of a floor's q in the bound
+// q(L) (1 + s(L)) >= q_f phi(y), y = (L - f)/kT >= 0 (why: at rangeBounds).
+// (|a| + a)/2 is max(a, 0) without a branch, so that loops over it vectorise.
+inline double occupancyFactor(double y, double rate, double sum)
+{
+    const double a = 1 - y;
+    return (1 + y * rate) * (1 + sum * ((std::abs(a) + a) / 2));
+}
 } // namespace
 
 void ExcitedStates::prepareTerms()
@@ -204,7 +213,7 @@ void ExcitedStates::raiseFloor()
     if (!(L >= b.deepestExcitedLevel))
         return;
     b.highestFloor = std::max(b.highestFloor, L);
-    const auto found = levelTerms_.find(lastCall_.key);
+    const auto found = levelTerms_.find(std::bit_cast<std::uint64_t>(lastCall_.level));
     if (found == levelTerms_.end())
         return;
     const LevelTerms& t = found->second;
@@ -213,12 +222,8 @@ void ExcitedStates::raiseFloor()
         if (j < t.from || j > t.to)
             return;
         const std::size_t i = static_cast<std::size_t>(j - t.from);
-        if (t.known[i] != 0) {
-            b.floorLevel[k] = L;
-            b.floorQ[k] = t.q[i];
-            b.floorRate[k] = 1 / (1 + t.sum[i]);
-            b.floorSum[k] = t.sum[i];
-        }
+        takeFloor(1, L, &t.known[i], &t.q[i], &t.sum[i], &b.floorLevel[k], &b.floorQ[k], &b.floorRate[k],
+                  &b.floorSum[k]);
     };
     // Levels only deepen within a search: the last one is the deepest floor.
     if (b.bracketed) {
@@ -280,7 +285,7 @@ double ExcitedStates::bracketBound(std::size_t k) const
     const double y1 = (b.upper - b.floorLevel[k]) * b.inverseKT[k];
     if (!(y0 >= 0))
         return b.top[k];
-    auto phi = [&](double y) { return (1 + y * b.floorRate[k]) * (1 + b.floorSum[k] * std::max(0.0, 1 - y)); };
+    auto phi = [&](double y) { return occupancyFactor(y, b.floorRate[k], b.floorSum[k]); };
     const double least = std::min(phi(y0), phi(std::min(y1, std::max(y0, 1.0))));
     return b.top[k] / (1 + q * least);
 }
@@ -316,15 +321,14 @@ namespace {
 // From the floor f below level L: q rises with the level at a rate of at
 // least (1 - s/(1 + s))/kT = r/kT (the mean excitation energy grows more
 // slowly than the level), so q(L) >= q_f (1 + y r) with y = (L - f)/kT, and
-// s(L) = s_f e^-y >= s_f (1 - y). Then 1/F >= 1 + q_L (1 + s_L) bounds the
-// unit term X e^(-E_F/kT) F from above. Without a floor (q = 0) the bound is
-// that of F <= 1.
+// s(L) = s_f e^-y >= s_f (1 - y): q(L)(1 + s(L)) >= q_f phi(y). Then
+// 1/F >= 1 + q_L (1 + s_L) bounds the unit term X e^(-E_F/kT) F from above.
+// Without a floor (q = 0) the bound is that of F <= 1.
 //
 // The bounds at level L of every point, y >= 0 for each (no floor lies
 // above L): the value's (value) and the unit term's (times A/kT), of which the
-// largest is returned. A known term gives its value itself. (|a| + a)/2 is
-// max(a, 0) and the selections are sums, so that the loop has no branch and
-// vectorises.
+// largest is returned. A known term gives its value itself; the selections
+// are sums, so that the loop has no branch and vectorises.
 struct PointArrays {
     const double *top, *inverseKT, *perKT, *compensation, *floorLevel, *floorQ, *floorRate, *floorSum;
 };
@@ -342,9 +346,7 @@ double rangeBounds(std::size_t n, double L, const PointArrays& p, const double* 
     const double* __restrict floorSum = p.floorSum;
     for (std::size_t k = 0; k < n; ++k) {
         const double y = (L - floorLevel[k]) * inverseKT[k];
-        const double occupied = floorQ[k] * (1 + y * floorRate[k]);
-        const double excited = floorSum[k] * ((std::abs(1 - y) + (1 - y)) / 2);
-        const double bound = top[k] / (1 + occupied * (1 + excited));
+        const double bound = top[k] / (1 + floorQ[k] * occupancyFactor(y, floorRate[k], floorSum[k]));
         const double exactScale = std::abs(unit[k]) * perKT[k];
         const double exactValue = (unit[k] - compensationTerm[k]) * perKT[k];
         const double boundValue = bound - compensation[k];
@@ -419,12 +421,12 @@ ExcitedStates::LevelTerms& ExcitedStates::levelTermsFor(double dE, int ja, int j
         for (DoubleArray* v : {&wider.values, &wider.q, &wider.sum})
             v->resize(n);
         wider.known.assign(n, 0);
-        for (int j = t.from; !fresh && j <= t.to; ++j) {
-            const std::size_t i = static_cast<std::size_t>(j - from), o = static_cast<std::size_t>(j - t.from);
-            wider.values[i] = t.values[o];
-            wider.q[i] = t.q[o];
-            wider.sum[i] = t.sum[o];
-            wider.known[i] = t.known[o];
+        if (!fresh) {
+            const std::size_t at = static_cast<std::size_t>(t.from - from), count = t.known.size();
+            std::copy_n(t.values.begin(), count, wider.values.begin() + at);
+            std::copy_n(t.q.begin(), count, wider.q.begin() + at);
+            std::copy_n(t.sum.begin(), count, wider.sum.begin() + at);
+            std::copy_n(t.known.begin(), count, wider.known.begin() + at);
         }
         wider.from = from;
         wider.to = to;
@@ -480,9 +482,7 @@ bool ExcitedStates::boundedPeak(LevelTerms& t, double x, double dE, int ja, int 
         if (!inBracket)
             return b.value[k];
         const double y = (dE - b.floorLevel[k]) * b.inverseKT[k];
-        const double occupied = y >= 0 ? b.floorQ[k] * (1 + y * b.floorRate[k]) : 0;
-        const double excited = y >= 0 ? b.floorSum[k] * std::max(0.0, 1 - y) : 0;
-        return b.top[k] / (1 + occupied * (1 + excited)) - compensation[k];
+        return b.top[k] / (1 + b.floorQ[k] * occupancyFactor(y, b.floorRate[k], b.floorSum[k])) - compensation[k];
     };
     auto valueAt = [&](int j) {
         const std::size_t i = static_cast<std::size_t>(j - t.from);
@@ -564,7 +564,7 @@ double ExcitedStates::peakTemperature(double x, double dE, int ja, int jb)
     const bool compensationReady = std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(compensationRatio_) &&
                                    compensationFrom_ <= ja && jb <= compensationTo_;
     LevelTerms& t = levelTermsFor(dE, ja, jb);
-    lastCall_ = {std::bit_cast<std::uint64_t>(dE), dE, true};
+    lastCall_ = {dE, true};
     const bool bounded = compensationReady && jb >= ja && boundedPeak(t, x, dE, ja, jb);
     if (bounded && near_.size() == 1) {
         lastPeak_ = near_.front();

@@ -243,8 +243,7 @@ private:
         DoubleArray bracketBound;
     } bounds_;
     struct LastCall {
-        std::uint64_t key = 0;
-        double level = 0;
+        double level = 0; // its bits are the key of its terms
         bool valid = false;
     } lastCall_;
     int lastPeak_ = -1;

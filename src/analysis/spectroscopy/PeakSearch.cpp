@@ -365,8 +365,9 @@ bool Analysis::stepToNextPeak(int k, int step)
     // Down the slope from the present peak, then up to the next top; the
     // end of the curve when no rise follows.
     auto inside = [n](int j) { return j >= 0 && j < n; };
-    double prev = h[std::clamp(peakIndex[k], 0, n - 1)];
-    int j = std::clamp(peakIndex[k], 0, n - 1) + step;
+    const int from = std::clamp(peakIndex[k], 0, n - 1);
+    double prev = h[from];
+    int j = from + step;
     while (inside(j) && h[j] < prev) {
         prev = h[j];
         j += step;
